@@ -1,0 +1,194 @@
+/*
+ * Korvane Engine: the public interface.
+ *
+ * The engine is a library of process-wide operations that one application drives from
+ * one thread. Everything an application may use is declared here, grouped by subsystem.
+ * The interface is plain C: numbers and flags are 32-bit ints, angles are degrees, times
+ * are seconds (float) or milliseconds (int). Resources are named by numbers: 0..65535
+ * are chosen by the application, -1 asks for an automatic number (0x10000 or more).
+ * Optional arguments take a null pointer or the default marker KVE_DEFAULT (-65535).
+ * Failures return 0 / a null pointer and write a red entry to "KVE LogFile.html".
+ *
+ * Sections:
+ *   1. Constants and shared types      7. Meshes
+ *   2. Log                             8. Scene: objects, nodes, camera, lights
+ *   3. Engine start-up and frames      9. Renderer: uniform blocks, frame, 2D, lines
+ *   4. Input                          10. Physics
+ *   5. Math                           11. Particles
+ *   6. Definition files, shaders,     12. Sound
+ *      textures, materials
+ */
+#ifndef KVE_H
+#define KVE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ========================================================================== */
+/* 1. Constants and shared types                                              */
+/* ========================================================================== */
+
+#define KVE_DEFAULT (-65535)          /* integer default marker (0xFFFF0001) */
+#define KVE_DEFAULT_FLOAT (-65535.0f) /* float default marker */
+#define KVE_AUTO_ID (-1)              /* ask a creation routine for an automatic number */
+#define KVE_VERSION_TEXT "0.3.0.g (2014-12-14)"
+
+/* Four floats; a position has w = 1, a direction w = 0. 16 bytes, no alignment needed. */
+typedef struct KVE_Vector {
+    float x, y, z, w;
+} KVE_Vector;
+
+/* Column-major 4x4 matrix: c[0]..c[3] are the columns, c[3] holds the translation. */
+typedef struct KVE_Matrix {
+    KVE_Vector c[4];
+} KVE_Matrix;
+
+/* Rotation quaternion, scalar part w last; identity is (0, 0, 0, 1). */
+typedef struct KVE_Quaternion {
+    float x, y, z, w;
+} KVE_Quaternion;
+
+/* A packed colour is a 32-bit int 0xAABBGGRR: red in the lowest byte. */
+
+/* ========================================================================== */
+/* 2. Log                                                                     */
+/* ========================================================================== */
+
+/* Log column flags: which optional cells each entry row carries. */
+#define KVE_LOG_TIME 1
+#define KVE_LOG_UNIT 2
+#define KVE_LOG_PROCEDURE 4
+#define KVE_LOG_LINE 8
+
+/* Entry colours used by the engine (0xAABBGGRR; the alpha byte is never written). */
+#define KVE_LOG_RED 0xFF0000FF
+#define KVE_LOG_BLUE 0xFFFF0000
+#define KVE_LOG_GREEN 0xFF00FF11
+#define KVE_LOG_GREY 0x00404040
+#define KVE_LOG_MESH_GREY 0xFF545454
+#define KVE_LOG_BLACK 0x00000000
+#define KVE_LOG_SECTION_BLUE 0x00D06600
+
+int KVE_OpenLogFile(const char* fileName, int headerFlag, int createFlag); /* 1 when a file is open */
+void KVE_SetLogColumns(int columnFlags);                                    /* KVE_LOG_* bit set */
+void KVE_BeginLogSection(const char* title, int color);                     /* nested, titled table */
+void KVE_EndLogSection(void);                                               /* closes the innermost section */
+void KVE_WriteLogEntry(const char* message, int color, int sourceLine, int reserved, const char* sourceUnit,
+                       const char* procedure); /* one table row, flushed at once */
+void KVE_WriteLogBreak(void);                  /* "<br>" */
+
+/* ========================================================================== */
+/* 3. Engine start-up and frames                                              */
+/* ========================================================================== */
+
+/* Opens a centred application window with a title bar and sizing border; returns its
+ * number (1 or more), 0 on failure. `hidden` 1 keeps it off screen (tests). */
+int KVE_OpenWindow(const char* title, int clientWidth, int clientHeight, int hidden);
+void KVE_GetWindowClientSize(int window, int* width, int* height); /* pixels */
+/* Gives the window its drawing surface (the rectangle x, y, width, height) and an
+ * OpenGL 3.3 context, then starts the engine. Returns the surface number, 0 on failure. */
+int KVE_OpenScreen(int window, int x, int y, int width, int height, int bitDepth);
+int KVE_Init(void);             /* run by KVE_OpenScreen; 0 */
+void KVE_LoadGLFunctions(void); /* fills the OpenGL function table */
+void KVE_LoadWGLExtensions(void);  /* fills the platform's context extension table */
+int KVE_GetMissingGLFunctions(void); /* required (<= 3.3) entries the driver lacks */
+void KVE_SetSwapInterval(int interval); /* 0 = no wait for the retrace, 1 = wait */
+int KVE_GetSwapInterval(void);
+void KVE_ShowLogo(int show);                     /* draw the logo badge at every flip */
+void KVE_SetBlendFunc(int source, int destination); /* GL blend factors, remembered */
+void KVE_Shutdown(void);                         /* releases everything, closes the window */
+int KVE_GetScreenWidth(void);                    /* pixels */
+int KVE_GetScreenHeight(void);                   /* pixels */
+int KVE_SaveScreenshot(const char* fileName);    /* PNG of the default framebuffer; 1 on success */
+
+int KVE_FlipBuffers(void);    /* ends the frame: logo, timing, buffer swap; 0 */
+float KVE_GetFrameTime(void); /* seconds between the last two flips (0 after the first) */
+float KVE_GetFPS(void);       /* frames per second over the last half-second window */
+int KVE_GetMilliseconds(void); /* engine clock in milliseconds */
+/* Fixes the frame time to `seconds` at every flip (scripted runs); 0 returns to the clock. */
+void KVE_SetFixedFrameTime(float seconds);
+/* Test hook: when not null, the flip reads this counter instead of the platform's. */
+void KVE_SetCounterSource(uint64_t (*counter)(void), uint64_t frequency);
+
+/* ========================================================================== */
+/* 4. Input                                                                   */
+/* ========================================================================== */
+
+/* Engine message kinds (the classic desktop numbering). */
+#define KVE_WM_SIZE 0x0005
+#define KVE_WM_CLOSE 0x0010
+#define KVE_WM_ERASEBKGND 0x0014
+#define KVE_WM_GETMINMAXINFO 0x0024
+#define KVE_WM_NCLBUTTONDBLCLK 0x00A3
+#define KVE_WM_KEYDOWN 0x0100
+#define KVE_WM_KEYUP 0x0101
+#define KVE_WM_CHAR 0x0102
+#define KVE_WM_SYSCOMMAND 0x0112
+#define KVE_WM_MOUSEMOVE 0x0200
+#define KVE_WM_LBUTTONDOWN 0x0201
+#define KVE_WM_LBUTTONUP 0x0202
+#define KVE_WM_LBUTTONDBLCLK 0x0203
+#define KVE_WM_RBUTTONDOWN 0x0204
+#define KVE_WM_RBUTTONUP 0x0205
+#define KVE_WM_RBUTTONDBLCLK 0x0206
+#define KVE_WM_MBUTTONDOWN 0x0207
+#define KVE_WM_MBUTTONUP 0x0208
+#define KVE_WM_MBUTTONDBLCLK 0x0209
+#define KVE_WM_MOUSEWHEEL 0x020A
+#define KVE_WM_MOUSELEAVE 0x02A3
+
+/* One window message: kind and its two parameter words. */
+typedef struct KVE_MESSAGE {
+    uint32_t message;
+    uint32_t wParam;
+    int32_t lParam;
+} KVE_MESSAGE;
+
+/* Takes the next window event, hands it to the engine's message handler and returns 1
+ * (0 when none is waiting). The application leaves its loop on KVE_WM_CLOSE. */
+int KVE_PeekMessage(KVE_MESSAGE* message);
+
+/* ========================================================================== */
+/* 5. Math                                                                    */
+/* ========================================================================== */
+
+/* ========================================================================== */
+/* 6. Definition files, shaders, textures, materials                          */
+/* ========================================================================== */
+
+/* ========================================================================== */
+/* 7. Meshes                                                                  */
+/* ========================================================================== */
+
+/* ========================================================================== */
+/* 8. Scene: objects, nodes, camera, lights                                   */
+/* ========================================================================== */
+
+/* ========================================================================== */
+/* 9. Renderer: uniform blocks, frame, 2D drawing, debug lines                */
+/* ========================================================================== */
+
+void KVE_SetBackgroundColor(int color); /* packed colour the output is cleared to */
+int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
+
+/* ========================================================================== */
+/* 10. Physics                                                                */
+/* ========================================================================== */
+
+/* ========================================================================== */
+/* 11. Particles                                                              */
+/* ========================================================================== */
+
+/* ========================================================================== */
+/* 12. Sound                                                                  */
+/* ========================================================================== */
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* KVE_H */

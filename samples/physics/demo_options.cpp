@@ -1,0 +1,52 @@
+#include "demo_options.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool readNumber(const char* text, double* value)
+{
+    char* end = nullptr;
+    *value = std::strtod(text, &end);
+    return end != text && *end == '\0';
+}
+
+} // namespace
+
+const char* demoUsage()
+{
+    return "usage: physics [--frames N] [--screenshot FILE] [--fixed-dt SECONDS] [--hidden]\n"
+           "  --frames N          run N frames, then shut down\n"
+           "  --screenshot FILE   write the last frame to FILE (PNG)\n"
+           "  --fixed-dt SECONDS  every frame lasts exactly SECONDS (reproducible runs)\n"
+           "  --hidden            keep the window hidden\n";
+}
+
+DemoOptions parseDemoOptions(int argc, char** argv)
+{
+    DemoOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        double number = 0;
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            options.help = true;
+        } else if (std::strcmp(arg, "--hidden") == 0) {
+            options.hidden = true;
+        } else if (std::strcmp(arg, "--frames") == 0 && hasValue && readNumber(argv[i + 1], &number) && number >= 0) {
+            options.frames = static_cast<int>(number);
+            ++i;
+        } else if (std::strcmp(arg, "--fixed-dt") == 0 && hasValue && readNumber(argv[i + 1], &number) &&
+                   number > 0) {
+            options.fixedFrameTime = static_cast<float>(number);
+            ++i;
+        } else if (std::strcmp(arg, "--screenshot") == 0 && hasValue) {
+            options.screenshot = argv[++i];
+        } else {
+            options.error = std::string("cannot read the option ") + arg;
+            break;
+        }
+    }
+    return options;
+}

@@ -1,0 +1,246 @@
+// Engine start-up and shutdown: the drawing surface and its GL context, the ordered
+// initialisation of every subsystem, and the release of everything at the end.
+#include "core/engine.h"
+
+#include <string>
+
+#include "core/log.h"
+#include "core/timing.h"
+#include "kve.h"
+#include "platform/context_extensions.h"
+#include "platform/gl.h"
+#include "platform/platform.h"
+#include "render/quad_batch.h"
+#include "render/render_to_texture.h"
+#include "render/frame_settings.h"
+#include "scene/lighting.h"
+
+namespace kve::engine {
+namespace {
+
+State engineState;
+platform::ContextInfo grantedContext;
+
+std::string glText(GLenum name)
+{
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text ? text : "";
+}
+
+std::string describeGrantedContext()
+{
+    const auto& c = grantedContext;
+    return "Surface: " + std::string(platform::videoDriverName()) + ", OpenGL " + std::to_string(c.major) + "." +
+           std::to_string(c.minor) + (c.coreProfile ? " core" : " compatibility") + ", RGBA " +
+           std::to_string(c.red) + "/" + std::to_string(c.green) + "/" + std::to_string(c.blue) + "/" +
+           std::to_string(c.alpha) + ", depth " + std::to_string(c.depth) +
+           (c.doubleBuffered ? ", double-buffered" : ", single-buffered");
+}
+
+// Default GL state. The fixed-function calls of older contexts (shade model, lighting
+// and texture enables, perspective hint) do not exist in a core context and are skipped.
+void setDefaultGLState()
+{
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glEnable(GL_BLEND);
+    KVE_SetBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_PROGRAM_POINT_SIZE);
+    glPointSize(1.0f);
+}
+
+void logSystem()
+{
+    KVE_BeginLogSection("System", 0);
+    log::progress(glText(GL_RENDERER), "KVE_Init");
+    log::progress("OpenGL " + glText(GL_VERSION), "KVE_Init");
+    log::progress("GLSL " + glText(GL_SHADING_LANGUAGE_VERSION), "KVE_Init");
+    KVE_EndLogSection();
+    log::progress(describeGrantedContext(), "KVE_Init");
+}
+
+} // namespace
+
+State& state()
+{
+    return engineState;
+}
+
+} // namespace kve::engine
+
+using kve::engine::engineState;
+namespace platform = kve::platform;
+
+extern "C" {
+
+int KVE_OpenWindow(const char* title, int clientWidth, int clientHeight, int hidden)
+{
+    return platform::openWindow(title, clientWidth, clientHeight, hidden != 0);
+}
+
+void KVE_GetWindowClientSize(int window, int* width, int* height)
+{
+    platform::clientSize(window, width, height);
+}
+
+int KVE_OpenScreen(int window, int x, int y, int width, int height, int bitDepth)
+{
+    if (engineState.running || width <= 0 || height <= 0 || !platform::windowExists(window))
+        return 0;
+    const platform::PixelFormatDescriptor format = platform::describePixelFormat(bitDepth);
+    if (!platform::createContext(window, format, &kve::engine::grantedContext))
+        return 0;
+    engineState = kve::engine::State{};
+    engineState.window = window;
+    engineState.surface = window;
+    engineState.screenX = x;
+    engineState.screenY = y;
+    engineState.screenWidth = width;
+    engineState.screenHeight = height;
+    engineState.bitDepth = bitDepth;
+    if (KVE_Init() != 0) {
+        platform::closeWindow(window);
+        engineState = kve::engine::State{};
+        return 0;
+    }
+    return engineState.surface;
+}
+
+// Returns 0, or -1 when the driver lacks OpenGL functions the engine cannot run without.
+int KVE_Init(void)
+{
+    // 1. Log (the temporary vector pool is made available here too).
+    KVE_OpenLogFile("KVE LogFile.html", 0, 1);
+    KVE_SetLogColumns(KVE_LOG_UNIT | KVE_LOG_LINE);
+    // 2-3. Banner and version.
+    KVE_BeginLogSection("[KVE] Korvane Engine", static_cast<int>(0xFF31BC51));
+    kve::log::entry(KVE_VERSION_TEXT, 0, "KVE_Init");
+    // 4. The PNG and JPEG codecs are linked in; nothing to register on this platform.
+    // 5-6. Entry-point tables.
+    KVE_LoadWGLExtensions();
+    KVE_LoadGLFunctions();
+    if (KVE_GetMissingGLFunctions() > 0)
+        return -1;
+    // 7. Default GL state.
+    kve::engine::setDefaultGLState();
+    // 8. Graphics system identity.
+    kve::engine::logSystem();
+    // 9. Lighting defaults.
+    kve::scene::resetLighting();
+    // 10. Default texture filter.
+    engineState.textureFilter = GL_LINEAR;
+    // 11. Render-to-texture target.
+    kve::render::createRenderToTextureTarget();
+    // 12. Glow defaults.
+    kve::render::frameSettings() = kve::render::FrameSettings{};
+    // 13. Counter frequency.
+    kve::timing::start();
+    // 14-15. The quad batch.
+    kve::render::createQuadBatch();
+    // 16. Joysticks.
+    // 17-18. Projection, uniform blocks, built-in programs.
+    // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+    // 20. Default resources: logo, default textures, cube map, default material.
+    // 21. The application's own section, left open.
+    KVE_BeginLogSection("Program", 0x0000BEFB);
+    engineState.running = true;
+    return 0;
+}
+
+} // extern "C"
+
+namespace {
+int missingGLFunctions = 0;
+}
+
+extern "C" {
+
+void KVE_LoadGLFunctions(void)
+{
+    const auto missing = kve::gl::load(platform::glProcAddress);
+    for (const std::string& name : missing)
+        kve::log::fail("Fail: OpenGL function not found: " + name, "KVE_LoadGLFunctions");
+    missingGLFunctions = static_cast<int>(missing.size());
+}
+
+int KVE_GetMissingGLFunctions(void)
+{
+    return missingGLFunctions;
+}
+
+void KVE_LoadWGLExtensions(void)
+{
+    platform::loadContextExtensions();
+}
+
+void KVE_SetSwapInterval(int interval)
+{
+    platform::setSwapInterval(interval);
+    engineState.swapInterval = interval;
+}
+
+int KVE_GetSwapInterval(void)
+{
+    return engineState.swapInterval;
+}
+
+void KVE_ShowLogo(int show)
+{
+    engineState.logoSwitch = show;
+}
+
+void KVE_SetBlendFunc(int source, int destination)
+{
+    engineState.blendSource = source;
+    engineState.blendDestination = destination;
+    glBlendFunc(static_cast<GLenum>(source), static_cast<GLenum>(destination));
+}
+
+int KVE_GetScreenWidth(void)
+{
+    return engineState.screenWidth;
+}
+
+int KVE_GetScreenHeight(void)
+{
+    return engineState.screenHeight;
+}
+
+void KVE_Shutdown(void)
+{
+    if (!engineState.running)
+        return;
+    // 1. Uniform buffers.
+    // 2. Registries: fonts and sprites, emitters, meshes, objects, materials, shaders,
+    //    textures, lights.
+    // 3. The engine's own GL objects.
+    kve::render::deleteQuadBatch();
+    kve::render::deleteRenderToTextureTarget();
+    // 4. The surface and the window. The log stays open.
+    platform::closeWindow(engineState.window);
+    kve::gl::clear();
+    engineState = kve::engine::State{};
+}
+
+int KVE_FlipBuffers(void)
+{
+    // The logo badge is drawn by the sprite unit once it exists.
+    kve::timing::advanceFrame();
+    platform::swapBuffers();
+    return 0;
+}
+
+int KVE_PeekMessage(KVE_MESSAGE* message)
+{
+    KVE_MESSAGE taken{};
+    if (!platform::nextMessage(&taken))
+        return 0;
+    if (message)
+        *message = taken;
+    return 1;
+}
+
+} // extern "C"

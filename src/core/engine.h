@@ -1,0 +1,29 @@
+// Process-wide engine state shared by the start-up, frame and subsystem units.
+#pragma once
+
+#include <cstdint>
+
+namespace kve::engine {
+
+struct State {
+    bool running = false; // between a successful KVE_OpenScreen and KVE_Shutdown
+    int window = 0;       // the application's window
+    int surface = 0;      // the drawing surface's number (the window's, on this platform)
+    int screenX = 0, screenY = 0;
+    int screenWidth = 0, screenHeight = 0;
+    int bitDepth = 0;
+    int swapInterval = 0;
+    int blendSource = 0, blendDestination = 0;
+    unsigned textureFilter = 0; // default texture filter (GL_LINEAR after start-up)
+    int logoSwitch = 0;
+
+    // Default resources made at start-up (registry numbers).
+    int logoTexture = 0, logoMaterial = 0, logoSprite = 0;
+    int defaultTextures[3] = {0, 0, 0};
+    int defaultCubeMap = 0;
+    int defaultMaterial = 0;
+};
+
+State& state();
+
+} // namespace kve::engine

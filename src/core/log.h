@@ -1,0 +1,41 @@
+// The engine's HTML log: internal helpers over the KVE_ log operations, so callers name
+// the kind of entry (progress, success, failure) instead of repeating colours.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "kve.h"
+
+namespace kve::log {
+
+// One entry row; `unit` and `line` fill the optional columns (empty / 0 when unknown).
+void entry(std::string_view message, int color, std::string_view procedure, std::string_view unit = {},
+           int line = 0);
+
+// Grey progress and information entry ("Load Mesh: ...").
+inline void progress(std::string_view message, std::string_view procedure, std::string_view unit = {},
+                     int line = 0)
+{
+    entry(message, KVE_LOG_GREY, procedure, unit, line);
+}
+
+// Green "OK" after a load or an initialisation step.
+inline void ok(std::string_view procedure, std::string_view unit = {}, int line = 0)
+{
+    entry("OK", static_cast<int>(KVE_LOG_GREEN), procedure, unit, line);
+}
+
+// Red failure entry ("Fail: File not found!").
+inline void fail(std::string_view message, std::string_view procedure, std::string_view unit = {}, int line = 0)
+{
+    entry(message, static_cast<int>(KVE_LOG_RED), procedure, unit, line);
+}
+
+// "#RRGGBB" of a packed colour (red in the lowest byte); the alpha byte is ignored.
+std::string colorText(int color);
+
+// Closes the file and resets the log state (tests; the engine itself never closes it).
+void resetForTesting();
+
+} // namespace kve::log

@@ -1,0 +1,15 @@
+// Renderer settings that persist between frames (glow, background, sky box).
+#pragma once
+
+namespace kve::render {
+
+struct FrameSettings {
+    int glowEnabled = 1;
+    float glowBlurWidth = 2.5f; // blur tap spacing in screen pixels
+    float background[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    int skyBoxEnabled = 0;
+};
+
+FrameSettings& frameSettings();
+
+} // namespace kve::render
