@@ -112,7 +112,8 @@ int KVE_OpenScreen(int window, int x, int y, int width, int height, int bitDepth
 // Returns 0, or -1 when the driver lacks OpenGL functions the engine cannot run without.
 int KVE_Init(void)
 {
-    // 1. Log (the temporary vector pool is made available here too).
+    // 1. The temporary vector pool, then the log.
+
     KVE_OpenLogFile("KVE LogFile.html", 0, 1);
     KVE_SetLogColumns(KVE_LOG_UNIT | KVE_LOG_LINE);
     // 2-3. Banner and version.
@@ -141,9 +142,13 @@ int KVE_Init(void)
     // 14-15. The quad batch.
     kve::render::createQuadBatch();
     // 16. Joysticks.
+
     // 17-18. Projection, uniform blocks, built-in programs.
+
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+
     // 20. Default resources: logo, default textures, cube map, default material.
+
     // 21. The application's own section, left open.
     KVE_BeginLogSection("Program", 0x0000BEFB);
     engineState.running = true;
@@ -214,8 +219,23 @@ void KVE_Shutdown(void)
     if (!engineState.running)
         return;
     // 1. Uniform buffers.
-    // 2. Registries: fonts and sprites, emitters, meshes, objects, materials, shaders,
-    //    textures, lights.
+    // 2. Registries, each through its kind's release.
+    // 2a. Fonts and sprites.
+
+    // 2b. Particle emitters.
+
+    // 2c. Meshes.
+
+    // 2d. Objects.
+
+    // 2e. Materials.
+
+    // 2f. Shader programs.
+
+    // 2g. Textures.
+
+    // 2h. Lights.
+
     // 3. The engine's own GL objects.
     kve::render::deleteQuadBatch();
     kve::render::deleteRenderToTextureTarget();
