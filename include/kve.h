@@ -264,6 +264,19 @@ int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
 /* 13. Billboards, skeletons, animations                                      */
 /* ========================================================================== */
 
+typedef struct KVE_BILLBOARD KVE_BILLBOARD; /* a set of instanced camera-facing quads */
+typedef struct KVE_ANIMATION KVE_ANIMATION;
+typedef struct KVE_SKELETON KVE_SKELETON;
+
+/* Registry entries: `id` in: the wanted number (0..65535) or -1, out: the number given.
+ * A name already in use releases the older entry. Null when the number is refused. */
+KVE_BILLBOARD* KVE_CreateBillboardListEntry(int* id, const char* name);
+KVE_ANIMATION* KVE_CreateAnimationListEntry(int* id, const char* name);
+KVE_SKELETON* KVE_CreateSkeletonListEntry(int* id, const char* name);
+void KVE_ReleaseBillboard(int number); /* frees its instance buffer; unknown numbers are ignored */
+void KVE_ReleaseAnimation(int number);
+void KVE_ReleaseSkeleton(int number);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

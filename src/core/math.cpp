@@ -97,13 +97,15 @@ inline void store(float* p, __m128 v)
 }
 
 // Lanes (X, Y, Z, W) of v.
-template <int X, int Y, int Z, int W> inline __m128 swizzle(__m128 v)
+template <int X, int Y, int Z, int W>
+inline __m128 swizzle(__m128 v)
 {
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(W, Z, Y, X));
 }
 
 // Lanes X, Y of a and Z, W of b.
-template <int X, int Y, int Z, int W> inline __m128 shuffle(__m128 a, __m128 b)
+template <int X, int Y, int Z, int W>
+inline __m128 shuffle(__m128 a, __m128 b)
 {
     return _mm_shuffle_ps(a, b, _MM_SHUFFLE(W, Z, Y, X));
 }

@@ -94,6 +94,9 @@ public:
         return &node->record;
     }
 
+    // The public creation routines' form, where a null name is an empty one.
+    Record* create(int* number, const char* name) { return create(number, std::string_view(name ? name : "")); }
+
     // Constant-time lookup of either kind of number; null when nothing has it.
     Record* find(int number) const
     {
@@ -119,6 +122,9 @@ public:
             release_(node->record);
         forget(node);
     }
+
+    // The public release operations' form; a number that names nothing is ignored.
+    void releaseNumber(int number) { release(find(number)); }
 
     // Forgets a record without running the kind's release (for a half-made record whose
     // loader failed before it owned anything).

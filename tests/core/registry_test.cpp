@@ -64,7 +64,8 @@ protected:
     static std::string log() { return kve::test::readFile(kLogPath); }
 };
 
-template <class Record> class RegistryTest : public LoggedTest {
+template <class Record>
+class RegistryTest : public LoggedTest {
 protected:
     // The release records each released entry's number; a marker field tells records apart.
     Registry<Record> registry{Record::kKind, [this](Record& record) { released.push_back(record.number); }};
