@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/log.h"
 #include "core/registry.h"
 #include "core/registry_kinds.h"
 #include "kve.h"
-#include "support/test_files.h"
+#include "support/log_capture.h"
 
 namespace {
 
@@ -43,29 +42,8 @@ struct MaterialRecord {
     static constexpr const RegistryKind& kKind = kinds::kMaterial;
 };
 
-constexpr const char* kLogPath = "registry_test.html";
-
-// One log row as the log writes it with only the procedure column on.
-std::string logRow(const std::string& message, const std::string& color, const std::string& procedure)
-{
-    return "<tr><td>\x95</td><td>" + procedure + "</td><td colspan=2><i style='color:" + color + ";'>" + message +
-           "</i></td></tr>";
-}
-
-class LoggedTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        kve::log::resetForTesting();
-        ASSERT_EQ(KVE_OpenLogFile(kLogPath, 1, 1), 1);
-        KVE_SetLogColumns(KVE_LOG_PROCEDURE);
-    }
-    void TearDown() override { kve::log::resetForTesting(); }
-    static std::string log() { return kve::test::readFile(kLogPath); }
-};
-
 template <class Record>
-class RegistryTest : public LoggedTest {
+class RegistryTest : public kve::test::LogCaptureTest {
 protected:
     // The release records each released entry's number; a marker field tells records apart.
     Registry<Record> registry{Record::kKind, [this](Record& record) { released.push_back(record.number); }};
@@ -101,7 +79,7 @@ TYPED_TEST(RegistryTest, SameNumberTwiceReleasesTheFirstSilently)
     EXPECT_EQ(this->registry.size(), 1u);
     EXPECT_EQ(this->registry.find(5), second);
     EXPECT_EQ(this->registry.tableSize(), 6u) << "the table grows to the highest number + 1";
-    EXPECT_EQ(this->log(), "");
+    EXPECT_EQ(this->capturedLog(), "");
 }
 
 TYPED_TEST(RegistryTest, SameNameTwiceLogsTheKindsNoticeAndKeepsOnlyTheSecond)
@@ -111,7 +89,7 @@ TYPED_TEST(RegistryTest, SameNameTwiceLogsTheKindsNoticeAndKeepsOnlyTheSecond)
     const int firstNumber = first->number;
     TypeParam* second = this->create(-1, "rock");
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(this->log(), this->doubleRow());
+    EXPECT_EQ(this->capturedLog(), this->doubleRow());
     EXPECT_EQ(this->released, std::vector<int>{firstNumber});
     EXPECT_EQ(this->registry.findByName("rock"), second);
     EXPECT_STREQ(second->name, "rock");
@@ -128,7 +106,7 @@ TYPED_TEST(RegistryTest, SameNameTwiceLogsTheKindsNoticeAndKeepsOnlyTheSecond)
     EXPECT_EQ(this->registry.find(3), nullptr);
     EXPECT_EQ(this->registry.find(7), third);
     EXPECT_EQ(this->registry.findByName("other"), nullptr);
-    EXPECT_EQ(this->log(), this->doubleRow() + this->doubleRow()) << "one notice per name, none per number";
+    EXPECT_EQ(this->capturedLog(), this->doubleRow() + this->doubleRow()) << "one notice per name, none per number";
 }
 
 TYPED_TEST(RegistryTest, OnlyMinusOneAndZeroTo65535AreAccepted)
@@ -143,7 +121,7 @@ TYPED_TEST(RegistryTest, OnlyMinusOneAndZeroTo65535AreAccepted)
         EXPECT_EQ(this->registry.create(&id, "keep"), nullptr) << refused;
         EXPECT_EQ(id, refused) << "the caller's number is left alone";
     }
-    EXPECT_EQ(this->log(),
+    EXPECT_EQ(this->capturedLog(),
               this->refusedRow() + this->refusedRow() + this->refusedRow() + this->refusedRow() + this->refusedRow());
     // A refused creation changes nothing, not even the entry holding the name it asked for.
     EXPECT_TRUE(this->released.empty());
@@ -192,7 +170,7 @@ TYPED_TEST(RegistryTest, EmptyNameIsNeverFoundAndNeverReplaces)
     EXPECT_EQ(this->registry.findByName("X"), nullptr) << "names are compared exactly";
     EXPECT_EQ(this->registry.size(), 3u);
     EXPECT_TRUE(this->released.empty());
-    EXPECT_EQ(this->log(), "");
+    EXPECT_EQ(this->capturedLog(), "");
 }
 
 TYPED_TEST(RegistryTest, ReleaseFreesExactlyOneEntry)
@@ -220,7 +198,7 @@ TYPED_TEST(RegistryTest, ReleaseFreesExactlyOneEntry)
 
     // A new "b" is not refused or logged: the released one's name is free again.
     EXPECT_NE(this->create(-1, "b"), nullptr);
-    EXPECT_EQ(this->log(), "");
+    EXPECT_EQ(this->capturedLog(), "");
 }
 
 TYPED_TEST(RegistryTest, NewRecordsStartZeroFilled)
@@ -244,7 +222,7 @@ TYPED_TEST(RegistryTest, LookupBeyondTheTableOrOfEmptySlotsFindsNothing)
     EXPECT_EQ(this->registry.tableSize(), 11u);
 }
 
-class RegistryMechanics : public LoggedTest {};
+class RegistryMechanics : public kve::test::LogCaptureTest {};
 
 TEST_F(RegistryMechanics, SilentKindsLogNothing)
 {
@@ -256,7 +234,7 @@ TEST_F(RegistryMechanics, SilentKindsLogNothing)
     id = -1;
     lights.create(&id, "same");
     EXPECT_EQ(lights.size(), 1u);
-    EXPECT_EQ(log(), "");
+    EXPECT_EQ(capturedLog(), "");
 }
 
 TEST_F(RegistryMechanics, DiscardSkipsTheReleaseAndReleaseAllFollowsCreationOrder)

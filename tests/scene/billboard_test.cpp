@@ -2,32 +2,22 @@
 
 #include <string>
 
-#include "core/log.h"
 #include "kve.h"
 #include "scene/animation.h"
 #include "scene/billboard.h"
-#include "support/test_files.h"
+#include "support/log_capture.h"
 
 namespace {
 
-constexpr const char* kLogPath = "billboard_test.html";
-
-class MinorKinds : public ::testing::Test {
+class MinorKinds : public kve::test::LogCaptureTest {
 protected:
-    void SetUp() override
-    {
-        kve::log::resetForTesting();
-        ASSERT_EQ(KVE_OpenLogFile(kLogPath, 1, 1), 1);
-        KVE_SetLogColumns(KVE_LOG_PROCEDURE);
-    }
     void TearDown() override
     {
         kve::scene::billboards().releaseAll();
         kve::scene::animations().releaseAll();
         kve::scene::skeletons().releaseAll();
-        kve::log::resetForTesting();
+        LogCaptureTest::TearDown();
     }
-    static std::string log() { return kve::test::readFile(kLogPath); }
 };
 
 // Each kind through its public routines: numbering, its own notice for a reused name,
@@ -59,27 +49,21 @@ void checkKind(Record* (*create)(int*, const char*), void (*release)(int), kve::
     EXPECT_EQ(registry.size(), 1u);
 }
 
-std::string row(const std::string& message, const std::string& color, const std::string& procedure)
-{
-    return "<tr><td>\x95</td><td>" + procedure + "</td><td colspan=2><i style='color:" + color + ";'>" + message +
-           "</i></td></tr>";
-}
-
 TEST_F(MinorKinds, BillboardAnimationAndSkeletonRegistries)
 {
     checkKind(KVE_CreateBillboardListEntry, KVE_ReleaseBillboard, kve::scene::billboards());
     checkKind(KVE_CreateAnimationListEntry, KVE_ReleaseAnimation, kve::scene::animations());
     checkKind(KVE_CreateSkeletonListEntry, KVE_ReleaseSkeleton, kve::scene::skeletons());
     const std::string refused = "Fail: This ID is not available!";
-    EXPECT_EQ(log(), row("Loaded double: First Billboard has been released!", "#0000FF",
-                         "KVE_CreateBillboardListEntry") +
-                         row(refused, "#FF0000", "KVE_CreateBillboardListEntry") +
-                         row("Info: The already existing Animation has been replaced!", "#0000FF",
-                             "KVE_CreateAnimationListEntry") +
-                         row(refused, "#FF0000", "KVE_CreateAnimationListEntry") +
-                         row("Info: The already existing Skeleton has been replaced!", "#0000FF",
-                             "KVE_CreateSkeletonListEntry") +
-                         row(refused, "#FF0000", "KVE_CreateSkeletonListEntry"));
+    EXPECT_EQ(
+        capturedLog(),
+        logRow("Loaded double: First Billboard has been released!", "#0000FF", "KVE_CreateBillboardListEntry") +
+            logRow(refused, "#FF0000", "KVE_CreateBillboardListEntry") +
+            logRow("Info: The already existing Animation has been replaced!", "#0000FF",
+                   "KVE_CreateAnimationListEntry") +
+            logRow(refused, "#FF0000", "KVE_CreateAnimationListEntry") +
+            logRow("Info: The already existing Skeleton has been replaced!", "#0000FF", "KVE_CreateSkeletonListEntry") +
+            logRow(refused, "#FF0000", "KVE_CreateSkeletonListEntry"));
 }
 
 } // namespace
