@@ -113,7 +113,7 @@ int KVE_OpenScreen(int window, int x, int y, int width, int height, int bitDepth
 int KVE_Init(void)
 {
     // 1. The temporary vector pool, then the log.
-
+    KVE_ResetTempVectors();
     KVE_OpenLogFile("KVE LogFile.html", 0, 1);
     KVE_SetLogColumns(KVE_LOG_UNIT | KVE_LOG_LINE);
     // 2-3. Banner and version.
