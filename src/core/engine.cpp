@@ -13,6 +13,8 @@
 #include "render/quad_batch.h"
 #include "render/render_to_texture.h"
 #include "render/frame_settings.h"
+#include "scene/animation.h"
+#include "scene/billboard.h"
 #include "scene/lighting.h"
 
 namespace kve::engine {
@@ -236,6 +238,10 @@ void KVE_Shutdown(void)
 
     // 2h. Lights.
 
+    // 2i. Billboards, animations and skeletons.
+    kve::scene::billboards().releaseAll();
+    kve::scene::animations().releaseAll();
+    kve::scene::skeletons().releaseAll();
     // 3. The engine's own GL objects.
     kve::render::deleteQuadBatch();
     kve::render::deleteRenderToTextureTarget();
