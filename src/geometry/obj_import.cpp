@@ -56,6 +56,20 @@ int digitValue(char c)
     return 99;
 }
 
+// Where the digits of a number start: after leading spaces and tabs and one sign.
+size_t numberStart(std::string_view text, bool& negative)
+{
+    size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+        ++at;
+    negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    return at;
+}
+
 // Splits a line (already stripped) into fields at single spaces. The keyword is field 1.
 class FieldCursor {
 public:
@@ -105,8 +119,14 @@ Corner readCorner(std::string_view field, int32_t group)
 {
     int32_t parts[3] = {0, 0, 0};
     for (int32_t& part : parts) {
-        const size_t slash = field.find('/');
-        part = readInteger(field.substr(0, slash));
+        // Fast path for plain decimal parts ("12/"); anything else takes the full reader.
+        size_t digits = 0;
+        int32_t value = 0;
+        while (digits < field.size() && digits < 9 && field[digits] >= '0' && field[digits] <= '9')
+            value = value * 10 + (field[digits++] - '0');
+        const bool plain = digits > 0 && (digits == field.size() || field[digits] == '/');
+        const size_t slash = plain ? (digits == field.size() ? std::string_view::npos : digits) : field.find('/');
+        part = plain ? value : readInteger(field.substr(0, slash));
         if (slash == std::string_view::npos)
             break;
         field.remove_prefix(slash + 1);
@@ -204,25 +224,23 @@ private:
 
     void build()
     {
-        out_.vertices.assign(corners_.size(), MeshVertex{});
-        for (size_t i = 0; i < corners_.size(); ++i) {
-            const Corner& corner = corners_[i];
-            MeshVertex& vertex = out_.vertices[i];
-            if (const Float3* p = lookup(positions_, corner.position)) {
-                vertex.position[0] = p->x;
-                vertex.position[1] = p->y;
-                vertex.position[2] = p->z;
-            }
+        // Every field is written, so the array needs no zero fill first.
+        out_.vertices.reserve(corners_.size());
+        for (const Corner& corner : corners_) {
+            MeshVertex& vertex = out_.vertices.emplace_back();
+            const Float3* p = lookup(positions_, corner.position);
+            const Float3* n = lookup(normals_, corner.normal);
+            const Float2* t = lookup(texCoords_, corner.texCoord);
+            vertex.position[0] = p ? p->x : 0.0f;
+            vertex.position[1] = p ? p->y : 0.0f;
+            vertex.position[2] = p ? p->z : 0.0f;
             vertex.position[3] = 1.0f;
-            if (const Float3* n = lookup(normals_, corner.normal)) {
-                vertex.normal[0] = n->x;
-                vertex.normal[1] = n->y;
-                vertex.normal[2] = n->z;
-            }
-            if (const Float2* t = lookup(texCoords_, corner.texCoord)) {
-                vertex.texCoord[0] = t->u;
-                vertex.texCoord[1] = t->v;
-            }
+            vertex.normal[0] = n ? n->x : 0.0f;
+            vertex.normal[1] = n ? n->y : 0.0f;
+            vertex.normal[2] = n ? n->z : 0.0f;
+            vertex.tangent[0] = vertex.tangent[1] = vertex.tangent[2] = 0.0f;
+            vertex.texCoord[0] = t ? t->u : 0.0f;
+            vertex.texCoord[1] = t ? t->v : 0.0f;
             vertex.group = corner.group;
         }
         out_.indices.resize(corners_.size() / 3 * 3);
@@ -243,14 +261,8 @@ private:
 
 float readFloat(std::string_view text)
 {
-    size_t at = 0;
-    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
     bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
+    const size_t at = numberStart(text, negative);
     const char* first = text.data() + at;
     const char* last = text.data() + text.size();
     if (first == last || *first == '+' || *first == '-')
@@ -291,14 +303,8 @@ int32_t readInteger(std::string_view text)
         if (equalsIgnoringCase(text, "default"))
             return -1;
     }
-    size_t at = 0;
-    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
     bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
+    size_t at = numberStart(text, negative);
     int base = 10;
     if (at < text.size() && text[at] == '$') {
         base = 16;

@@ -7,6 +7,7 @@
 #include "geometry/mesh.h"
 #include "kve.h"
 #include "platform/gl.h"
+#include "support/log_capture.h"
 #include "support/test_files.h"
 
 namespace {
@@ -14,21 +15,6 @@ namespace {
 using kve::geometry::kNoGLName;
 using kve::geometry::MeshRecord;
 using kve::geometry::MeshVertex;
-
-// Log text written after construction.
-class LogWatch {
-public:
-    LogWatch() : start_(kve::test::readLog().size()) {}
-    std::string text() const { return kve::test::readLog().substr(start_); }
-
-private:
-    size_t start_;
-};
-
-std::string entry(const std::string& color, const std::string& message)
-{
-    return "<i style='color:" + color + ";'>" + message + "</i>";
-}
 
 MeshRecord& record(int number)
 {
@@ -70,9 +56,10 @@ int makeSquare(int id)
     return id;
 }
 
-TEST(MeshUpload, FinishWritesTheInterleavedArrayInTheVertexLayout)
+class MeshUpload : public kve::test::LogCaptureTest {};
+
+TEST_F(MeshUpload, FinishWritesTheInterleavedArrayInTheVertexLayout)
 {
-    LogWatch log;
     const int id = makeSquare(60);
     EXPECT_EQ(record(id).vertexArray, kNoGLName);
     ASSERT_EQ(KVE_FinishMesh(id), 1);
@@ -127,16 +114,16 @@ TEST(MeshUpload, FinishWritesTheInterleavedArrayInTheVertexLayout)
     glBindVertexArray(0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
-    const std::string text = log.text();
-    const size_t vertices = text.find(entry("#545454", "Vertices: 4"));
-    const size_t triangles = text.find(entry("#545454", "Triangles: 2"));
+    const std::string text = capturedLog();
+    const size_t vertices = text.find(logRow("Vertices: 4", "#545454", "KVE_FinishMesh"));
+    const size_t triangles = text.find(logRow("Triangles: 2", "#545454", "KVE_FinishMesh"));
     ASSERT_NE(vertices, std::string::npos) << text;
     ASSERT_NE(triangles, std::string::npos) << text;
     EXPECT_LT(vertices, triangles);
     KVE_ReleaseMesh(id);
 }
 
-TEST(MeshUpload, TangentsLandAtOffset28AndSurviveUpdates)
+TEST_F(MeshUpload, TangentsLandAtOffset28AndSurviveUpdates)
 {
     const int id = makeSquare(61);
     ASSERT_EQ(KVE_FinishMesh(id), 1);
@@ -167,10 +154,11 @@ TEST(MeshUpload, TangentsLandAtOffset28AndSurviveUpdates)
     EXPECT_FLOAT_EQ(scaled[2].tangent[0], 1.0f);
 
     // A changed vertex count cannot be written into the finished buffer.
-    LogWatch log;
     KVE_SetMeshVertexCount(id, 8);
     KVE_UpdateMesh(id);
-    EXPECT_NE(log.text().find("Fail: The vertex count changed since KVE_FinishMesh!"), std::string::npos);
+    EXPECT_NE(capturedLog().find(logRow("Fail: The vertex count changed since KVE_FinishMesh!", "#FF0000",
+                                        "KVE_UpdateMesh")),
+              std::string::npos);
     EXPECT_EQ(readVertexBuffer(mesh).size(), 4u);
 
     KVE_CreateMesh(62, "Empty");
@@ -179,18 +167,18 @@ TEST(MeshUpload, TangentsLandAtOffset28AndSurviveUpdates)
     KVE_ReleaseMesh(id);
 }
 
-TEST(MeshUpload, OutOfRangeIndicesAreRejectedWithoutUpload)
+TEST_F(MeshUpload, OutOfRangeIndicesAreRejectedWithoutUpload)
 {
     const int id = makeSquare(63);
     for (int bad : {4, -1}) {
-        LogWatch log;
+        const size_t start = capturedLog().size();
         KVE_SetMeshTriangle(id, 1, 0, bad, 3);
         EXPECT_EQ(KVE_FinishMesh(id), 0);
         EXPECT_EQ(record(id).vertexArray, kNoGLName);
         EXPECT_EQ(record(id).vertexBuffer, kNoGLName);
-        const std::string text = log.text();
-        EXPECT_NE(text.find(entry("#FF0000", "Fail: Index out of range! Index 4 is " + std::to_string(bad) +
-                                                 ", vertex count 4")),
+        const std::string text = capturedLog().substr(start);
+        EXPECT_NE(text.find(logRow("Fail: Index out of range! Index 4 is " + std::to_string(bad) + ", vertex count 4",
+                                   "#FF0000", "KVE_FinishMesh")),
                   std::string::npos)
             << text;
         EXPECT_EQ(text.find("Vertices: "), std::string::npos);
@@ -214,7 +202,7 @@ TEST(MeshUpload, OutOfRangeIndicesAreRejectedWithoutUpload)
     EXPECT_FALSE(glIsBuffer(indexBuffer));
 }
 
-TEST(MeshUpload, FinishingAgainReplacesTheGLObjects)
+TEST_F(MeshUpload, FinishingAgainReplacesTheGLObjects)
 {
     const int id = makeSquare(64);
     ASSERT_EQ(KVE_FinishMesh(id), 1);

@@ -9,26 +9,13 @@
 
 #include "geometry/mesh.h"
 #include "kve.h"
+#include "support/log_capture.h"
 #include "support/test_files.h"
 
 namespace {
 
 using kve::geometry::MeshRecord;
 using kve::geometry::MeshVertex;
-
-class LogWatch {
-public:
-    LogWatch() : start_(kve::test::readLog().size()) {}
-    std::string text() const { return kve::test::readLog().substr(start_); }
-
-private:
-    size_t start_;
-};
-
-std::string entry(const std::string& color, const std::string& message)
-{
-    return "<i style='color:" + color + ";'>" + message + "</i>";
-}
 
 // Positions of `needles` in `text`, each searched after the previous one; npos marks the
 // first that is missing or out of order.
@@ -49,13 +36,15 @@ float length3(const float* v)
     return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
 }
 
-TEST(ObjMesh, LoadLogsCountsAndTakesTheFileNameAsName)
+class ObjMesh : public kve::test::LogCaptureTest {};
+class GeneratedMesh : public kve::test::LogCaptureTest {};
+
+TEST_F(ObjMesh, LoadLogsCountsAndTakesTheFileNameAsName)
 {
     kve::test::TempDir dir("obj");
     const auto path = dir / "Tri.obj";
     kve::test::writeFile(path, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\n"
                                "g Top\nf 1/1/1 2/2/2 3/3/3\n");
-    LogWatch log;
     KVE_MESH* mesh = KVE_LoadOBJMesh(70, path.string().c_str(), "");
     ASSERT_NE(mesh, nullptr);
     EXPECT_STREQ(mesh->name, "Tri.obj");
@@ -63,28 +52,27 @@ TEST(ObjMesh, LoadLogsCountsAndTakesTheFileNameAsName)
     EXPECT_EQ(KVE_GetMeshTriangleCount(70), 1);
     EXPECT_EQ(KVE_FindMeshGroup(70, "Top"), 0);
     EXPECT_NE(static_cast<MeshRecord*>(mesh)->vertexArray, kve::geometry::kNoGLName);
-    EXPECT_TRUE(inOrder(log.text(), {entry("#404040", "Load OBJ Mesh: " + path.string()),
-                                     entry("#545454", "Vertices: 3"), entry("#545454", "Triangles: 1"),
-                                     entry("#11FF00", "OK")}))
-        << log.text();
+    EXPECT_TRUE(inOrder(capturedLog(), {logRow("Load OBJ Mesh: " + path.string(), "#404040", "KVE_LoadOBJMesh"),
+                                        logRow("Vertices: 3", "#545454", "KVE_FinishMesh"),
+                                        logRow("Triangles: 1", "#545454", "KVE_FinishMesh"),
+                                        logRow("OK", "#11FF00", "KVE_LoadOBJMesh")}))
+        << capturedLog();
     // Tangents of the loaded triangle follow its u axis.
     ASSERT_EQ(KVE_CalculateMeshTangents(70), 1);
     EXPECT_FLOAT_EQ(KVE_GetMeshVertexAddress(70, 0)->tangent[0], 1.0f);
     KVE_ReleaseMesh(70);
 }
 
-TEST(ObjMesh, MissingFileCreatesNoEntry)
+TEST_F(ObjMesh, MissingFileCreatesNoEntry)
 {
-    LogWatch log;
     EXPECT_EQ(KVE_LoadOBJMesh(71, "missing.obj", "Missing"), nullptr);
     EXPECT_EQ(KVE_GetMesh(71), nullptr);
-    EXPECT_TRUE(inOrder(log.text(), {entry("#404040", "Load OBJ Mesh: missing.obj"),
-                                     entry("#FF0000", "Fail: File not found!")}))
-        << log.text();
+    EXPECT_EQ(capturedLog(), logRow("Load OBJ Mesh: missing.obj", "#404040", "KVE_LoadOBJMesh") +
+                                 logRow("Fail: File not found!", "#FF0000", "KVE_LoadOBJMesh"));
     EXPECT_EQ(KVE_LoadOBJMesh(71, nullptr, nullptr), nullptr);
 }
 
-TEST(GeneratedMesh, SphereFollowsItsParametrisation)
+TEST_F(GeneratedMesh, SphereFollowsItsParametrisation)
 {
     constexpr float r = 2.5f;
     EXPECT_EQ(KVE_CreateSphere(72, r, 36, 18, "Sphere"), 0);
@@ -124,14 +112,13 @@ TEST(GeneratedMesh, SphereFollowsItsParametrisation)
     EXPECT_NEAR(last.position[1], -r, 1e-5f);
     KVE_ReleaseMesh(72);
 
-    LogWatch log;
     EXPECT_EQ(KVE_CreateSphere(73, 1, -4, 18, "Bad"), 0);
     EXPECT_EQ(KVE_CreateSphere(73, 1, 65536, 65536, "Huge"), 0);
     EXPECT_EQ(KVE_GetMesh(73), nullptr);
-    EXPECT_EQ(kve::test::countOccurrences(log.text(), "Fail: Invalid sphere size!"), 2);
+    EXPECT_EQ(kve::test::countOccurrences(capturedLog(), logRow("Fail: Invalid sphere size!", "#FF0000", "KVE_CreateSphere")), 2);
 }
 
-TEST(GeneratedMesh, GrassMeshesSwayOnlyTheirDynamicVertices)
+TEST_F(GeneratedMesh, GrassMeshesSwayOnlyTheirDynamicVertices)
 {
     struct Expected {
         float x, z, u, v;
