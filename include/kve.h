@@ -221,6 +221,68 @@ void KVE_ResetTempVectors(void);        /* frees all 128 slots of the calling th
 /* 7. Meshes                                                                  */
 /* ========================================================================== */
 
+/* A mesh: an indexed triangle list kept in memory and, once finished, in one vertex
+ * array object with an interleaved vertex buffer and a 32-bit index buffer. Operations
+ * take the mesh's number (explicit 0..65535 or automatic); the record's own fields are
+ * read-only for the application. */
+typedef struct KVE_MESH {
+    int number;       /* registry number */
+    const char* name; /* "" for unnamed meshes; owned by the engine */
+} KVE_MESH;
+
+/* One vertex as stored in memory and in the vertex buffer: 52 bytes, attribute
+ * locations 0 position, 1 normal, 6 tangent, 2 texture coordinate, 7 group index. */
+typedef struct KVE_MESH_VERTEX {
+    float position[4]; /* x, y, z, w (w 1) at byte 0 */
+    float normal[3];   /* byte 16 */
+    float tangent[3];  /* byte 28; zero until KVE_CalculateMeshTangents */
+    float texCoord[2]; /* u, v at byte 40 */
+    int32_t group;     /* vertex group index at byte 48 */
+} KVE_MESH_VERTEX;
+
+KVE_MESH* KVE_CreateMeshListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
+KVE_MESH* KVE_CreateMesh(int id, const char* name);            /* new empty mesh */
+/* Reads a ".kvm" mesh file; an empty or null name takes the file part of fileName. */
+KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name);
+/* Writes the mesh as ".kvm" text under meshName (null: the mesh's own name). */
+void KVE_SaveMesh(int mesh, const char* fileName, const char* meshName);
+int KVE_SetMeshVertexCount(int mesh, int count);     /* count zeroed vertices; returns count * 52, 0 on failure */
+int KVE_SetMeshTriangleCount(int mesh, int count);   /* 3 * count zeroed indices; returns their bytes */
+int KVE_SetMeshIndexCount(int mesh, int count);      /* count zeroed indices; returns count * 4 */
+void KVE_SetMeshVertex(int mesh, int vertex, float x, float y, float z, float w);
+void KVE_SetMeshNormal(int mesh, int vertex, float x, float y, float z);
+void KVE_SetMeshTextureCoord(int mesh, int vertex, float u, float v);
+void KVE_SetMeshVertexGroup(int mesh, int vertex, int group);
+void KVE_SetMeshTriangle(int mesh, int triangle, int i0, int i1, int i2); /* 0-based vertex indices */
+int KVE_GetMeshGroup(int mesh, const char* name);  /* group index; a new name is appended */
+int KVE_FindMeshGroup(int mesh, const char* name); /* group index, -1 when absent */
+/* Uploads the mesh to new GL objects and logs its counts; 1 on success, 0 when an index
+ * is out of range (nothing is uploaded then). */
+int KVE_FinishMesh(int mesh);
+int KVE_CalculateMeshTangents(int mesh); /* fills and uploads the tangents; 0 without vertices */
+KVE_MESH* KVE_GetMesh(int mesh);         /* the record, null when none has that number */
+void KVE_UpdateMesh(int mesh);           /* uploads the vertices again into the finished buffer */
+void KVE_ScaleMesh(int mesh, float x, float y, float z); /* scales every position, then KVE_UpdateMesh */
+void KVE_ReleaseMesh(int mesh);                           /* GL objects and the record */
+const char* KVE_GetMeshName(int mesh);
+int KVE_GetMeshVertexCount(int mesh);
+int KVE_GetMeshIndexCount(int mesh);
+int KVE_GetMeshTriangleCount(int mesh);                               /* index count / 3 */
+KVE_MESH_VERTEX* KVE_GetMeshVertexAddress(int mesh, int vertex);      /* null when out of range */
+float* KVE_GetMeshNormalAddress(int mesh, int vertex);                /* 3 floats */
+float* KVE_GetMeshTextureCoordAddress(int mesh, int vertex);          /* 2 floats */
+int KVE_GetMeshVertexGroup(int mesh, int vertex);
+
+/* Reads a Wavefront OBJ file (positions, texture coordinates, normals, groups, the first
+ * three corners of every face); every face corner becomes a vertex of its own. */
+KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name);
+/* A UV sphere of slices x stacks quads (6 vertices each), normals of length radius;
+ * reached through its id. Returns 0. */
+int KVE_CreateSphere(int id, float radius, int slices, int stacks, const char* name);
+/* Wind meshes in y = 0 for the Grass program: groups "Static" 0 and "Dynamic" 1. */
+KVE_MESH* KVE_CreateGrassTriangle(int id, float size, float textureRepeat, const char* name);
+KVE_MESH* KVE_CreateGrassQuad(int id, float size, float textureRepeat, const char* name);
+
 /* ========================================================================== */
 /* 8a. Scene items: objects, nodes, camera                                    */
 /* ========================================================================== */

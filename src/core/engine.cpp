@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/timing.h"
+#include "geometry/mesh.h"
 #include "kve.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
@@ -227,6 +228,7 @@ void KVE_Shutdown(void)
     // 2b. Particle emitters.
 
     // 2c. Meshes.
+    kve::geometry::releaseAllMeshes();
 
     // 2d. Objects.
 
