@@ -15,7 +15,9 @@
 #include "render/frame_settings.h"
 #include "scene/animation.h"
 #include "scene/billboard.h"
+#include "scene/light.h"
 #include "scene/lighting.h"
+#include "scene/node.h"
 
 namespace kve::engine {
 namespace {
@@ -229,6 +231,7 @@ void KVE_Shutdown(void)
     // 2c. Meshes.
 
     // 2d. Objects.
+    kve::scene::releaseNodes();
 
     // 2e. Materials.
 
@@ -237,6 +240,7 @@ void KVE_Shutdown(void)
     // 2g. Textures.
 
     // 2h. Lights.
+    kve::scene::releaseLights();
 
     // 2i. Billboards, animations and skeletons.
     kve::scene::billboards().releaseAll();
