@@ -16,7 +16,9 @@
 #include "render/frame_settings.h"
 #include "scene/animation.h"
 #include "scene/billboard.h"
+#include "scene/light.h"
 #include "scene/lighting.h"
+#include "scene/node.h"
 
 namespace kve::engine {
 namespace {
@@ -231,6 +233,7 @@ void KVE_Shutdown(void)
     kve::geometry::releaseAllMeshes();
 
     // 2d. Objects.
+    kve::scene::releaseNodes();
 
     // 2e. Materials.
 
@@ -239,6 +242,7 @@ void KVE_Shutdown(void)
     // 2g. Textures.
 
     // 2h. Lights.
+    kve::scene::releaseLights();
 
     // 2i. Billboards, animations and skeletons.
     kve::scene::billboards().releaseAll();
