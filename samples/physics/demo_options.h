@@ -8,6 +8,9 @@ struct DemoOptions {
     std::string screenshot;    // PNG of the last frame, when set
     float fixedFrameTime = 0;  // seconds per frame for reproducible runs (0 = the clock)
     bool hidden = false;       // keep the window off screen
+    std::string inputScript;   // frame-stamped input to feed (see input_script.h)
+    std::string record;        // where to write the session's input in the same format
+    bool printCamera = false;  // print the camera's final world position
     bool help = false;
     std::string error;         // set when the command line could not be read
 };
