@@ -41,8 +41,7 @@ DemoOptions parseDemoOptions(int argc, char** argv)
         } else if (std::strcmp(arg, "--frames") == 0 && hasValue && readNumber(argv[i + 1], &number) && number >= 0) {
             options.frames = static_cast<int>(number);
             ++i;
-        } else if (std::strcmp(arg, "--fixed-dt") == 0 && hasValue && readNumber(argv[i + 1], &number) &&
-                   number > 0) {
+        } else if (std::strcmp(arg, "--fixed-dt") == 0 && hasValue && readNumber(argv[i + 1], &number) && number > 0) {
             options.fixedFrameTime = static_cast<float>(number);
             ++i;
         } else if (std::strcmp(arg, "--screenshot") == 0 && hasValue) {

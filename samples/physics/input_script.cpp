@@ -42,10 +42,10 @@ struct ButtonEvent {
 };
 
 constexpr ButtonEvent kButtonEvents[] = {
-    {"buttondown", KVE_MOUSE_LEFT, KVE_WM_LBUTTONDOWN},     {"buttonup", KVE_MOUSE_LEFT, KVE_WM_LBUTTONUP},
-    {"doubleclick", KVE_MOUSE_LEFT, KVE_WM_LBUTTONDBLCLK},  {"buttondown", KVE_MOUSE_RIGHT, KVE_WM_RBUTTONDOWN},
-    {"buttonup", KVE_MOUSE_RIGHT, KVE_WM_RBUTTONUP},        {"doubleclick", KVE_MOUSE_RIGHT, KVE_WM_RBUTTONDBLCLK},
-    {"buttondown", KVE_MOUSE_MIDDLE, KVE_WM_MBUTTONDOWN},   {"buttonup", KVE_MOUSE_MIDDLE, KVE_WM_MBUTTONUP},
+    {"buttondown", KVE_MOUSE_LEFT, KVE_WM_LBUTTONDOWN},      {"buttonup", KVE_MOUSE_LEFT, KVE_WM_LBUTTONUP},
+    {"doubleclick", KVE_MOUSE_LEFT, KVE_WM_LBUTTONDBLCLK},   {"buttondown", KVE_MOUSE_RIGHT, KVE_WM_RBUTTONDOWN},
+    {"buttonup", KVE_MOUSE_RIGHT, KVE_WM_RBUTTONUP},         {"doubleclick", KVE_MOUSE_RIGHT, KVE_WM_RBUTTONDBLCLK},
+    {"buttondown", KVE_MOUSE_MIDDLE, KVE_WM_MBUTTONDOWN},    {"buttonup", KVE_MOUSE_MIDDLE, KVE_WM_MBUTTONUP},
     {"doubleclick", KVE_MOUSE_MIDDLE, KVE_WM_MBUTTONDBLCLK},
 };
 
@@ -80,7 +80,10 @@ std::optional<int64_t> readNumber(std::string_view word)
         return std::nullopt;
     int64_t value = 0;
     for (char c : word) {
-        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
+        int digit = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : 99;
         if (digit >= base)
             return std::nullopt;
         value = value * base + digit;
@@ -250,8 +253,8 @@ std::span<const ScriptEvent> InputScript::eventsFor(int frame) const
 {
     const auto first = std::lower_bound(events_.begin(), events_.end(), frame,
                                         [](const ScriptEvent& event, int f) { return event.frame < f; });
-    const auto last = std::upper_bound(first, events_.end(), frame,
-                                       [](int f, const ScriptEvent& event) { return f < event.frame; });
+    const auto last =
+        std::upper_bound(first, events_.end(), frame, [](int f, const ScriptEvent& event) { return f < event.frame; });
     return {first, last};
 }
 
@@ -263,7 +266,8 @@ std::string formatScriptLine(int frame, const KVE_MESSAGE& message)
     switch (message.message) {
     case KVE_WM_KEYDOWN:
     case KVE_WM_KEYUP:
-        std::snprintf(shortForm, sizeof shortForm, "%s 0x%02X", message.message == KVE_WM_KEYDOWN ? "keydown" : "keyup", w);
+        std::snprintf(shortForm, sizeof shortForm, "%s 0x%02X", message.message == KVE_WM_KEYDOWN ? "keydown" : "keyup",
+                      w);
         break;
     case KVE_WM_CHAR:
         std::snprintf(shortForm, sizeof shortForm, "char 0x%02X", w);

@@ -48,7 +48,11 @@ void appendCodePoints(const std::string& text, std::vector<KVE_MESSAGE>& out)
     size_t at = 0;
     while (at < text.size()) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        const int length = lead < 0x80           ? 1
+                           : (lead >> 5) == 0x6  ? 2
+                           : (lead >> 4) == 0xE  ? 3
+                           : (lead >> 3) == 0x1E ? 4
+                                                 : 0;
         if (length == 0 || at + static_cast<size_t>(length) > text.size()) {
             ++at;
             continue;

@@ -12,15 +12,27 @@
 namespace kve::platform {
 
 struct WindowEvent {
-    enum class Kind { Other, KeyDown, KeyUp, Text, MouseMotion, ButtonDown, ButtonUp, Wheel, MouseLeave, Close,
-                      Resized, Minimized };
+    enum class Kind {
+        Other,
+        KeyDown,
+        KeyUp,
+        Text,
+        MouseMotion,
+        ButtonDown,
+        ButtonUp,
+        Wheel,
+        MouseLeave,
+        Close,
+        Resized,
+        Minimized
+    };
     Kind kind = Kind::Other;
-    int scancode = 0;   // keys: position code (USB HID usage)
+    int scancode = 0;    // keys: position code (USB HID usage)
     bool repeat = false; // keys: auto-repeat of a held key
-    int button = 0;     // buttons: 1 left, 2 middle, 3 right
-    int clicks = 0;     // buttons: 1 single, 2 double, ...
-    int x = 0, y = 0;   // motion: client position; wheel: notches in y; resize: client size
-    std::string text;   // text: UTF-8
+    int button = 0;      // buttons: 1 left, 2 middle, 3 right
+    int clicks = 0;      // buttons: 1 single, 2 double, ...
+    int x = 0, y = 0;    // motion: client position; wheel: notches in y; resize: client size
+    std::string text;    // text: UTF-8
 };
 
 // Keeps what the translation must remember between events: which side of each modifier

@@ -8,9 +8,9 @@
 
 namespace kve::platform {
 
-constexpr int kJoystickAxes = 6;       // X, Y, Z, R, U, V
-constexpr int kJoystickButtons = 16;   // the buttons the mask carries
-constexpr uint32_t kJoyHasZ = 1;       // capability flags: the axes beyond X and Y, and a hat
+constexpr int kJoystickAxes = 6;     // X, Y, Z, R, U, V
+constexpr int kJoystickButtons = 16; // the buttons the mask carries
+constexpr uint32_t kJoyHasZ = 1;     // capability flags: the axes beyond X and Y, and a hat
 constexpr uint32_t kJoyHasR = 2;
 constexpr uint32_t kJoyHasU = 4;
 constexpr uint32_t kJoyHasV = 8;

@@ -17,6 +17,7 @@ struct KeyEntry {
     int virtualKey;
 };
 
+// clang-format off
 constexpr KeyEntry kKeys[] = {
     {SDL_SCANCODE_A, 'A'}, {SDL_SCANCODE_B, 'B'}, {SDL_SCANCODE_C, 'C'}, {SDL_SCANCODE_D, 'D'},
     {SDL_SCANCODE_E, 'E'}, {SDL_SCANCODE_F, 'F'}, {SDL_SCANCODE_G, 'G'}, {SDL_SCANCODE_H, 'H'},
@@ -122,6 +123,7 @@ constexpr KeyEntry kKeys[] = {
     {SDL_SCANCODE_AC_REFRESH, KVE_VK_BROWSER_REFRESH},
     {SDL_SCANCODE_AC_BOOKMARKS, KVE_VK_BROWSER_FAVORITES},
 };
+// clang-format on
 
 struct SidedModifier {
     int left, right, generic;

@@ -7,10 +7,7 @@ namespace {
 
 class InputTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        kve::input::resetForTesting();
-    }
+    void SetUp() override { kve::input::resetForTesting(); }
     void TearDown() override { kve::input::resetForTesting(); }
 
     static int send(uint32_t message, uint32_t wParam = 0, int32_t lParam = 0)
@@ -124,8 +121,8 @@ TEST_F(InputTest, WheelAddsWholeNotchesTruncatingTowardZero)
         snapshot();
         ASSERT_EQ(KVE_MouseWheel(), 0) << delta;
     }
-    const std::pair<int, int> cases[] = {{119, 0}, {120, 1}, {239, 1}, {-120, -1}, {-239, -1}, {-240, -2},
-                                         {32760, 273}, {-32768, -273}};
+    const std::pair<int, int> cases[] = {{119, 0},   {120, 1},   {239, 1},     {-120, -1},
+                                         {-239, -1}, {-240, -2}, {32760, 273}, {-32768, -273}};
     for (auto [delta, notches] : cases) {
         send(KVE_WM_MOUSEWHEEL, wheel(delta) | 0x0008); // the low word (key flags) plays no part
         snapshot();
@@ -167,7 +164,8 @@ TEST_F(InputTest, SwallowedMessagesAndSystemCommands)
     EXPECT_EQ(send(KVE_WM_NCLBUTTONDBLCLK), 1);
     EXPECT_EQ(send(KVE_WM_ERASEBKGND), 1);
     EXPECT_EQ(send(KVE_WM_GETMINMAXINFO), 1);
-    for (uint32_t command : {KVE_SC_SCREENSAVE, KVE_SC_MONITORPOWER, KVE_SC_MINIMIZE, KVE_SC_MAXIMIZE, KVE_SC_RESTORE}) {
+    for (uint32_t command :
+         {KVE_SC_SCREENSAVE, KVE_SC_MONITORPOWER, KVE_SC_MINIMIZE, KVE_SC_MAXIMIZE, KVE_SC_RESTORE}) {
         EXPECT_EQ(send(KVE_WM_SYSCOMMAND, command), 1) << std::hex << command;
         // The low four bits belong to the system and do not change the command.
         EXPECT_EQ(send(KVE_WM_SYSCOMMAND, command | 0x2), 1) << std::hex << command;
@@ -402,8 +400,8 @@ TEST(JoystickArithmetic, PointOfViewInDegrees)
 {
     auto joystick = fakeJoystick(kve::platform::kJoyHasPov);
     kve::platform::JoystickPosition position;
-    const std::pair<uint32_t, float> cases[] = {{0xFFFF, 0.0f}, {0, 360.0f}, {9000, 90.0f}, {4500, 45.0f},
-                                                {18000, 180.0f}, {31500, 315.0f}};
+    const std::pair<uint32_t, float> cases[] = {{0xFFFF, 0.0f}, {0, 360.0f},     {9000, 90.0f},
+                                                {4500, 45.0f},  {18000, 180.0f}, {31500, 315.0f}};
     for (auto [pov, degrees] : cases) {
         position.pov = pov;
         kve::input::applyJoystickPosition(joystick, position, 0);

@@ -111,8 +111,8 @@ TEST_F(Demo, RecordingReplaysTheSameMessagesInTheSameFrames)
                               "6 char 0xE9\n6 keyup 0x57\n7 mouseleave\n"
                               "7 message 0x0112 0xF140 0\n"
                               "9 keydown 0x1B\n";
-    const auto first = run({"--frames", "50", "--hidden", "--fixed-dt", "0.02", "--input",
-                            script("input.txt", input), "--record", path("first.txt")});
+    const auto first = run({"--frames", "50", "--hidden", "--fixed-dt", "0.02", "--input", script("input.txt", input),
+                            "--record", path("first.txt")});
     ASSERT_EQ(first.exitCode, 0) << first.output;
     const std::string recorded = readFile(dir / "first.txt");
     const std::string expected = "2 keydown 0x57\n"

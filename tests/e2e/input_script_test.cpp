@@ -44,11 +44,12 @@ TEST(InputScriptReading, EveryEventKindWithCommentsBlankLinesAndBothNumberForms)
         << error;
     EXPECT_EQ(script.size(), 13u);
     expectEvents(script, 12, {{12, KVE_WM_KEYDOWN, 0x57, 0}, {12, KVE_WM_KEYUP, 0x57, 0}});
-    expectEvents(script, 3, {{3, KVE_WM_CHAR, 0x20AC, 0},
-                             {3, KVE_WM_MOUSEMOVE, 0, 0x0384FFFB},
-                             {3, KVE_WM_LBUTTONDOWN, 0, 0},
-                             {3, KVE_WM_RBUTTONUP, 0, 0},
-                             {3, KVE_WM_MBUTTONDBLCLK, 0, 0}});
+    expectEvents(script, 3,
+                 {{3, KVE_WM_CHAR, 0x20AC, 0},
+                  {3, KVE_WM_MOUSEMOVE, 0, 0x0384FFFB},
+                  {3, KVE_WM_LBUTTONDOWN, 0, 0},
+                  {3, KVE_WM_RBUTTONUP, 0, 0},
+                  {3, KVE_WM_MBUTTONDBLCLK, 0, 0}});
     expectEvents(script, 5, {{5, KVE_WM_MOUSEWHEEL, 0x00780000, 0}, {5, KVE_WM_MOUSEWHEEL, 0xFF100000, 0}});
     expectEvents(script, 7, {{7, KVE_WM_MOUSELEAVE, 0, 0}, {7, KVE_WM_CLOSE, 0, 0}});
     expectEvents(script, 8, {{8, KVE_WM_SIZE, 1, -1}, {8, KVE_WM_SYSCOMMAND, 0xF140, -2}});

@@ -119,10 +119,10 @@ TEST_F(Translation, TextBecomesOneCharacterMessagePerCodePoint)
     WindowEvent event;
     event.kind = Kind::Text;
     event.text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"; // a, e acute, euro sign, an emoji
-    EXPECT_EQ(translate(event), (Messages{{KVE_WM_CHAR, 0x61, 0},
-                                          {KVE_WM_CHAR, 0xE9, 0},
-                                          {KVE_WM_CHAR, 0x20AC, 0},
-                                          {KVE_WM_CHAR, 0x1F600, 0}}));
+    EXPECT_EQ(
+        translate(event),
+        (Messages{
+            {KVE_WM_CHAR, 0x61, 0}, {KVE_WM_CHAR, 0xE9, 0}, {KVE_WM_CHAR, 0x20AC, 0}, {KVE_WM_CHAR, 0x1F600, 0}}));
     event.text = "\x80x\xC3(\xE2\x82"; // stray continuation, broken pair, cut-off sequence
     EXPECT_EQ(translate(event), (Messages{{KVE_WM_CHAR, 'x', 0}, {KVE_WM_CHAR, '(', 0}}));
 }
@@ -176,7 +176,7 @@ TEST_F(Translation, WindowEvents)
 TEST(JoystickHat, DirectionsBecomeHundredthsOfADegreeClockwiseFromAhead)
 {
     // Hat bits: 1 up, 2 right, 4 down, 8 left.
-    const std::pair<int, uint32_t> cases[] = {{0, 0xFFFF}, {1, 0},      {3, 4500},  {2, 9000},   {6, 13500},
+    const std::pair<int, uint32_t> cases[] = {{0, 0xFFFF}, {1, 0},      {3, 4500},  {2, 9000},  {6, 13500},
                                               {4, 18000},  {12, 22500}, {8, 27000}, {9, 31500}, {15, 0xFFFF}};
     for (auto [hat, pov] : cases)
         EXPECT_EQ(kve::platform::povFromHat(hat), pov) << hat;
