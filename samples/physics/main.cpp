@@ -12,6 +12,11 @@ namespace {
 
 constexpr int kWindowWidth = 1600;
 constexpr int kWindowHeight = 900;
+constexpr int kCamera = 0; // there is one camera; its number is not looked at
+// Move and rotate modes: 0 is absolute in the parent's space.
+constexpr int kRelative = 1, kLocalAxes = 2, kWorldAxes = 4;
+constexpr float kLookDegreesPerPixel = 0.3f;
+constexpr float kMoveUnitsPerSecond = 10.0f;
 
 // The demo's data lives in "Resources" beside the executable; the directory part already
 // ends in a separator.
@@ -46,7 +51,7 @@ void loadScene()
     // 8. Projection.
 
     // 9. Camera.
-
+    KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, 0);
     // 10. The steam sound.
 
     // 11. Font.
@@ -64,6 +69,30 @@ void loadScene()
     // 21. Gravity.
 
     // 22. The ground object.
+}
+
+// Step 5: mouse look, turning about the world's up axis and tilting about the camera's own.
+void lookAround()
+{
+    const float yaw = -static_cast<float>(KVE_MouseDX()) * kLookDegreesPerPixel;
+    const float pitch = -static_cast<float>(KVE_MouseDY()) * kLookDegreesPerPixel;
+    KVE_RotateCamera(kCamera, 0.0f, yaw, 0.0f, kRelative | kWorldAxes);
+    KVE_RotateCamera(kCamera, pitch, 0.0f, 0.0f, kRelative | kLocalAxes);
+}
+
+// Step 6: W/S forwards and back, A/D sideways, along the camera's own axes; W wins over S
+// and A over D.
+void moveCamera()
+{
+    const float step = KVE_GetFrameTime() * kMoveUnitsPerSecond;
+    if (KVE_KeyDown('W'))
+        KVE_MoveCamera(kCamera, 0.0f, 0.0f, -step, kRelative | kLocalAxes);
+    else if (KVE_KeyDown('S'))
+        KVE_MoveCamera(kCamera, 0.0f, 0.0f, step, kRelative | kLocalAxes);
+    if (KVE_KeyDown('A'))
+        KVE_MoveCamera(kCamera, -step, 0.0f, 0.0f, kRelative | kLocalAxes);
+    else if (KVE_KeyDown('D'))
+        KVE_MoveCamera(kCamera, step, 0.0f, 0.0f, kRelative | kLocalAxes);
 }
 
 const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};
@@ -110,10 +139,9 @@ int main(int argc, char** argv)
 
         // 4. Spawning from the mouse buttons.
 
-        // 5. Mouse look.
-
-        // 6. W, A, S, D movement.
-
+        // 5-6. Camera: mouse look, then W, A, S, D.
+        lookAround();
+        moveCamera();
         // 7. Escape leaves before anything more is drawn.
         if (KVE_KeyDown(KVE_VK_ESCAPE)) {
             end = End::Escape;
@@ -137,11 +165,15 @@ int main(int argc, char** argv)
         if (lastFrame)
             break;
     }
+    KVE_Vector camera{};
+    KVE_GetCameraPosition(&camera, kWorldAxes);
     KVE_Shutdown();
 
     const int presented = end == End::FrameLimit ? frame : frame - 1;
     std::printf("Ended by %s in frame %d after %d frames presented\n", kEndReasons[static_cast<int>(end)], frame,
                 presented);
+    if (options.printCamera)
+        std::printf("Camera: %.4f %.4f %.4f\n", camera.x, camera.y, camera.z);
     if (!input.finish(&error)) {
         std::fprintf(stderr, "physics: %s\n", error.c_str());
         return 1;

@@ -2,6 +2,8 @@
 // real X session (Xvfb) driven by real key presses.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <regex>
 
@@ -131,6 +133,47 @@ TEST_F(Demo, RecordingReplaysTheSameMessagesInTheSameFrames)
     EXPECT_EQ(readFile(dir / "second.txt"), recorded);
     EXPECT_EQ(second.output, first.output);
     EXPECT_NE(second.output.find("Ended by Escape in frame 9"), std::string::npos) << second.output;
+}
+
+// The camera's world position from --print-camera.
+std::array<float, 3> printedCamera(const std::string& output)
+{
+    std::smatch numbers;
+    const std::regex line("Camera: (-?[0-9.]+) (-?[0-9.]+) (-?[0-9.]+)\n");
+    if (!std::regex_search(output, numbers, line))
+        return {NAN, NAN, NAN};
+    return {std::stof(numbers[1].str()), std::stof(numbers[2].str()), std::stof(numbers[3].str())};
+}
+
+// Keys held from frame 1 until the key-up at the start of frame 31 move the camera in
+// frames 1 to 30. The frame time read in frame 1 (no flip yet) and in frame 2 (after the
+// first flip) is 0, so 28 frames move it 10 units/s x 0.02 s each: 5.6 units.
+TEST_F(Demo, HeldKeysMoveTheCameraTenUnitsPerSecondWithWOverSAndAOverD)
+{
+    const auto finished = run({"--frames", "40", "--hidden", "--fixed-dt", "0.02", "--print-camera", "--input",
+                               script("keys.txt", "1 keydown 0x57\n1 keydown 0x53\n1 keydown 0x41\n1 keydown 0x44\n"
+                                                  "31 keyup 0x57\n31 keyup 0x53\n31 keyup 0x41\n31 keyup 0x44\n")});
+    ASSERT_EQ(finished.exitCode, 0) << finished.output;
+    const auto camera = printedCamera(finished.output);
+    EXPECT_NEAR(camera[0], -5.6f, 1e-3f) << finished.output;
+    EXPECT_NEAR(camera[1], 4.0f, 1e-3f) << finished.output;
+    EXPECT_NEAR(camera[2], 8.0f - 5.6f, 1e-3f) << finished.output;
+}
+
+TEST_F(Demo, MouseLookTurnsWhereWMoves)
+{
+    // 300 pixels right turn the camera 90 degrees to the right, about the world's up axis,
+    // before the first step: W then flies along +x. Looking 100 pixels down afterwards
+    // tilts only the camera, so the later steps also descend.
+    const auto finished = run({"--frames", "40", "--hidden", "--fixed-dt", "0.02", "--print-camera", "--input",
+                               script("look.txt", "1 mousemove 300 0\n1 keydown 0x57\n21 mousemove 0 100\n"
+                                                  "31 keyup 0x57\n")});
+    ASSERT_EQ(finished.exitCode, 0) << finished.output;
+    const auto camera = printedCamera(finished.output);
+    // Frames 3..20 level (18 x 0.2), frames 21..30 pitched down 30 degrees (10 x 0.2).
+    EXPECT_NEAR(camera[0], 3.6f + 2.0f * std::cos(0.5235988f), 1e-3f) << finished.output;
+    EXPECT_NEAR(camera[1], 4.0f - 2.0f * std::sin(0.5235988f), 1e-3f) << finished.output;
+    EXPECT_NEAR(camera[2], 8.0f, 1e-3f) << finished.output;
 }
 
 // ---------------------------------------------------------------------------
