@@ -12,9 +12,10 @@ namespace {
 
 constexpr int kWindowWidth = 1600;
 constexpr int kWindowHeight = 900;
-constexpr int kCamera = 0; // there is one camera; its number is not looked at
-// Move and rotate modes: 0 is absolute in the parent's space.
-constexpr int kRelative = 1, kLocalAxes = 2, kWorldAxes = 4;
+constexpr int kCamera = 0;      // there is one camera; its number is not looked at
+constexpr int kParentSpace = 0; // move and rotate mode: absolute, in the parent's space
+constexpr int kLight = 26;
+constexpr int kBallMesh = 5, kSphereMesh = 27, kRocksMesh = 21;
 constexpr float kLookDegreesPerPixel = 0.3f;
 constexpr float kMoveUnitsPerSecond = 10.0f;
 
@@ -46,12 +47,20 @@ void loadScene()
 {
     // 5. Background; the scene has no directional light.
     KVE_SetBackgroundColor(static_cast<int>(0xFF808080));
-    // 6-7. The shadowed point light, ambient colour and shadows.
-
+    KVE_SetDirectLightEnabled(0);
+    // 6. The point light, casting shadows.
+    KVE_CreateLight(kLight, 0.0f, 5.0f, 0.0f, KVE_LIGHT_POINT);
+    KVE_SetLightColor(kLight, static_cast<int>(0xFFFFFFFF));
+    KVE_SetLightShadow(kLight, 1, 0);
+    KVE_SetLightIntensity(kLight, 0.5f);
+    KVE_SetLightRange(kLight, 100.0f);
+    // 7. Ambient colour and shadows.
+    KVE_SetAmbientColor(static_cast<int>(0xFF101010));
+    KVE_SetShadows(1);
     // 8. Projection.
 
     // 9. Camera.
-    KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, 0);
+    KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, kParentSpace);
     // 10. The steam sound.
 
     // 11. Font.
@@ -62,7 +71,20 @@ void loadScene()
 
     // 14. The hit sound.
 
-    // 15-19. Meshes and bodies: plane, ball, sphere, cube, rocks.
+    // 15. The ground's mesh and body.
+
+    // 16. The ball: loaded, and generated for the bombs.
+    KVE_LoadOBJMesh(kBallMesh, "Ball.obj", "");
+    KVE_CreateSphere(kSphereMesh, 1.0f, 36, 18, "");
+    KVE_CalculateMeshTangents(kSphereMesh);
+    KVE_CalculateMeshTangents(kBallMesh);
+    // 17. The bombs' sphere body.
+
+    // 18. The planks' cube mesh and box body.
+
+    // 19. Rocks.
+    KVE_LoadOBJMesh(kRocksMesh, "Rocks.obj", "");
+    KVE_CalculateMeshTangents(kRocksMesh);
 
     // 20. Back to Resources: loaders may have changed the directory.
     enterResources();
@@ -76,8 +98,8 @@ void lookAround()
 {
     const float yaw = -static_cast<float>(KVE_MouseDX()) * kLookDegreesPerPixel;
     const float pitch = -static_cast<float>(KVE_MouseDY()) * kLookDegreesPerPixel;
-    KVE_RotateCamera(kCamera, 0.0f, yaw, 0.0f, kRelative | kWorldAxes);
-    KVE_RotateCamera(kCamera, pitch, 0.0f, 0.0f, kRelative | kLocalAxes);
+    KVE_RotateCamera(kCamera, 0.0f, yaw, 0.0f, KVE_RELATIVE | KVE_GLOBAL);
+    KVE_RotateCamera(kCamera, pitch, 0.0f, 0.0f, KVE_RELATIVE | KVE_LOCAL);
 }
 
 // Step 6: W/S forwards and back, A/D sideways, along the camera's own axes; W wins over S
@@ -86,13 +108,13 @@ void moveCamera()
 {
     const float step = KVE_GetFrameTime() * kMoveUnitsPerSecond;
     if (KVE_KeyDown('W'))
-        KVE_MoveCamera(kCamera, 0.0f, 0.0f, -step, kRelative | kLocalAxes);
+        KVE_MoveCamera(kCamera, 0.0f, 0.0f, -step, KVE_RELATIVE | KVE_LOCAL);
     else if (KVE_KeyDown('S'))
-        KVE_MoveCamera(kCamera, 0.0f, 0.0f, step, kRelative | kLocalAxes);
+        KVE_MoveCamera(kCamera, 0.0f, 0.0f, step, KVE_RELATIVE | KVE_LOCAL);
     if (KVE_KeyDown('A'))
-        KVE_MoveCamera(kCamera, -step, 0.0f, 0.0f, kRelative | kLocalAxes);
+        KVE_MoveCamera(kCamera, -step, 0.0f, 0.0f, KVE_RELATIVE | KVE_LOCAL);
     else if (KVE_KeyDown('D'))
-        KVE_MoveCamera(kCamera, step, 0.0f, 0.0f, kRelative | kLocalAxes);
+        KVE_MoveCamera(kCamera, step, 0.0f, 0.0f, KVE_RELATIVE | KVE_LOCAL);
 }
 
 const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};
@@ -166,7 +188,7 @@ int main(int argc, char** argv)
             break;
     }
     KVE_Vector camera{};
-    KVE_GetCameraPosition(&camera, kWorldAxes);
+    KVE_GetCameraPosition(&camera, KVE_GLOBAL);
     KVE_Shutdown();
 
     const int presented = end == End::FrameLimit ? frame : frame - 1;
