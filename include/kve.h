@@ -151,7 +151,6 @@ void KVE_SetCounterSource(uint64_t (*counter)(void), uint64_t frequency);
 /* KVE_WM_SIZE's wParam; its lParam holds the client width (low 16 bits) and height. */
 #define KVE_SIZE_RESTORED 0
 #define KVE_SIZE_MINIMIZED 1
-#define KVE_SIZE_MAXIMIZED 2
 
 /* One wheel notch in the signed high 16 bits of KVE_WM_MOUSEWHEEL's wParam. */
 #define KVE_WHEEL_DELTA 120

@@ -2,7 +2,6 @@
 // real X session (Xvfb) driven by real key presses.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <regex>
@@ -25,7 +24,7 @@ std::string demoPath()
 }
 
 class Demo : public ::testing::Test {
-protected:
+public:
     void SetUp() override { ASSERT_FALSE(demoPath().empty()) << "KVE_DEMO names no demo executable"; }
 
     // Runs the demo headless in the test's own directory, where it writes its log.
@@ -135,45 +134,40 @@ TEST_F(Demo, RecordingReplaysTheSameMessagesInTheSameFrames)
     EXPECT_NE(second.output.find("Ended by Escape in frame 9"), std::string::npos) << second.output;
 }
 
-// The camera's world position from --print-camera.
-std::array<float, 3> printedCamera(const std::string& output)
+// Runs 40 frames of 0.02 s with `input` and checks the camera's printed world position.
+void expectCameraAt(Demo& demo, const std::string& input, float x, float y, float z)
 {
+    const auto finished = demo.run({"--frames", "40", "--hidden", "--fixed-dt", "0.02", "--print-camera", "--input",
+                                    demo.script("camera.txt", input)});
+    ASSERT_EQ(finished.exitCode, 0) << finished.output;
     std::smatch numbers;
     const std::regex line("Camera: (-?[0-9.]+) (-?[0-9.]+) (-?[0-9.]+)\n");
-    if (!std::regex_search(output, numbers, line))
-        return {NAN, NAN, NAN};
-    return {std::stof(numbers[1].str()), std::stof(numbers[2].str()), std::stof(numbers[3].str())};
+    ASSERT_TRUE(std::regex_search(finished.output, numbers, line)) << finished.output;
+    EXPECT_NEAR(std::stof(numbers[1].str()), x, 1e-3f) << finished.output;
+    EXPECT_NEAR(std::stof(numbers[2].str()), y, 1e-3f) << finished.output;
+    EXPECT_NEAR(std::stof(numbers[3].str()), z, 1e-3f) << finished.output;
 }
 
 // Keys held from frame 1 until the key-up at the start of frame 31 move the camera in
 // frames 1 to 30. The frame time read in frame 1 (no flip yet) and in frame 2 (after the
-// first flip) is 0, so 28 frames move it 10 units/s x 0.02 s each: 5.6 units.
+// first flip) is 0, so 28 frames move it 10 units/s x 0.02 s each: 5.6 units from (0, 4, 8).
 TEST_F(Demo, HeldKeysMoveTheCameraTenUnitsPerSecondWithWOverSAndAOverD)
 {
-    const auto finished = run({"--frames", "40", "--hidden", "--fixed-dt", "0.02", "--print-camera", "--input",
-                               script("keys.txt", "1 keydown 0x57\n1 keydown 0x53\n1 keydown 0x41\n1 keydown 0x44\n"
-                                                  "31 keyup 0x57\n31 keyup 0x53\n31 keyup 0x41\n31 keyup 0x44\n")});
-    ASSERT_EQ(finished.exitCode, 0) << finished.output;
-    const auto camera = printedCamera(finished.output);
-    EXPECT_NEAR(camera[0], -5.6f, 1e-3f) << finished.output;
-    EXPECT_NEAR(camera[1], 4.0f, 1e-3f) << finished.output;
-    EXPECT_NEAR(camera[2], 8.0f - 5.6f, 1e-3f) << finished.output;
+    expectCameraAt(*this,
+                   "1 keydown 0x57\n1 keydown 0x53\n1 keydown 0x41\n1 keydown 0x44\n"
+                   "31 keyup 0x57\n31 keyup 0x53\n31 keyup 0x41\n31 keyup 0x44\n",
+                   -5.6f, 4.0f, 8.0f - 5.6f);
 }
 
 TEST_F(Demo, MouseLookTurnsWhereWMoves)
 {
-    // 300 pixels right turn the camera 90 degrees to the right, about the world's up axis,
-    // before the first step: W then flies along +x. Looking 100 pixels down afterwards
-    // tilts only the camera, so the later steps also descend.
-    const auto finished = run({"--frames", "40", "--hidden", "--fixed-dt", "0.02", "--print-camera", "--input",
-                               script("look.txt", "1 mousemove 300 0\n1 keydown 0x57\n21 mousemove 0 100\n"
-                                                  "31 keyup 0x57\n")});
-    ASSERT_EQ(finished.exitCode, 0) << finished.output;
-    const auto camera = printedCamera(finished.output);
-    // Frames 3..20 level (18 x 0.2), frames 21..30 pitched down 30 degrees (10 x 0.2).
-    EXPECT_NEAR(camera[0], 3.6f + 2.0f * std::cos(0.5235988f), 1e-3f) << finished.output;
-    EXPECT_NEAR(camera[1], 4.0f - 2.0f * std::sin(0.5235988f), 1e-3f) << finished.output;
-    EXPECT_NEAR(camera[2], 8.0f, 1e-3f) << finished.output;
+    // 300 pixels right turn the camera 90 degrees to the right about the world's up axis
+    // before the first step: W then flies along +x, 18 x 0.2 units level (frames 3 to 20).
+    // 100 pixels down in frame 21 tilt it 30 degrees about its own x axis: the last
+    // 10 x 0.2 units also descend.
+    const float tilt = 30.0f * 3.14159265f / 180.0f;
+    expectCameraAt(*this, "1 mousemove 300 0\n1 keydown 0x57\n21 mousemove 0 100\n31 keyup 0x57\n",
+                   3.6f + 2.0f * std::cos(tilt), 4.0f - 2.0f * std::sin(tilt), 8.0f);
 }
 
 // ---------------------------------------------------------------------------
