@@ -18,15 +18,20 @@ struct DefinitionNode {
     const char* name = "";            // the key; may be empty, never null
     const char* value = "";           // value text, whole list text, or the text before "{"
     DefinitionNode** children = nullptr;
-    uint32_t childCount = 0;
-    uint32_t position = 0; // index in the parent's children
-    uint8_t group = 0;     // 1 once a block or list was parsed into the node
-    uint8_t flags = 0;     // kve::defs::kRootNode, kDetachedNode
+    // Every child takes at least two bytes of text except the last, so a text of at most
+    // kve::defs::kMaxTextSize bytes gives fewer than 2^30 children per node; the spare
+    // bits hold the flags and keep a node at 40 bytes (a mesh file has millions).
+    uint32_t childCount : 31 = 0;
+    uint32_t group : 1 = 0;     // 1 once a block or list was parsed into the node
+    uint32_t position : 30 = 0; // index in the parent's children
+    uint32_t flags : 2 = 0;     // kve::defs::kRootNode, kDetachedNode
 
     std::span<DefinitionNode* const> childNodes() const { return {children, childCount}; }
     std::string_view nameText() const { return name; }
     std::string_view valueText() const { return value; }
 };
+
+static_assert(sizeof(DefinitionNode) == 40);
 
 namespace kve::defs {
 

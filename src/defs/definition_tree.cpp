@@ -62,14 +62,9 @@ DefinitionNode* detach(DefinitionNode* node)
 
 } // namespace
 
-void* Arena::allocate(size_t size, size_t alignment)
+// Chunks come from operator new, aligned for any node or pointer array.
+void* Arena::allocateInNewChunk(size_t size)
 {
-    const auto at = reinterpret_cast<uintptr_t>(cursor_);
-    const uintptr_t aligned = (at + alignment - 1) & ~(uintptr_t{alignment} - 1);
-    if (cursor_ && aligned + size <= reinterpret_cast<uintptr_t>(end_)) {
-        cursor_ = reinterpret_cast<std::byte*>(aligned + size);
-        return reinterpret_cast<void*>(aligned);
-    }
     // A large block gets a chunk of its own so that the current chunk stays in use.
     if (size > nextChunkSize_ / 2) {
         chunks_.emplace_back(new std::byte[size]);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,7 +17,15 @@ namespace kve::defs {
 
 class Arena {
 public:
-    void* allocate(size_t size, size_t alignment);
+    void* allocate(size_t size, size_t alignment)
+    {
+        const auto at = reinterpret_cast<uintptr_t>(cursor_);
+        const uintptr_t aligned = (at + alignment - 1) & ~(uintptr_t{alignment} - 1);
+        if (aligned + size > reinterpret_cast<uintptr_t>(end_) || !cursor_)
+            return allocateInNewChunk(size);
+        cursor_ = reinterpret_cast<std::byte*>(aligned + size);
+        return reinterpret_cast<void*>(aligned);
+    }
     // A NUL-terminated copy of `text` ("" costs nothing).
     const char* copyText(std::string_view text);
     template <class T>
@@ -26,6 +35,8 @@ public:
     }
 
 private:
+    void* allocateInNewChunk(size_t size);
+
     std::vector<std::unique_ptr<std::byte[]>> chunks_;
     std::byte* cursor_ = nullptr;
     std::byte* end_ = nullptr;
