@@ -106,7 +106,8 @@ void BM_LoaderReadsMeshTree(benchmark::State& state)
         for (const char* key : {"\\Vertices", "\\Normals", "\\TextureCoords"}) {
             DefinitionNode* block = KVE_FindDefinitionNode(mesh, key, "", 0);
             KVE_Vector v{};
-            for (DefinitionNode* line = KVE_GetDefinitionChild(block, 0); line; line = KVE_NextDefinitionSibling(line)) {
+            for (DefinitionNode* line = KVE_GetDefinitionChild(block, 0); line;
+                 line = KVE_NextDefinitionSibling(line)) {
                 KVE_GetDefinitionVector(line, &v, 0, 0, 0);
                 benchmark::DoNotOptimize(v);
                 ++elements;

@@ -90,8 +90,7 @@ void parseFiles(std::string path, int kindMask, std::vector<fs::path>& walking);
 // Parses the entries of a directory that match `pattern` (all when empty), in name order
 // so that loading does not depend on the file system. A directory already being walked
 // further up (a link back to an ancestor) is not entered again.
-void parseDirectory(const std::string& path, const std::string& pattern, int kindMask,
-                    std::vector<fs::path>& walking)
+void parseDirectory(const std::string& path, const std::string& pattern, int kindMask, std::vector<fs::path>& walking)
 {
     const std::string native = path.empty() ? std::string(".") : nativePath(path);
     std::error_code error;

@@ -22,19 +22,19 @@ struct Span {
 // One open level: the node that receives children and the state of the entry being read.
 struct Level {
     DefinitionNode* node = nullptr;
-    size_t runStart = 0; // where the current unparsed run of text begins
-    Span token;          // pending value
-    Span name;           // pending name
+    size_t runStart = 0;   // where the current unparsed run of text begins
+    Span token;            // pending value
+    Span name;             // pending name
     size_t firstChild = 0; // the level's first child in Parser::children_
     bool list = false;
 };
 
 // Bytes that end a run of ordinary text in the normal scan state.
-constexpr std::array<bool, 256> kSpecial = [] {
-    std::array<bool, 256> special{};
+constexpr std::array<bool, 256> kDelimiter = [] {
+    std::array<bool, 256> delimiter{};
     for (const unsigned char c : std::string_view("/':,;\n{}"))
-        special[c] = true;
-    return special;
+        delimiter[c] = true;
+    return delimiter;
 }();
 
 // Names and values lose every byte from 1 to 32 at both ends.
@@ -166,7 +166,7 @@ void Parser::parse()
     open(&tree_, 0, false);
     size_t p = 0;
     for (;;) {
-        while (p < n && !kSpecial[static_cast<unsigned char>(s[p])])
+        while (p < n && !kDelimiter[static_cast<unsigned char>(s[p])])
             ++p;
         Level& level = levels_.back();
         if (p == n) {

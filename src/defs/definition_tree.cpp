@@ -66,15 +66,16 @@ DefinitionNode* detach(DefinitionNode* node)
 void* Arena::allocateInNewChunk(size_t size)
 {
     // A large block gets a chunk of its own so that the current chunk stays in use.
-    if (size > nextChunkSize_ / 2) {
-        chunks_.emplace_back(new std::byte[size]);
-        return chunks_.back().get();
+    const bool own = size > nextChunkSize_ / 2;
+    std::unique_ptr<std::byte[]> chunk(new std::byte[own ? size : nextChunkSize_]);
+    std::byte* const start = chunk.get();
+    chunks_.push_back(std::move(chunk));
+    if (!own) {
+        cursor_ = start + size;
+        end_ = start + nextChunkSize_;
+        nextChunkSize_ = std::min(nextChunkSize_ * 2, kLargestChunk);
     }
-    chunks_.emplace_back(new std::byte[nextChunkSize_]);
-    cursor_ = chunks_.back().get() + size;
-    end_ = chunks_.back().get() + nextChunkSize_;
-    nextChunkSize_ = std::min(nextChunkSize_ * 2, kLargestChunk);
-    return chunks_.back().get();
+    return start;
 }
 
 const char* Arena::copyText(std::string_view text)
@@ -98,14 +99,14 @@ DefinitionTree* treeOf(const DefinitionNode* node)
 
 DefinitionTree* createTree(std::string_view directory)
 {
-    auto* tree = new DefinitionTree;
+    auto tree = std::make_unique<DefinitionTree>();
     tree->flags = kRootNode;
     tree->directory = withTrailingSeparator(directory);
     tree->previous = trees.last;
-    (trees.last ? trees.last->next : trees.first) = tree;
-    trees.last = tree;
+    (trees.last ? trees.last->next : trees.first) = tree.get();
+    trees.last = tree.get();
     ++trees.count;
-    return tree;
+    return tree.release();
 }
 
 void destroyTree(DefinitionTree* tree)
@@ -195,8 +196,8 @@ int KVE_CountDefinitionChildren(const DefinitionNode* node, const char* name)
         return static_cast<int>(node->childCount);
     const auto children = node->childNodes();
     const std::string_view wanted = name;
-    return static_cast<int>(
-        std::count_if(children.begin(), children.end(), [&](const DefinitionNode* c) { return c->nameText() == wanted; }));
+    return static_cast<int>(std::count_if(children.begin(), children.end(),
+                                          [&](const DefinitionNode* c) { return c->nameText() == wanted; }));
 }
 
 DefinitionNode* KVE_FreeDefinition(DefinitionNode* node, int wholeTree)

@@ -28,8 +28,7 @@ public:
     }
     // A NUL-terminated copy of `text` ("" costs nothing).
     const char* copyText(std::string_view text);
-    template <class T>
-    T* allocateArray(size_t count)
+    template <class T> T* allocateArray(size_t count)
     {
         return static_cast<T*>(allocate(count * sizeof(T), alignof(T)));
     }

@@ -116,9 +116,8 @@ int KVE_GetDefinitionColor(const DefinitionNode* node, float* out, int defaultCo
     // Children with a decimal point are components from 0 to 1, others bytes 0 to 255.
     for (uint32_t i = 0; i < 4 && i < node->childCount; ++i) {
         const std::string_view text = node->children[i]->valueText();
-        components[i] = text.find('.') != std::string_view::npos
-                            ? parseFloatText(text)
-                            : static_cast<float>(parseIntegerText(text)) / 255.0f;
+        components[i] = text.find('.') != std::string_view::npos ? parseFloatText(text)
+                                                                 : static_cast<float>(parseIntegerText(text)) / 255.0f;
     }
     if (node->childCount < 4)
         components[3] = 1.0f;

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/log.h"
-#include "defs/definition_node.h"
 #include "definition_testing.h"
+#include "defs/definition_node.h"
 #include "support/test_files.h"
 
 namespace {
@@ -180,13 +180,13 @@ TEST_F(FilesTest, HostileFilesFailCleanly)
     EXPECT_EQ(KVE_GetDefinitionInteger(KVE_FindDefinitionNode(root, "\\After", "", 0), 0), 1);
     KVE_FreeDefinition(root, 1);
 
-    // Random bytes, the special ones made frequent.
+    // Random bytes, the syntax bytes made frequent.
     std::mt19937 random(1234);
     std::string noise(1 << 20, '\0');
-    const std::string special = "/*':,;\n{}\r \t$%.-";
+    const std::string syntax = "/*':,;\n{}\r \t$%.-";
     for (char& c : noise) {
         const auto r = random();
-        c = (r & 1) ? special[(r >> 1) % special.size()] : static_cast<char>((r >> 8) % 255 + 1);
+        c = (r & 1) ? syntax[(r >> 1) % syntax.size()] : static_cast<char>((r >> 8) % 255 + 1);
     }
     writeFile(dir / "noise.kvd", noise);
     root = KVE_ReadDefinitionFile((dir / "noise.kvd").c_str());

@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
-#include "defs/definition_node.h"
 #include "definition_testing.h"
+#include "defs/definition_node.h"
 
 namespace {
 
@@ -135,8 +135,7 @@ struct LoaderCall {
 
 std::vector<LoaderCall> calls;
 
-template <char Kind>
-void* recordCall(int id, DefinitionNode* node, const char* name)
+template <char Kind> void* recordCall(int id, DefinitionNode* node, const char* name)
 {
     calls.push_back({Kind, id, node, name});
     return node;

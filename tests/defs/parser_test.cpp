@@ -1,7 +1,7 @@
 #include <string>
 
-#include "defs/definition_node.h"
 #include "definition_testing.h"
+#include "defs/definition_node.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <limits>
 #include <string>
 
-#include "defs/number_text.h"
 #include "definition_testing.h"
+#include "defs/number_text.h"
 
 namespace {
 
