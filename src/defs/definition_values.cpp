@@ -1,9 +1,6 @@
 // The value readers: a node found by a lookup (or none, when the key is absent) turned
 // into text, an integer, a float, a vector, a range or a colour, with the caller's
 // default for an absent key.
-#include <cmath>
-#include <cstring>
-
 #include "defs/definition_node.h"
 #include "defs/number_text.h"
 
@@ -18,29 +15,6 @@ void readChildFloats(const DefinitionNode* node, float* out, uint32_t count)
 {
     for (uint32_t i = 0; i < count && i < node->childCount; ++i)
         out[i] = parseFloatText(node->children[i]->valueText());
-}
-
-void unpackColor(int color, float* out)
-{
-    const auto packed = static_cast<uint32_t>(color);
-    for (int channel = 0; channel < 4; ++channel)
-        out[channel] = static_cast<float>((packed >> (8 * channel)) & 0xFF) / 255.0f;
-    // A colour written without alpha ("$0000FF") is opaque.
-    if ((packed >> 24) == 0)
-        out[3] = 1.0f;
-}
-
-// Each component x 255, rounded and clamped to its byte, so that out-of-range
-// components never spill into their neighbours.
-int packColor(const float* components)
-{
-    uint32_t packed = 0;
-    for (int channel = 0; channel < 4; ++channel) {
-        const float scaled = components[channel] * 255.0f;
-        const long byte = std::isnan(scaled) ? 0 : std::lround(std::fmin(std::fmax(scaled, 0.0f), 255.0f));
-        packed |= static_cast<uint32_t>(byte) << (8 * channel);
-    }
-    return static_cast<int32_t>(packed);
 }
 
 } // namespace
@@ -100,28 +74,35 @@ void KVE_GetDefinitionRange(const DefinitionNode* node, float* out, float min, f
 
 int KVE_GetDefinitionColor(const DefinitionNode* node, float* out, int defaultColor)
 {
-    float scratch[4];
-    float* const components = out ? out : scratch;
-    if (!out)
-        unpackColor(defaultColor, scratch);
-    if (!node) {
-        unpackColor(defaultColor, components);
-        return defaultColor;
+    KVE_Vector color{};
+    int packed = node && !node->group ? parseIntegerText(node->valueText()) : defaultColor;
+    if (!node || !node->group) {
+        KVE_ColorToVector(&color, packed);
+    } else {
+        // Children with a decimal point are components from 0 to 1, others bytes 0 to 255;
+        // a missing child leaves the component as it was.
+        if (out)
+            color = {out[0], out[1], out[2], out[3]};
+        else
+            KVE_ColorToVector(&color, defaultColor);
+        float* const components[4] = {&color.x, &color.y, &color.z, &color.w};
+        for (uint32_t i = 0; i < 4 && i < node->childCount; ++i) {
+            const std::string_view text = node->children[i]->valueText();
+            *components[i] = text.find('.') != std::string_view::npos
+                                 ? parseFloatText(text)
+                                 : static_cast<float>(parseIntegerText(text)) / 255.0f;
+        }
+        if (node->childCount < 4)
+            color.w = 1.0f;
+        packed = KVE_VectorToColor(&color);
     }
-    if (!node->group) {
-        const int color = parseIntegerText(node->valueText());
-        unpackColor(color, components);
-        return color;
+    if (out) {
+        out[0] = color.x;
+        out[1] = color.y;
+        out[2] = color.z;
+        out[3] = color.w;
     }
-    // Children with a decimal point are components from 0 to 1, others bytes 0 to 255.
-    for (uint32_t i = 0; i < 4 && i < node->childCount; ++i) {
-        const std::string_view text = node->children[i]->valueText();
-        components[i] = text.find('.') != std::string_view::npos ? parseFloatText(text)
-                                                                 : static_cast<float>(parseIntegerText(text)) / 255.0f;
-    }
-    if (node->childCount < 4)
-        components[3] = 1.0f;
-    return packColor(components);
+    return packed;
 }
 
 } // extern "C"
