@@ -85,7 +85,7 @@ bool matchesPattern(std::string_view pattern, std::string_view name)
     return p == pattern.size();
 }
 
-void parseFiles(std::string path, int kindMask, std::vector<fs::path>& walking);
+void parsePath(const std::string& path, const std::string& pattern, int kindMask, std::vector<fs::path>& walking);
 
 // Parses the entries of a directory that match `pattern` (all when empty), in name order
 // so that loading does not depend on the file system. A directory already being walked
@@ -107,17 +107,14 @@ void parseDirectory(const std::string& path, const std::string& pattern, int kin
     walking.push_back(std::move(identity));
     const std::string prefix = withTrailingSeparator(path);
     for (const std::string& name : names)
-        parseFiles(prefix + name, kindMask, walking);
+        parsePath(prefix + name, {}, kindMask, walking);
     walking.pop_back();
 }
 
-void parseFiles(std::string path, int kindMask, std::vector<fs::path>& walking)
+// One file, or a directory with the entries that match `pattern`. Entry names are taken
+// literally, even when they hold a '*'.
+void parsePath(const std::string& path, const std::string& pattern, int kindMask, std::vector<fs::path>& walking)
 {
-    std::string pattern;
-    if (path.find('*') != std::string::npos) {
-        pattern = filePart(path);
-        path = directoryPart(path);
-    }
     // A pattern without a directory part searches the current directory.
     std::error_code error;
     const bool directory = path.empty() ? !pattern.empty() : fs::is_directory(nativePath(path), error);
@@ -190,7 +187,12 @@ void KVE_ParseDefinitionFiles(const char* path, int kindMask)
         return;
     std::vector<std::filesystem::path> walking;
     try {
-        kve::defs::parseFiles(path, kindMask, walking);
+        std::string directory = path, pattern;
+        if (directory.find('*') != std::string::npos) {
+            pattern = kve::defs::filePart(path);
+            directory = kve::defs::directoryPart(path);
+        }
+        kve::defs::parsePath(directory, pattern, kindMask, walking);
     } catch (const std::bad_alloc&) {
     }
 }

@@ -103,26 +103,27 @@ TEST_F(FilesTest, PatternEntersOnlyMatchingDirectoriesAndWalksThemWhole)
     writeTexture(dir / "sub.kvd/c.txt", "C");
     writeTexture(dir / "sub.kvd/deeper/d.bin", "D");
     writeTexture(dir / "other/e.kvd", "E");
+    writeTexture(dir / "star*.kvd", "S");
     // A link back to the top directory inside a walked one is not followed round again.
     fs::create_directory_symlink(fs::absolute(dir.path()), dir / "sub.kvd/loop.kvd");
 
     KVE_ParseDefinitionFiles(backslashed(dir / "*.kvd").c_str(), KVE_DEFINITION_ALL);
-    EXPECT_EQ(loadedTextures, "A C D ");
+    EXPECT_EQ(loadedTextures, "A S C D ") << "a '*' in an entry's own name is no pattern";
     const std::string log = readFile(kLog);
-    EXPECT_EQ(countOccurrences(log, "Parse DefinitionFile: "), 3);
+    EXPECT_EQ(countOccurrences(log, "Parse DefinitionFile: "), 4);
     EXPECT_NE(log.find("<tr><td>\x95</td><td>KVE Definition</td><td>KVE_ParseDefinitionFiles</td>"
                        "<td colspan=2><i style='color:#404040;'>Parse DefinitionFile: " +
                        backslashed(dir.path()) + "\\a.kvd</i></td></tr>"),
               std::string::npos)
         << log;
-    // One break per call: the top directory, a.kvd, sub.kvd, c.txt, deeper, d.bin and
-    // the link that was not entered again.
-    EXPECT_EQ(countOccurrences(log, "<br>"), 7);
-    EXPECT_EQ(kve::defs::definitionTreeCount(), 3u) << "the batch parser keeps its trees";
+    // One break per call: the top directory, a.kvd, star*.kvd, sub.kvd, c.txt, deeper,
+    // d.bin and the link that was not entered again.
+    EXPECT_EQ(countOccurrences(log, "<br>"), 8);
+    EXPECT_EQ(kve::defs::definitionTreeCount(), 4u) << "the batch parser keeps its trees";
 
     loadedTextures.clear();
     KVE_ParseDefinitionFiles((dir.path().string() + "//").c_str(), KVE_DEFINITION_ALL);
-    EXPECT_EQ(loadedTextures, "A B E C D ") << "a directory alone is walked whole, in name order";
+    EXPECT_EQ(loadedTextures, "A B E S C D ") << "a directory alone is walked whole, in name order";
 
     loadedTextures.clear();
     KVE_ParseDefinitionFiles((dir / "sub.kvd/c.txt").c_str(), KVE_DEFINITION_MATERIAL);
@@ -130,7 +131,7 @@ TEST_F(FilesTest, PatternEntersOnlyMatchingDirectoriesAndWalksThemWhole)
     KVE_ParseDefinitionFiles((dir / "?.kvd").c_str(), KVE_DEFINITION_TEXTURE);
     EXPECT_EQ(loadedTextures, "") << "a pattern needs a '*'";
     KVE_ParseDefinitionFiles((dir / "*.k?d").c_str(), KVE_DEFINITION_TEXTURE);
-    EXPECT_EQ(loadedTextures, "A C D ");
+    EXPECT_EQ(loadedTextures, "A S C D ");
 }
 
 TEST_F(FilesTest, MissingFileIsLoggedAndLoadsNothing)
