@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/timing.h"
+#include "defs/definition_node.h"
 #include "geometry/mesh.h"
 #include "kve.h"
 #include "platform/context_extensions.h"
@@ -245,7 +246,10 @@ void KVE_Shutdown(void)
     // 2h. Lights.
     kve::scene::releaseLights();
 
-    // 2i. Billboards, animations and skeletons.
+    // 2i. Definition trees still held.
+    kve::defs::freeAllDefinitions();
+
+    // 2j. Billboards, animations and skeletons.
     kve::scene::billboards().releaseAll();
     kve::scene::animations().releaseAll();
     kve::scene::skeletons().releaseAll();
