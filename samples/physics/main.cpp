@@ -66,7 +66,7 @@ void loadScene()
     // 11. Font.
 
     // 12. Materials.kvd: textures, materials and sounds.
-
+    KVE_ParseDefinitionFiles("Materials.kvd", KVE_DEFINITION_ALL);
     // 13. The crosshair: texture, material and sprite.
 
     // 14. The hit sound.
