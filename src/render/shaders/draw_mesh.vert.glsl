@@ -1,0 +1,20 @@
+#version 330
+
+layout(location = 0) in vec4 vVertex;
+
+layout(std140) uniform Projection
+{
+    mat4 mProjectionMatrix;
+    mat4 m2DMatrix;
+};
+
+layout(std140) uniform Model
+{
+    mat4 mModelViewMatrix;
+    mat3 mNormalMatrix;
+};
+
+void main()
+{
+    gl_Position = mProjectionMatrix * mModelViewMatrix * vVertex;
+}

@@ -1,0 +1,29 @@
+#version 330
+
+layout(location = 0) in vec4 vVertex;
+layout(location = 1) in vec3 vNormal;
+
+layout(std140) uniform Projection
+{
+    mat4 mProjectionMatrix;
+    mat4 m2DMatrix;
+};
+
+layout(std140) uniform Model
+{
+    mat4 mModelViewMatrix;
+    mat3 mNormalMatrix;
+};
+
+uniform float fScale;
+
+out vec3 vViewDirection;
+out vec3 vViewNormal;
+
+void main()
+{
+    vec4 viewPosition = mModelViewMatrix * (vVertex + vec4(vNormal * fScale, 0.0));
+    gl_Position = mProjectionMatrix * viewPosition;
+    vViewDirection = normalize(viewPosition.xyz);
+    vViewNormal = normalize(mNormalMatrix * vNormal);
+}

@@ -1,0 +1,24 @@
+#version 330
+
+layout(location = 0) in vec4 vVertex;
+layout(location = 2) in vec2 vTexCoord0;
+
+layout(std140) uniform Projection
+{
+    mat4 mProjectionMatrix;
+    mat4 m2DMatrix;
+};
+
+layout(std140) uniform Model
+{
+    mat4 mModelViewMatrix;
+    mat3 mNormalMatrix;
+};
+
+out vec3 vDirection;
+
+void main()
+{
+    gl_Position = mProjectionMatrix * mModelViewMatrix * vVertex;
+    vDirection = normalize(vVertex.xyz);
+}

@@ -1,0 +1,43 @@
+#version 330
+
+layout(location = 0) in vec4 vVertex;
+layout(location = 2) in vec2 vTexCoord0;
+layout(location = 4) in vec4 vColor;
+layout(location = 7) in vec4 vPosition;
+layout(location = 8) in float fSize;
+
+layout(std140) uniform Projection
+{
+    mat4 mProjectionMatrix;
+    mat4 m2DMatrix;
+};
+
+layout(std140) uniform Model
+{
+    mat4 mModelViewMatrix;
+    mat3 mNormalMatrix;
+};
+
+layout(std140) uniform Misc
+{
+    vec2 vMapSize;
+    float fNear;
+    float fFar;
+};
+
+out vec2 vTexCoord;
+out vec4 vParticleColor;
+out float fLinearDepth;
+
+float LinearizeDepth(float z)
+{
+    return (2.0 * fNear) / (fFar + fNear - z * (fFar - fNear));
+}
+
+void main()
+{
+    gl_Position = mProjectionMatrix * (mModelViewMatrix * vPosition + vVertex * fSize);
+    fLinearDepth = LinearizeDepth(gl_Position.z / gl_Position.w);
+    vTexCoord = vTexCoord0;
+    vParticleColor = vColor;
+}

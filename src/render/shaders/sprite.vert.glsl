@@ -1,0 +1,23 @@
+#version 330
+
+layout(location = 0) in vec4 vVertex;
+layout(location = 2) in vec2 vTexCoord0;
+
+layout(std140) uniform ProjectionMatrix
+{
+    mat4 mProjectionMatrix;
+    mat4 m2DMatrix;
+};
+
+layout(std140) uniform ModelMatrices
+{
+    mat4 mModelMatrix;
+};
+
+out vec2 vTexCoord;
+
+void main()
+{
+    gl_Position = m2DMatrix * mModelMatrix * vVertex;
+    vTexCoord = vTexCoord0;
+}
