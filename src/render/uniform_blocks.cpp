@@ -35,6 +35,13 @@ void logLimit(const char* message, GLenum limit, const char* unit = "")
     log::progress(message + std::to_string(value) + unit, kProcedure);
 }
 
+// Bytes a block's buffer holds: std140 rounds a block up to a whole vec4 (the 52-byte Light
+// block takes 64), and a buffer smaller than the block would be read past its end.
+int storageSize(int size)
+{
+    return (size + 15) / 16 * 16;
+}
+
 // Fills one record; every block but Projection gets a buffer of its own, allocated with
 // the CPU copy as its content and bound to the block's binding point.
 void setUpBlock(int binding)
@@ -51,7 +58,7 @@ void setUpBlock(int binding)
     } else {
         glGenBuffers(1, &block.buffer);
         glBindBuffer(GL_UNIFORM_BUFFER, block.buffer);
-        glBufferData(GL_UNIFORM_BUFFER, setup.size, block.data, setup.usage);
+        glBufferData(GL_UNIFORM_BUFFER, storageSize(setup.size), block.data, setup.usage);
         glBindBufferBase(GL_UNIFORM_BUFFER, static_cast<GLuint>(binding), block.buffer);
     }
     log::progress(std::string("[Buffer] ") + setup.name + ":", kProcedure);
