@@ -2,7 +2,9 @@
 // reflected from its sources or built from the interface written out below.
 #include "render/builtin_programs.h"
 
+#include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,8 +27,8 @@ struct Recipe {
     int kind;
     const char* name;
     int queue; // -1: not queued
-    std::string_view vertex;
-    std::string_view fragment;
+    std::string vertex;
+    std::string fragment;
     bool reflected;
     ProgramInterface interface; // explicit builds only
 };
@@ -35,7 +37,31 @@ std::string_view text(const unsigned char* source, size_t size)
 {
     return {reinterpret_cast<const char*>(source), size};
 }
-#define KVE_SOURCE(name) text(shaders::k##name, shaders::k##name##Size)
+
+// The pieces the engine's sources share, by the file name they are included under.
+std::string_view snippet(std::string_view file)
+{
+#define KVE_SNIPPET(path, symbol)                                                                                      \
+    if (file == path)                                                                                                  \
+        return text(shaders::k##symbol, shaders::k##symbol##Size);
+    KVE_SNIPPET("projection_block.glsl", ProjectionBlock)
+    KVE_SNIPPET("model_block.glsl", ModelBlock)
+    KVE_SNIPPET("material_block.glsl", MaterialBlock)
+    KVE_SNIPPET("misc_block.glsl", MiscBlock)
+    KVE_SNIPPET("sprite_blocks.glsl", SpriteBlocks)
+    KVE_SNIPPET("mesh_inputs.glsl", MeshInputs)
+    KVE_SNIPPET("particle_inputs.glsl", ParticleInputs)
+    KVE_SNIPPET("tangent_frame.glsl", TangentFrame)
+    KVE_SNIPPET("linearize_depth.glsl", LinearizeDepth)
+    KVE_SNIPPET("gbuffer_vertex.glsl", GbufferVertex)
+    KVE_SNIPPET("gbuffer_write.glsl", GbufferWrite)
+    KVE_SNIPPET("specular_surface.glsl", SpecularSurface)
+    KVE_SNIPPET("parallax_offset.glsl", ParallaxOffset)
+#undef KVE_SNIPPET
+    return {};
+}
+
+#define KVE_SOURCE(name) expandIncludes(text(shaders::k##name, shaders::k##name##Size))
 
 const std::vector<LocationBinding> kMeshAttributes = {{"vVertex", 0}, {"vNormal", 1}, {"vTexCoord0", 2},
                                                       {"vTangent", 6}};
@@ -94,13 +120,13 @@ std::vector<Recipe> recipes3D()
         {KVE_SHADER_NORMAL_MAPPING_SILHOUETTE, "Normal Mapping Silhouette", KVE_QUEUE_FORWARD,
          KVE_SOURCE(SilhouetteVert), KVE_SOURCE(SilhouetteFrag), false,
          {kMeshAttributes, kColorOutput, kMaterialBlocks, {{"NormalMap", kSampler}}}},
-        {KVE_SHADER_PARALLAX_MAPPING, "Parallax Mapping", KVE_QUEUE_GBUFFER, KVE_SOURCE(ParallaxVert),
+        {KVE_SHADER_PARALLAX_MAPPING, "Parallax Mapping", KVE_QUEUE_GBUFFER, KVE_SOURCE(NormalMappingVert),
          KVE_SOURCE(ParallaxFrag), false,
          {kMeshAttributes, kGBufferOutputs, kMaterialBlocks,
           {{"ColorMap", kSampler}, {"NormalMap", kSampler}, {"fScale", KVE_UNIFORM_FLOAT},
            {"fBias", KVE_UNIFORM_FLOAT}}}},
         {KVE_SHADER_SPECULAR_PARALLAX_MAPPING, "Specular Parallax Mapping", KVE_QUEUE_GBUFFER,
-         KVE_SOURCE(ParallaxVert), KVE_SOURCE(SpecularParallaxFrag), false,
+         KVE_SOURCE(NormalMappingVert), KVE_SOURCE(SpecularParallaxFrag), false,
          {kMeshAttributes, kGBufferOutputs, kMaterialBlocks,
           {{"ColorMap", kSampler}, {"NormalMap", kSampler}, {"SpecularMap", kSampler}, {"fScale", KVE_UNIFORM_FLOAT},
            {"fBias", KVE_UNIFORM_FLOAT}}}},
@@ -153,6 +179,28 @@ void buildSection(const char* title, int flag, const std::vector<Recipe>& recipe
 }
 
 } // namespace
+
+std::string expandIncludes(std::string_view source)
+{
+    constexpr std::string_view kDirective = "#include \"";
+    std::string expanded;
+    expanded.reserve(source.size() * 2);
+    size_t at = 0;
+    while (at < source.size()) {
+        const size_t lineEnd = std::min(source.find('\n', at), source.size());
+        const std::string_view line = source.substr(at, lineEnd - at);
+        const size_t close = line.find('"', kDirective.size());
+        const std::string_view included = line.starts_with(kDirective) && close != std::string_view::npos
+                                               ? snippet(line.substr(kDirective.size(), close - kDirective.size()))
+                                               : std::string_view{};
+        if (included.empty())
+            expanded.append(line).append(lineEnd < source.size() ? "\n" : "");
+        else
+            expanded.append(included);
+        at = lineEnd + 1;
+    }
+    return expanded;
+}
 
 ShaderProgram* builtinProgram(int kind)
 {

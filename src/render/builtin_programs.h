@@ -2,6 +2,9 @@
 // engine's GLSL sources at start-up, that materials select by kind.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "kve.h"
 
 namespace kve::render {
@@ -12,5 +15,10 @@ ShaderProgram* builtinProgram(int kind);
 void setBuiltinProgram(int kind, ShaderProgram* program);
 // Empties the slot that holds this record, if any (the record is being released).
 void forgetBuiltinProgram(const ShaderProgram* program);
+
+// The engine's source text with each `#include "<file>.glsl"` line replaced by that
+// shared piece of the engine's sources (GLSL 330 has no include of its own). A line naming
+// no known piece stays as it is, and the compiler reports it.
+std::string expandIncludes(std::string_view source);
 
 } // namespace kve::render

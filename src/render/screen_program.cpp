@@ -1,10 +1,12 @@
 // KVE_InitScreenShader: compiles and links the screen-copy program.
 #include "render/screen_program.h"
 
+#include <string>
 #include <string_view>
 
 #include "gpu/shader.h"
 #include "platform/gl.h"
+#include "render/builtin_programs.h"
 #include "render/uniform_blocks.h"
 #include "shaders.h"
 
@@ -18,7 +20,7 @@ ScreenProgram screen;
 
 void attachStage(unsigned type, const unsigned char* source, size_t size)
 {
-    const std::string_view text(reinterpret_cast<const char*>(source), size);
+    const std::string text = expandIncludes(std::string_view(reinterpret_cast<const char*>(source), size));
     if (const unsigned object = gpu::compileStage(type, text, kName, kProcedure)) {
         glAttachShader(screen.program, object);
         glDeleteShader(object);

@@ -1,21 +1,9 @@
 #version 330
 
-layout(location = 0) in vec4 vVertex;
-layout(location = 1) in vec3 vNormal;
-layout(location = 2) in vec2 vTexCoord0;
-layout(location = 6) in vec3 vTangent;
+#include "mesh_inputs.glsl"
 
-layout(std140) uniform Projection
-{
-    mat4 mProjectionMatrix;
-    mat4 m2DMatrix;
-};
-
-layout(std140) uniform Model
-{
-    mat4 mModelViewMatrix;
-    mat3 mNormalMatrix;
-};
+#include "projection_block.glsl"
+#include "model_block.glsl"
 
 uniform samplerBuffer InstancesTextureBuffer;
 uniform int iProjectionMode;
@@ -32,9 +20,9 @@ void main()
     mat4 instance = mat4(texelFetch(InstancesTextureBuffer, first), texelFetch(InstancesTextureBuffer, first + 1),
                          texelFetch(InstancesTextureBuffer, first + 2), texelFetch(InstancesTextureBuffer, first + 3));
     if (iProjectionMode == 1) {
-        mat4 translationOnly = mat4(vec4(0.0), vec4(0.0), vec4(0.0), vec4(0.0, 0.0, 0.0, 1.0));
+        mat4 originOnly = mat4(vec4(0.0), vec4(0.0), vec4(0.0), vec4(0.0, 0.0, 0.0, 1.0));
         mat4 linearOnly = mat4(vec4(1.0, 0.0, 0.0, 0.0), vec4(0.0, 1.0, 0.0, 0.0), vec4(0.0, 0.0, 1.0, 0.0), vec4(0.0));
-        gl_Position = mProjectionMatrix * (mModelViewMatrix * instance * translationOnly + instance * linearOnly) * vVertex;
+        gl_Position = mProjectionMatrix * (mModelViewMatrix * instance * originOnly + instance * linearOnly) * vVertex;
     } else if (iProjectionMode == 2) {
         gl_Position = mProjectionMatrix * (mModelViewMatrix * instance * vec4(0.0, 0.0, 0.0, 1.0) +
                                            instance * vec4(vVertex.xyz, 0.0));

@@ -3,17 +3,8 @@
 layout(location = 0) in vec4 vVertex;
 layout(location = 1) in vec3 vNormal;
 
-layout(std140) uniform Projection
-{
-    mat4 mProjectionMatrix;
-    mat4 m2DMatrix;
-};
-
-layout(std140) uniform Model
-{
-    mat4 mModelViewMatrix;
-    mat3 mNormalMatrix;
-};
+#include "projection_block.glsl"
+#include "model_block.glsl"
 
 out float fHeadlight;
 

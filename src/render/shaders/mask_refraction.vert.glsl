@@ -1,21 +1,11 @@
 #version 330
 
-layout(location = 0) in vec4 vVertex;
-layout(location = 1) in vec3 vNormal;
-layout(location = 2) in vec2 vTexCoord0;
-layout(location = 6) in vec3 vTangent;
+#include "mesh_inputs.glsl"
 
-layout(std140) uniform Projection
-{
-    mat4 mProjectionMatrix;
-    mat4 m2DMatrix;
-};
+#include "projection_block.glsl"
+#include "model_block.glsl"
 
-layout(std140) uniform Model
-{
-    mat4 mModelViewMatrix;
-    mat3 mNormalMatrix;
-};
+#include "tangent_frame.glsl"
 
 out vec2 vTexCoord;
 out vec3 vEyeDirection;
@@ -24,8 +14,6 @@ void main()
 {
     vec4 viewPosition = mModelViewMatrix * vVertex;
     gl_Position = mProjectionMatrix * viewPosition;
-    vec3 t = normalize(mNormalMatrix * vTangent);
-    vec3 n = normalize(mNormalMatrix * vNormal);
-    vEyeDirection = mat3(t, cross(n, t), n) * -viewPosition.xyz;
+    vEyeDirection = TangentFrame() * -viewPosition.xyz;
     vTexCoord = vTexCoord0;
 }

@@ -1,21 +1,8 @@
 #version 330
 
-layout(std140) uniform Material
-{
-    vec4 vColor;
-    float fIntensity;
-    float fHardness;
-    float fScattering;
-    float fEmission;
-    vec4 vSpecularColor;
-};
+#include "material_block.glsl"
 
-layout(std140) uniform Misc
-{
-    vec2 vMapSize;
-    float fNear;
-    float fFar;
-};
+#include "misc_block.glsl"
 
 uniform sampler2D DepthMap;
 

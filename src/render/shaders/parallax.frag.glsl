@@ -1,50 +1,24 @@
 #version 330
 
-layout(std140) uniform Material
-{
-    vec4 vColor;
-    float fIntensity;
-    float fHardness;
-    float fScattering;
-    float fEmission;
-    vec4 vSpecularColor;
-};
+#include "material_block.glsl"
 
 uniform sampler2D ColorMap;
 uniform sampler2D NormalMap;
 uniform float fScale;
 uniform float fBias;
 
-in vec4 vViewPosition;
 in vec2 vTexCoord;
-in mat3 mTangentFrame;
 in vec3 vCameraDirection;
 
-layout(location = 0) out vec4 vFragPosition;
-layout(location = 1) out vec4 vFragNormal;
-layout(location = 2) out vec4 vFragDiffuse;
-layout(location = 3) out vec4 vFragSpecular;
-layout(location = 4) out vec4 vFragMisc;
+#include "gbuffer_write.glsl"
 
-// Three steps along the camera direction over the height in the normal map's alpha.
-vec2 ParallaxCoordinate()
-{
-    vec3 e = normalize(vCameraDirection);
-    vec2 o = vec2(e.x, -e.y) / e.z;
-    vec2 uv1 = vTexCoord + (texture(NormalMap, vTexCoord).a * 0.03 - 0.02) * o * 0.15;
-    vec2 uv2 = uv1 + (texture(NormalMap, uv1).a * 0.02 - 0.015) * o * 0.35;
-    return uv2 + (texture(NormalMap, uv2).a * 0.02 - 0.02) * o * 0.50;
-}
+#include "parallax_offset.glsl"
 
 void main()
 {
-    vec2 uv = ParallaxCoordinate();
+    vec2 uv = ParallaxCoordinate(vTexCoord, 1.0);
     vec4 texel = texture(ColorMap, uv);
     if (texel.a == 0.0)
         discard;
-    vFragPosition = vec4(vViewPosition.xyz, fScattering);
-    vFragNormal = vec4(normalize(mTangentFrame * (texture(NormalMap, uv).rgb * 2.0 - 1.0)), fHardness);
-    vFragDiffuse = vec4((texel * vColor).rgb, 0.0);
-    vFragSpecular = vec4(vSpecularColor.rgb, fIntensity);
-    vFragMisc = vec4(0.0, 0.0, 0.0, 1.0);
+    WriteGBuffer(MappedNormal(texture(NormalMap, uv)), texel, 0.0, vSpecularColor.rgb);
 }

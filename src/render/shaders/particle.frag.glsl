@@ -1,11 +1,6 @@
 #version 330
 
-layout(std140) uniform Misc
-{
-    vec2 vMapSize;
-    float fNear;
-    float fFar;
-};
+#include "misc_block.glsl"
 
 uniform sampler2D ColorMap;
 uniform sampler2D DepthMap;

@@ -1,22 +1,9 @@
 #version 330
 
-layout(location = 0) in vec4 vVertex;
-layout(location = 2) in vec2 vTexCoord0;
-layout(location = 4) in vec4 vColor;
-layout(location = 7) in vec4 vPosition;
-layout(location = 8) in float fSize;
+#include "particle_inputs.glsl"
 
-layout(std140) uniform Projection
-{
-    mat4 mProjectionMatrix;
-    mat4 m2DMatrix;
-};
-
-layout(std140) uniform Model
-{
-    mat4 mModelViewMatrix;
-    mat3 mNormalMatrix;
-};
+#include "projection_block.glsl"
+#include "model_block.glsl"
 
 out vec2 vTexCoord;
 out vec4 vParticleColor;

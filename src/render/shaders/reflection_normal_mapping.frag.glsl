@@ -1,41 +1,25 @@
 #version 330
 
-layout(std140) uniform Material
-{
-    vec4 vColor;
-    float fIntensity;
-    float fHardness;
-    float fScattering;
-    float fReflection;
-    vec4 vSpecularColor;
-};
+#include "material_block.glsl"
 
 uniform sampler2D ColorMap;
 uniform sampler2D NormalMap;
 uniform samplerCube ReflectionCubeMap;
 
-in vec4 vViewPosition;
 in vec2 vTexCoord;
-in mat3 mTangentFrame;
 in mat3 mEyeMatrix;
 in vec3 vEyeDirection;
 
-layout(location = 0) out vec4 vFragPosition;
-layout(location = 1) out vec4 vFragNormal;
-layout(location = 2) out vec4 vFragDiffuse;
-layout(location = 3) out vec4 vFragSpecular;
-layout(location = 4) out vec4 vFragMisc;
+#include "gbuffer_write.glsl"
 
+// The fourth material parameter is the reflection: how much of the cube map replaces the
+// colour texel.
 void main()
 {
     vec4 texel = texture(ColorMap, vTexCoord);
     if (texel.a == 0.0)
         discard;
-    vec3 normal = normalize(mTangentFrame * (texture(NormalMap, vTexCoord).rgb * 2.0 - 1.0));
+    vec3 normal = MappedNormal(texture(NormalMap, vTexCoord));
     vec4 mirrored = texture(ReflectionCubeMap, mEyeMatrix * reflect(vEyeDirection, normal));
-    vFragPosition = vec4(vViewPosition.xyz, fScattering);
-    vFragNormal = vec4(normal, fHardness);
-    vFragDiffuse = vec4((mix(texel, mirrored, fReflection) * vColor).rgb, 0.0);
-    vFragSpecular = vec4(vSpecularColor.rgb, fIntensity);
-    vFragMisc = vec4(0.0, 0.0, 0.0, 1.0);
+    WriteGBuffer(normal, mix(texel, mirrored, fEmission), 0.0, vSpecularColor.rgb);
 }

@@ -3,11 +3,7 @@
 layout(location = 0) in vec4 vVertex;
 layout(location = 2) in vec2 vTexCoord0;
 
-layout(std140) uniform Projection
-{
-    mat4 mProjectionMatrix;
-    mat4 m2DMatrix;
-};
+#include "projection_block.glsl"
 
 out vec2 vTexCoord;
 

@@ -1,14 +1,6 @@
 #version 330
 
-layout(std140) uniform Material
-{
-    vec4 vColor;
-    float fIntensity;
-    float fHardness;
-    float fScattering;
-    float fEmission;
-    vec4 vSpecularColor;
-};
+#include "material_block.glsl"
 
 uniform sampler2D NormalMap;
 

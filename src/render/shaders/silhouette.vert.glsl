@@ -1,21 +1,11 @@
 #version 330
 
-layout(location = 0) in vec4 vVertex;
-layout(location = 1) in vec3 vNormal;
-layout(location = 2) in vec2 vTexCoord0;
-layout(location = 6) in vec3 vTangent;
+#include "mesh_inputs.glsl"
 
-layout(std140) uniform Projection
-{
-    mat4 mProjectionMatrix;
-    mat4 m2DMatrix;
-};
+#include "projection_block.glsl"
+#include "model_block.glsl"
 
-layout(std140) uniform Model
-{
-    mat4 mModelViewMatrix;
-    mat3 mNormalMatrix;
-};
+#include "tangent_frame.glsl"
 
 out vec2 vTexCoord;
 out vec3 vEyeDirection;
@@ -26,9 +16,7 @@ void main()
 {
     vec4 viewPosition = mModelViewMatrix * (vVertex + vec4(vNormal, 0.0) * 0.001);
     gl_Position = mProjectionMatrix * viewPosition;
-    vec3 t = normalize(mNormalMatrix * vTangent);
-    vec3 n = normalize(mNormalMatrix * vNormal);
-    mat3 tangentFrame = mat3(t, cross(n, t), n);
+    mat3 tangentFrame = TangentFrame();
     vEyeDirection = tangentFrame * -viewPosition.xyz;
     vLightDirection = tangentFrame * vec3(0.0, 0.0, 1.0);
     vTexCoord = vTexCoord0;

@@ -1,38 +1,17 @@
 #version 330
 
-layout(location = 0) in vec4 vVertex;
-layout(location = 2) in vec2 vTexCoord0;
-layout(location = 4) in vec4 vColor;
-layout(location = 7) in vec4 vPosition;
-layout(location = 8) in float fSize;
+#include "particle_inputs.glsl"
 
-layout(std140) uniform Projection
-{
-    mat4 mProjectionMatrix;
-    mat4 m2DMatrix;
-};
+#include "projection_block.glsl"
+#include "model_block.glsl"
 
-layout(std140) uniform Model
-{
-    mat4 mModelViewMatrix;
-    mat3 mNormalMatrix;
-};
-
-layout(std140) uniform Misc
-{
-    vec2 vMapSize;
-    float fNear;
-    float fFar;
-};
+#include "misc_block.glsl"
 
 out vec2 vTexCoord;
 out vec4 vParticleColor;
 out float fLinearDepth;
 
-float LinearizeDepth(float z)
-{
-    return (2.0 * fNear) / (fFar + fNear - z * (fFar - fNear));
-}
+#include "linearize_depth.glsl"
 
 void main()
 {

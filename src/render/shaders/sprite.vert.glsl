@@ -3,16 +3,7 @@
 layout(location = 0) in vec4 vVertex;
 layout(location = 2) in vec2 vTexCoord0;
 
-layout(std140) uniform ProjectionMatrix
-{
-    mat4 mProjectionMatrix;
-    mat4 m2DMatrix;
-};
-
-layout(std140) uniform ModelMatrices
-{
-    mat4 mModelMatrix;
-};
+#include "sprite_blocks.glsl"
 
 out vec2 vTexCoord;
 

@@ -1,21 +1,11 @@
 #version 330
 
-layout(std140) uniform Material
-{
-    vec4 vWaterColor;
-    float fIntensity;
-    float fHardness;
-    float fRefraction;
-    float fReflection;
-    vec4 vSpecularColor;
-};
+#include "material_block.glsl"
 
-layout(std140) uniform Misc
-{
-    vec2 vMapSize;
-    float fNear;
-    float fFar;
-};
+#include "misc_block.glsl"
+
+#define fRefraction fScattering
+#define fReflection fEmission
 
 uniform sampler2D ColorMap;
 uniform sampler2D NormalMapA;
@@ -51,7 +41,7 @@ void main()
     vec2 fogCoordinate = gl_FragCoord.z < texture(DepthMap, r).r ? r : s;
     vec4 under = texture(ColorMap, fogCoordinate);
     float fog = clamp((texture(LDepthMap, fogCoordinate).r - fLinearDepth) * fFogDepth, 0.10, 0.95);
-    vec4 color = mix(under * vWaterColor, vWaterColor * 0.50, fog) + specular * vSpecularColor;
+    vec4 color = mix(under * vColor, vColor * 0.50, fog) + specular * vSpecularColor;
 
     float k = fReflection;
     color = mix(color, texture(ColorMap, vec2(r.x - 0.002, r.y + normal.y * 0.20 + 0.040)), k) * 0.20;

@@ -1,28 +1,11 @@
 #version 330
 
-layout(location = 0) in vec4 vVertex;
-layout(location = 1) in vec3 vNormal;
-layout(location = 2) in vec2 vTexCoord0;
-layout(location = 6) in vec3 vTangent;
+#include "mesh_inputs.glsl"
 
-layout(std140) uniform Projection
-{
-    mat4 mProjectionMatrix;
-    mat4 m2DMatrix;
-};
+#include "projection_block.glsl"
+#include "model_block.glsl"
 
-layout(std140) uniform Model
-{
-    mat4 mModelViewMatrix;
-    mat3 mNormalMatrix;
-};
-
-layout(std140) uniform Misc
-{
-    vec2 vMapSize;
-    float fNear;
-    float fFar;
-};
+#include "misc_block.glsl"
 
 uniform vec3 vLightDir;
 uniform mat4 mViewMatrix;
@@ -34,18 +17,15 @@ out vec3 vEyeDirection;
 out vec3 vLightDirection;
 out float fLinearDepth;
 
-float LinearizeDepth(float z)
-{
-    return (2.0 * fNear) / (fFar + fNear - z * (fFar - fNear));
-}
+#include "tangent_frame.glsl"
+
+#include "linearize_depth.glsl"
 
 void main()
 {
     vec4 viewPosition = mModelViewMatrix * vVertex;
     gl_Position = mProjectionMatrix * viewPosition;
-    vec3 t = normalize(mNormalMatrix * vTangent);
-    vec3 n = normalize(mNormalMatrix * vNormal);
-    mat3 tangentFrame = mat3(t, cross(n, t), n);
+    mat3 tangentFrame = TangentFrame();
     mEyeMatrix = mat3(mViewMatrix);
     vEyeReflection = tangentFrame * normalize(viewPosition.xyz / viewPosition.w);
     vEyeDirection = -viewPosition.xyz * tangentFrame;
