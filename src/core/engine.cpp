@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/timing.h"
+#include "geometry/mesh.h"
 #include "kve.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
@@ -18,7 +19,9 @@
 #include "render/uniform_blocks.h"
 #include "scene/animation.h"
 #include "scene/billboard.h"
+#include "scene/light.h"
 #include "scene/lighting.h"
+#include "scene/node.h"
 
 namespace kve::engine {
 namespace {
@@ -236,8 +239,10 @@ void KVE_Shutdown(void)
     // 2b. Particle emitters.
 
     // 2c. Meshes.
+    kve::geometry::releaseAllMeshes();
 
     // 2d. Objects.
+    kve::scene::releaseNodes();
 
     // 2e. Materials.
 
@@ -248,6 +253,7 @@ void KVE_Shutdown(void)
     // 2g. Textures.
 
     // 2h. Lights.
+    kve::scene::releaseLights();
 
     // 2i. Billboards, animations and skeletons.
     kve::scene::billboards().releaseAll();
