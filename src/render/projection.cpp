@@ -10,6 +10,7 @@
 #include "core/engine.h"
 #include "platform/gl.h"
 #include "render/uniform_blocks.h"
+#include "scene/camera.h"
 
 namespace kve::render {
 namespace {
@@ -105,6 +106,7 @@ extern "C" {
 void KVE_InitProjection(void)
 {
     const auto& screen = kve::engine::state();
+    kve::scene::resetCamera();
     state = kve::render::ProjectionState{};
     state.aspect = screen.screenHeight > 0
                        ? static_cast<float>(screen.screenWidth) / static_cast<float>(screen.screenHeight)
