@@ -413,6 +413,85 @@ void KVE_FreeCurrentDefinition(void); /* frees the tree read last by KVE_ReadDef
 /* 6b. Shader programs                                                        */
 /* ========================================================================== */
 
+/* Uniform type codes of KVE_AddShaderUniform; codes that share a list share a row. */
+#define KVE_UNIFORM_BOOL 0    /* integer list */
+#define KVE_UNIFORM_INT 1     /* integer list */
+#define KVE_UNIFORM_SAMPLER 2 /* sampler list */
+#define KVE_UNIFORM_UINT 3    /* integer list */
+#define KVE_UNIFORM_FLOAT 4   /* float list */
+#define KVE_UNIFORM_VEC2 5    /* vec2/vec3 list */
+#define KVE_UNIFORM_VEC3 6    /* vec2/vec3 list */
+#define KVE_UNIFORM_VEC4 7    /* vec4 list */
+#define KVE_UNIFORM_MAT3 8    /* mat3 list */
+#define KVE_UNIFORM_MAT4 9    /* mat4 list */
+
+/* One registered plain uniform: GL location and a byte range user code may attach. */
+typedef struct ShaderUniform {
+    int location; /* from glGetUniformLocation on the first program; -1 when inactive */
+    int count;    /* array count, 1 in every registration the engine makes */
+    int start;    /* offset given at registration */
+    int end;      /* offset + size */
+} ShaderUniform;
+
+typedef struct ShaderUniformTables ShaderUniformTables; /* engine-internal */
+
+/* A shader program record of the shader registry. */
+typedef struct ShaderProgram {
+    int number;                  /* registry number: 0..65535, or automatic (0x10000 or more) */
+    const char* name;            /* "" when unnamed; prefixes the program's log lines */
+    int queue;                   /* shader queue it was last appended to; -1 before that */
+    int flag;                    /* creation flag: 0/1 standard bindings, 2 with vPosition */
+    int kind;                    /* built-in program kind, 0 until set */
+    unsigned int program;        /* GL program object */
+    unsigned int secondProgram;  /* optional second GL program object, 0 when none */
+    ShaderUniformTables* uniforms; /* registration tables, owned by the engine */
+} ShaderProgram;
+
+/* Registry entry only (no GL objects). `id` in: wanted number or -1; out: number given. */
+ShaderProgram* KVE_CreateShaderListEntry(int* id, int flag, const char* name);
+/* Registry entry with its GL program (and a second one when `withSecondProgram`). */
+ShaderProgram* KVE_CreateShader(int id, int flag, const char* name, int withSecondProgram);
+ShaderProgram* KVE_GetShader(int shader); /* number or automatic number; null when none */
+/* Compile a stage from a file and attach it to the program; 1 when the file was read. */
+int KVE_LoadVertexShader(int shader, const char* fileName);
+int KVE_LoadFragmentShader(int shader, const char* fileName);
+/* Compile a stage from the text [start, end) and attach it (to the second program when
+ * `toSecondProgram`); 0. */
+int KVE_CatchVertexShader(int shader, const char* start, const char* end, int toSecondProgram);
+int KVE_CatchFragmentShader(int shader, const char* start, const char* end, int toSecondProgram);
+/* "Compiling successfull!" or the driver's info log (at most 16383 bytes); valid until
+ * the next call. */
+const char* KVE_GetShaderCompileLog(unsigned int shaderObject);
+int KVE_LinkShader(int shader); /* standard bindings by the record's flag, then link; 0 */
+void KVE_BindShaderNormal(int shader);    /* "vNormal" at attribute 1 (before linking) */
+void KVE_BindShaderTexCoord0(int shader); /* "vTexCoord0" at 2 */
+void KVE_BindShaderTexCoord1(int shader); /* "vTexCoord1" at 3 */
+void KVE_BindShaderColor(int shader);     /* "vColor" at 4 */
+void KVE_BindShaderTangent(int shader);   /* "vTangent" at 6 */
+void KVE_BindShaderSize(int shader);      /* "fSize" at 8 */
+/* Binds the named block to binding point `blockNumber` and that point to its uniform
+ * buffer (0..4: Projection, Model, Material, Light, Misc); 0. */
+int KVE_BindShaderBlock(int shader, const char* blockName, int blockNumber);
+/* Registers a plain uniform under `index` (KVE_UNIFORM_* code); its location, or 0 for
+ * an unknown code (nothing registered). */
+int KVE_AddShaderUniform(int shader, int type, const char* name, int index, int toSecondProgram, int size,
+                         int offset, int count);
+int KVE_SetShaderUniformRange(int shader, int index, int size, int offset, int count); /* 0 */
+int KVE_GetShaderUniformOffset(int shader, int index); /* bytes; 0 when not registered */
+int KVE_GetShaderUniformSize(int shader, int index);   /* bytes; 0 when not registered */
+int KVE_GetUniformLocation(unsigned int program, const char* name); /* glGetUniformLocation */
+int KVE_SetShaderKind(int shader, int kind);                       /* 0 */
+/* Appends the program to shader queue `queue` (0..7); 1 when appended, 0 when it was
+ * already there or the queue does not exist. */
+int KVE_QueueShader(int queue, ShaderProgram* shader);
+int KVE_ReleaseShader(int shader); /* GL objects, registry slot, name, queue entry; 0 */
+/* Builds a program from two GLSL texts, reading attribute and output locations, the
+ * engine's uniform blocks and the plain uniforms out of their declarations; stores it as
+ * the built-in program of `kind` and appends it to `queue` (-1: none). */
+ShaderProgram* KVE_BuildReflectedShader(int kind, int flag, int queue, const char* vertexStart,
+                                        const char* vertexEnd, const char* fragmentStart,
+                                        const char* fragmentEnd, const char* name);
+
 /* ========================================================================== */
 /* 6c. Textures                                                               */
 /* ========================================================================== */
@@ -651,6 +730,58 @@ void KVE_SetShadowCentre(float x, float y, float z); /* where the directional sh
 /* ========================================================================== */
 /* 9a. Uniform blocks, projection, shader queues                              */
 /* ========================================================================== */
+
+#define KVE_PROJECTION_ORTHOGRAPHIC 0
+#define KVE_PROJECTION_PERSPECTIVE 1
+
+/* Built-in program kinds (KVE_GetBuiltinShader); 0, 14, 17, 22 and 23 stay empty. */
+#define KVE_SHADER_DEFAULT 1
+#define KVE_SHADER_DRAWING 2
+#define KVE_SHADER_DRAW_MESH 3
+#define KVE_SHADER_TEXTURES 4
+#define KVE_SHADER_NORMAL_MAPPING 5
+#define KVE_SHADER_REFLECTION_NORMAL_MAPPING 6
+#define KVE_SHADER_NORMAL_MAPPING_SILHOUETTE 7
+#define KVE_SHADER_SPECULAR_NORMAL_MAPPING 8
+#define KVE_SHADER_TEXTURE_ARRAY 9
+#define KVE_SHADER_GRASS 10
+#define KVE_SHADER_PARALLAX_MAPPING 11
+#define KVE_SHADER_SPECULAR_PARALLAX_MAPPING 12
+#define KVE_SHADER_WATER 13
+#define KVE_SHADER_REFRACTION 14
+#define KVE_SHADER_MASK_REFRACTION 15
+#define KVE_SHADER_MESH_GLOW 16
+#define KVE_SHADER_SKYBOX 18
+#define KVE_SHADER_PARTICLE 19
+#define KVE_SHADER_SOFT_PARTICLE 20
+#define KVE_SHADER_BILLBOARD 21
+#define KVE_SHADER_TEXTURED_SPRITE 24
+#define KVE_SHADER_MASKED_SPRITE 25
+#define KVE_SHADER_KIND_COUNT 26
+
+/* Shader queues the frame walks. */
+#define KVE_QUEUE_GBUFFER 0 /* deferred programs, lit by the lighting passes */
+#define KVE_QUEUE_FORWARD 1 /* unlit forward programs, drawn into the lit image */
+#define KVE_QUEUE_OVERLAY 2 /* programs that read the lit image and depth: water, refraction, glow */
+#define KVE_QUEUE_SPRITE 7  /* sprite programs */
+
+void KVE_InitProjection(void);     /* defaults, viewport, the three matrices, Projection buffer */
+int KVE_InitShaderBuffers(void);   /* the five uniform blocks; 1 on success */
+void KVE_InitSpriteShaders(void);  /* built-in programs of kinds 24 and 25 */
+void KVE_InitBuiltinShaders(void); /* built-in programs of kinds 1 to 21 */
+void KVE_InitScreenShader(void);   /* the screen-copy program */
+void KVE_SetProjectionFOV(float degrees); /* vertical field of view */
+void KVE_SetProjectionNear(float distance);
+void KVE_SetProjectionFar(float distance);
+void KVE_SetProjectionMode(int mode); /* KVE_PROJECTION_*; uploads that mode's matrix */
+int KVE_GetProjectionMode(void);
+float KVE_GetProjectionFOV(void);    /* degrees */
+float KVE_GetProjectionNear(void);
+float KVE_GetProjectionFar(void);
+float KVE_GetProjectionAspect(void); /* screen width / height */
+void KVE_GetProjectionMatrix(KVE_Matrix* matrix); /* the current mode's 3D matrix */
+void KVE_Get2DMatrix(KVE_Matrix* matrix);         /* pixels, origin top-left, y down */
+ShaderProgram* KVE_GetBuiltinShader(int kind);    /* kinds 0..25; null for an empty kind */
 
 /* ========================================================================== */
 /* 9b. Frame rendering                                                        */

@@ -12,9 +12,12 @@
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
+#include "gpu/shader.h"
 #include "render/quad_batch.h"
 #include "render/render_to_texture.h"
 #include "render/frame_settings.h"
+#include "render/screen_program.h"
+#include "render/uniform_blocks.h"
 #include "scene/animation.h"
 #include "scene/billboard.h"
 #include "scene/light.h"
@@ -151,8 +154,13 @@ int KVE_Init(void)
     KVE_InitJoysticks();
 
     // 17-18. Projection, uniform blocks, built-in programs.
+    KVE_InitProjection();
+    KVE_InitShaderBuffers();
+    KVE_InitSpriteShaders();
+    KVE_InitBuiltinShaders();
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+    KVE_InitScreenShader();
 
     // 20. Default resources: logo, default textures, cube map, default material.
 
@@ -226,6 +234,7 @@ void KVE_Shutdown(void)
     if (!engineState.running)
         return;
     // 1. Uniform buffers.
+    kve::render::deleteUniformBuffers();
     // 2. Registries, each through its kind's release.
     // 2a. Fonts and sprites.
 
@@ -240,6 +249,8 @@ void KVE_Shutdown(void)
     // 2e. Materials.
 
     // 2f. Shader programs.
+    kve::gpu::releaseAllShaders();
+    kve::render::deleteScreenProgram();
 
     // 2g. Textures.
 
