@@ -58,7 +58,9 @@ void loadScene()
     KVE_SetAmbientColor(static_cast<int>(0xFF101010));
     KVE_SetShadows(1);
     // 8. Projection.
-
+    KVE_SetProjectionFar(200.0f);
+    KVE_SetProjectionNear(0.1f);
+    KVE_SetProjectionFOV(60.0f);
     // 9. Camera.
     KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, kParentSpace);
     // 10. The steam sound.
