@@ -168,6 +168,57 @@ int KVE_PeekMessage(KVE_MESSAGE* message);
 /* 6c. Textures                                                               */
 /* ========================================================================== */
 
+/* GL values the texture operations take and report. */
+#define KVE_GL_NEAREST 0x2600
+#define KVE_GL_LINEAR 0x2601
+#define KVE_GL_TEXTURE_2D 0x0DE1
+#define KVE_GL_TEXTURE_CUBE_MAP 0x8513
+
+typedef struct KVE_TEXTURE KVE_TEXTURE; /* a GL texture in the texture registry */
+typedef struct KVE_IMAGE KVE_IMAGE;     /* a decoded image in the image registry */
+
+/* Textures. `filter` is a GL filter for minification and magnification, or KVE_DEFAULT
+ * for the default texture filter; `mipmaps` is the highest mipmap level (0: none). A
+ * `texture` argument is a number (0..65535) or an automatic number. Loaders return the
+ * record, or null after a red log entry; a file that cannot be decoded leaves any
+ * texture already registered under the same name or number untouched. */
+KVE_TEXTURE* KVE_CreateTextureListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
+KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int mipmaps,
+                                 const char* name); /* PNG or JPEG; empty name: the file part */
+KVE_TEXTURE* KVE_CatchTexture(int id, const void* data, int size, int filter,
+                              const char* name); /* an image file held in memory; no mipmaps */
+/* Six image files in memory, faces +X, -X, +Y, -Y, +Z, -Z; all square and of one size. */
+KVE_TEXTURE* KVE_CatchCubeMapTexture(int id, const void* const faces[6], const int sizes[6], int filter,
+                                     int mipmaps, const char* name);
+/* Uploads an image to the bound texture: target 0 = GL_TEXTURE_2D (with a layer other than
+ * KVE_DEFAULT: that layer of the bound GL_TEXTURE_2D_ARRAY), else a cube face target. */
+void KVE_UploadTextureImage(int image, int target, int layer);
+KVE_TEXTURE* KVE_GetTexture(int texture);               /* null when there is none */
+int KVE_GetTextureNumber(const KVE_TEXTURE* texture);   /* its number; -1 for null */
+int KVE_ReleaseTexture(int texture);                    /* 0; empties material slots naming it */
+/* Level 0 (the +X face of a cube map) as a 32-bit image: a new one for image -1, else
+ * under that number; rows bottom to top when flip is 1. Null when there is none. */
+KVE_IMAGE* KVE_GetTextureImage(int texture, int image, int flip);
+void KVE_SetTextureFilter(int filter); /* the default texture filter (GL_LINEAR at start) */
+int KVE_GetTextureFilter(void);
+const char* KVE_GetTextureName(int texture);  /* "" when there is none */
+int KVE_GetTextureWidth(int texture);         /* pixels */
+int KVE_GetTextureHeight(int texture);        /* pixels */
+unsigned KVE_GetTextureObject(int texture);   /* the GL texture object */
+void KVE_SetTextureRectangle(int texture, int x, int y, int width,
+                             int height); /* part to draw; width/height -1: the texture's */
+unsigned char* KVE_CopyTexturePixels(int texture); /* width*height*4 RGBA bytes, top row first; free() */
+
+/* Images: PNG or JPEG decoded into 8-bit RGB or RGBA pixels. */
+KVE_IMAGE* KVE_LoadImage(int id, const char* fileName);
+KVE_IMAGE* KVE_CatchImage(int id, const void* data, int size);
+int KVE_GetImageNumber(const KVE_IMAGE* image); /* -1 for null */
+int KVE_GetImageWidth(int image);               /* pixels */
+int KVE_GetImageHeight(int image);              /* pixels */
+int KVE_GetImagePoint(int image, int x, int y); /* packed colour from the top-left; 0 outside */
+int KVE_SaveImage(int image, const char* fileName); /* as PNG; 1 on success */
+void KVE_FreeImage(int image);
+
 /* ========================================================================== */
 /* 6d. Materials                                                              */
 /* ========================================================================== */
