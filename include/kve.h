@@ -156,6 +156,51 @@ int KVE_PeekMessage(KVE_MESSAGE* message);
 /* 5. Math                                                                    */
 /* ========================================================================== */
 
+/* Every operation works in place on its first argument unless it names a separate
+ * output, and returns that output. Vectors, matrices and quaternions need no alignment.
+ * Addition and subtraction keep w a point/direction flag: point + direction = point,
+ * point - point = direction, point - direction = point. */
+KVE_Vector* KVE_SetVector(KVE_Vector* v, float x, float y, float z, float w);             /* v := (x, y, z, w) */
+KVE_Quaternion* KVE_SetQuaternion(KVE_Quaternion* q, float x, float y, float z, float w); /* q := (x, y, z, w) */
+KVE_Vector* KVE_AddVector(KVE_Vector* a, const KVE_Vector* b);    /* a.xyz += b.xyz; w := aw + bw - aw*bw */
+KVE_Vector* KVE_AddVectorXYZ(KVE_Vector* a, const KVE_Vector* b); /* a.xyz += b.xyz; w unchanged */
+KVE_Vector* KVE_SubVector(KVE_Vector* out, const KVE_Vector* a,
+                          const KVE_Vector* b); /* out.xyz := a.xyz - b.xyz; w := aw + bw - 2*aw*bw */
+KVE_Vector* KVE_AddScaledVector(KVE_Vector* a, const KVE_Vector* b, float s); /* a.xyz += s * b.xyz */
+KVE_Vector* KVE_ScaleVector(KVE_Vector* a, float s);                         /* a.xyz *= s */
+KVE_Vector* KVE_NegateVector(KVE_Vector* a);                                 /* a.xyz := -a.xyz */
+float KVE_DotVector(const KVE_Vector* a, const KVE_Vector* b); /* xyz dot product; b null: squared length */
+KVE_Vector* KVE_NormalizeVector(KVE_Vector* a); /* unit direction, w 0; a zero vector becomes (0, 0, 0, 0) */
+KVE_Vector* KVE_TransformVector(KVE_Vector* v, const KVE_Matrix* m); /* v := M v (w 1 moves, w 0 turns) */
+KVE_Matrix* KVE_MultiplyMatrix(KVE_Matrix* out, const KVE_Matrix* a,
+                               const KVE_Matrix* b); /* out := A B; out may be A or B */
+KVE_Matrix* KVE_IdentityMatrix(KVE_Matrix* m);
+KVE_Matrix* KVE_InvertMatrix(KVE_Matrix* m); /* m := m^-1; a singular m is left unchanged */
+KVE_Matrix* KVE_CopyInvertMatrix(KVE_Matrix* out, const KVE_Matrix* m); /* out := m^-1 (a singular m: copied) */
+KVE_Quaternion* KVE_MultiplyQuaternion(KVE_Quaternion* p, const KVE_Quaternion* q); /* p := p (x) q, Hamilton */
+KVE_Quaternion* KVE_MultiplyQuaternionTo(KVE_Quaternion* out, const KVE_Quaternion* p,
+                                         const KVE_Quaternion* q); /* out := p (x) q; out may be p or q */
+KVE_Quaternion* KVE_ConjugateQuaternion(KVE_Quaternion* q); /* q := (-x, -y, -z, w), the inverse of a unit q */
+/* Rotation by ax about X, then ay about Y, then az about Z (= qz (x) qy (x) qx); degrees
+ * unless `radians` is 1. */
+KVE_Quaternion* KVE_EulerToQuaternion(KVE_Quaternion* out, float ax, float ay, float az, int radians);
+KVE_Matrix* KVE_QuaternionToMatrix(const KVE_Quaternion* q, KVE_Matrix* out); /* rotation of a unit q */
+/* World matrix of a camera at `eye` looking toward `target` (its inverse is the view
+ * matrix): columns s, u, -f and eye with f = |target - eye|, s = |f x up|, u = s x f. */
+KVE_Matrix* KVE_LookAtMatrix(KVE_Matrix* out, const KVE_Vector* eye, const KVE_Vector* target,
+                             const KVE_Vector* up);
+KVE_Vector* KVE_ColorToVector(KVE_Vector* out, int color); /* 0xAABBGGRR / 255; alpha 0 reads as 255 */
+int KVE_VectorToColor(const KVE_Vector* v); /* each component clamped to 0..1, x 255 rounded; red lowest */
+float KVE_MaxOf3(float a, float b, float c);
+
+/* Temporary vectors for nested expressions: a per-thread stack of 128. A thread's pool
+ * starts with no slot free; KVE_Init frees all 128 of its thread's pool. An operation
+ * that takes temporaries releases them before it returns. */
+KVE_Vector* KVE_TakeTempVector(float x, float y, float z, float w); /* next free slot, filled; null when empty */
+void KVE_ReleaseTempVectors(int count); /* gives back the `count` latest taken (at most all taken) */
+KVE_Vector* KVE_PeekTempVector(int k);  /* the slot taken k takes ago (0 = latest); null if none */
+void KVE_ResetTempVectors(void);        /* frees all 128 slots of the calling thread's pool */
+
 /* ========================================================================== */
 /* 6a. Definition files                                                       */
 /* ========================================================================== */
@@ -269,6 +314,19 @@ int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
 /* ========================================================================== */
 /* 13. Billboards, skeletons, animations                                      */
 /* ========================================================================== */
+
+typedef struct KVE_BILLBOARD KVE_BILLBOARD; /* a set of instanced camera-facing quads */
+typedef struct KVE_ANIMATION KVE_ANIMATION;
+typedef struct KVE_SKELETON KVE_SKELETON;
+
+/* Registry entries: `id` in: the wanted number (0..65535) or -1, out: the number given.
+ * A name already in use releases the older entry. Null when the number is refused. */
+KVE_BILLBOARD* KVE_CreateBillboardListEntry(int* id, const char* name);
+KVE_ANIMATION* KVE_CreateAnimationListEntry(int* id, const char* name);
+KVE_SKELETON* KVE_CreateSkeletonListEntry(int* id, const char* name);
+void KVE_ReleaseBillboard(int number); /* frees its instance buffer; unknown numbers are ignored */
+void KVE_ReleaseAnimation(int number);
+void KVE_ReleaseSkeleton(int number);
 
 #ifdef __cplusplus
 } /* extern "C" */

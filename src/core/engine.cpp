@@ -13,6 +13,8 @@
 #include "render/quad_batch.h"
 #include "render/render_to_texture.h"
 #include "render/frame_settings.h"
+#include "scene/animation.h"
+#include "scene/billboard.h"
 #include "scene/lighting.h"
 
 namespace kve::engine {
@@ -113,7 +115,7 @@ int KVE_OpenScreen(int window, int x, int y, int width, int height, int bitDepth
 int KVE_Init(void)
 {
     // 1. The temporary vector pool, then the log.
-
+    KVE_ResetTempVectors();
     KVE_OpenLogFile("KVE LogFile.html", 0, 1);
     KVE_SetLogColumns(KVE_LOG_UNIT | KVE_LOG_LINE);
     // 2-3. Banner and version.
@@ -236,6 +238,10 @@ void KVE_Shutdown(void)
 
     // 2h. Lights.
 
+    // 2i. Billboards, animations and skeletons.
+    kve::scene::billboards().releaseAll();
+    kve::scene::animations().releaseAll();
+    kve::scene::skeletons().releaseAll();
     // 3. The engine's own GL objects.
     kve::render::deleteQuadBatch();
     kve::render::deleteRenderToTextureTarget();

@@ -54,6 +54,14 @@ public:
     Record* create(int* number, std::string_view name = {})
     {
         const int wanted = number ? *number : kAutomaticNumber;
+        // A refused number changes nothing: it is checked before an entry holding the name
+        // is released, so that a failed creation never costs the application a resource.
+        const bool refused = wanted == kAutomaticNumber ? bySerial_.size() >= kMaxSerials : isAutomaticNumber(wanted);
+        if (refused) {
+            if (kind_.creator)
+                log::fail("Fail: This ID is not available!", kind_.creator);
+            return nullptr;
+        }
         if (!name.empty()) {
             if (Record* older = findByName(name)) {
                 release(older);
@@ -64,15 +72,9 @@ public:
         Node* node = nullptr;
         int given = wanted;
         if (wanted == kAutomaticNumber) {
-            if (bySerial_.size() >= static_cast<size_t>(INT32_MAX - kFirstAutomaticNumber))
-                return nullptr;
             node = append();
             given = kFirstAutomaticNumber + static_cast<int>(bySerial_.size());
             bySerial_.push_back(node);
-        } else if (isAutomaticNumber(wanted)) {
-            if (kind_.creator)
-                log::fail("Fail: This ID is not available!", kind_.creator);
-            return nullptr;
         } else {
             const auto slot = static_cast<size_t>(wanted);
             if (slot >= byNumber_.size())
@@ -91,6 +93,9 @@ public:
             *number = given;
         return &node->record;
     }
+
+    // The public creation routines' form, where a null name is an empty one.
+    Record* create(int* number, const char* name) { return create(number, std::string_view(name ? name : "")); }
 
     // Constant-time lookup of either kind of number; null when nothing has it.
     Record* find(int number) const
@@ -117,6 +122,9 @@ public:
             release_(node->record);
         forget(node);
     }
+
+    // The public release operations' form; a number that names nothing is ignored.
+    void releaseNumber(int number) { release(find(number)); }
 
     // Forgets a record without running the kind's release (for a half-made record whose
     // loader failed before it owned anything).
@@ -146,6 +154,9 @@ public:
     bool contains(const Record* record) const { return nodeOf(record) != nullptr; }
 
 private:
+    // Automatic numbers stay positive 32-bit ints.
+    static constexpr size_t kMaxSerials = static_cast<size_t>(INT32_MAX) - kFirstAutomaticNumber + 1;
+
     struct Node {
         Record record{};
         std::string nameText;

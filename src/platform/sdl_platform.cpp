@@ -50,7 +50,13 @@ bool initVideo()
     if (!std::getenv("SDL_VIDEODRIVER") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
+        return false;
+    // Hold one reference to the GL library for the life of the process: SDL would
+    // unload it with the last window, and the driver's own allocations would then show
+    // up in leak reports without a library name to attribute them to.
+    SDL_GL_LoadLibrary(nullptr);
+    return true;
 }
 
 const char* videoDriverName()
