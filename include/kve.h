@@ -299,6 +299,29 @@ int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
 /* 9d. Debug lines                                                            */
 /* ========================================================================== */
 
+/* Coloured 3D segments queued during a frame and drawn (then emptied) by the frame with
+ * the Drawing program. Colours are packed (0xAABBGGRR). Queueing returns 0. */
+void KVE_InitLines(void);                          /* run by KVE_Init: the queue and its buffer */
+void KVE_SetLineWidth(float width);                /* pixels, given to glLineWidth */
+void KVE_SetLineTransform(const KVE_Matrix* matrix); /* every queued point through it; null: off */
+int KVE_DrawLine3D(float x1, float y1, float z1, float x2, float y2, float z2, int color);
+int KVE_DrawLineV(const KVE_Vector* a, const KVE_Vector* b, int color);
+int KVE_DrawTriangle3D(float x1, float y1, float z1, float x2, float y2, float z2, float x3, float y3, float z3,
+                       int color); /* outline: 1-2, 2-3, 3-1 */
+int KVE_DrawTriangleV(const KVE_Vector* a, const KVE_Vector* b, const KVE_Vector* c, int color);
+int KVE_DrawTriangleColorsV(const KVE_Vector* a, const KVE_Vector* b, const KVE_Vector* c, int colorA, int colorB,
+                            int colorC); /* each corner its colour */
+int KVE_DrawBox3D(float x1, float y1, float z1, float x2, float y2, float z2, int color); /* 12 edges */
+int KVE_DrawBoxV(const KVE_Vector* a, const KVE_Vector* b, int color);
+int KVE_DrawCross3D(float x, float y, float z, float size); /* x red, y blue, z green; half size */
+int KVE_DrawCross3DColor(float x, float y, float z, float size, int color);
+int KVE_DrawCrossV(const KVE_Vector* point, float size);
+int KVE_DrawCrossVColor(const KVE_Vector* point, float size, int color);
+int KVE_DrawSphere3D(float x, float y, float z, float radius, int color); /* 15 rings of 12 chords */
+int KVE_DrawSphereV(const KVE_Vector* center, float radius, int color);
+int KVE_DrawLines(void);           /* draws and empties the queue (the frame calls it) */
+int KVE_GetLineVertexCount(void);  /* vertices queued since the last draw */
+
 /* ========================================================================== */
 /* 10. Physics                                                                */
 /* ========================================================================== */
