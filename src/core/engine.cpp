@@ -6,10 +6,12 @@
 
 #include "core/log.h"
 #include "core/timing.h"
+#include "gpu/texture_defaults.h"
 #include "kve.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
+#include "render/lines.h"
 #include "render/quad_batch.h"
 #include "render/render_to_texture.h"
 #include "render/frame_settings.h"
@@ -148,8 +150,11 @@ int KVE_Init(void)
     // 17-18. Projection, uniform blocks, built-in programs.
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+    KVE_InitLines();
 
     // 20. Default resources: logo, default textures, cube map, default material.
+    kve::gpu::createLogoTexture();
+    kve::gpu::createDefaultTextures();
 
     // 21. The application's own section, left open.
     KVE_BeginLogSection("Program", 0x0000BEFB);
@@ -235,6 +240,7 @@ void KVE_Shutdown(void)
     // 2f. Shader programs.
 
     // 2g. Textures.
+    kve::gpu::releaseAllTextures();
 
     // 2h. Lights.
 
@@ -244,6 +250,7 @@ void KVE_Shutdown(void)
     kve::scene::skeletons().releaseAll();
     // 3. The engine's own GL objects.
     kve::render::deleteQuadBatch();
+    kve::render::deleteLines();
     kve::render::deleteRenderToTextureTarget();
     // 4. The surface and the window. The log stays open.
     platform::closeWindow(engineState.window);

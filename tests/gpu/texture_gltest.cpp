@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gpu/image_samples.h"
+#include "core/engine.h"
 #include "gpu/texture.h"
 #include "kve.h"
 #include "platform/gl.h"
@@ -267,6 +268,35 @@ TEST(TextureReadBack, ImagesFollowTheTextureAndFlipOnRequest)
     EXPECT_EQ(KVE_CopyTexturePixels(40), nullptr);
     KVE_FreeImage(image);
     KVE_FreeImage(12);
+}
+
+TEST(TextureDefaults, StartUpMadeTheLogoCheckersAndSkyCube)
+{
+    const auto& engine = kve::engine::state();
+    const KVE_TEXTURE* logo = KVE_GetTexture(engine.logoTexture);
+    ASSERT_NE(logo, nullptr);
+    EXPECT_EQ(logo->width, 512);
+    EXPECT_EQ(logo->height, 512);
+    unsigned char* pixels = KVE_CopyTexturePixels(engine.logoTexture);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pixels[3], 0);                           // transparent corner
+    EXPECT_EQ(pixels[(256 * 512 + 256) * 4 + 3], 255); // opaque badge
+    std::free(pixels);
+    for (int number : engine.defaultTextures) {
+        ASSERT_NE(KVE_GetTexture(number), nullptr);
+        EXPECT_EQ(KVE_GetTextureWidth(number), 256);
+        EXPECT_EQ(KVE_GetTextureHeight(number), 256);
+    }
+    const KVE_TEXTURE* sky = KVE_GetTexture(engine.defaultCubeMap);
+    ASSERT_NE(sky, nullptr);
+    EXPECT_EQ(sky->target, static_cast<unsigned>(GL_TEXTURE_CUBE_MAP));
+    // Above the horizon the +Y face is sky blue, the -Y face below it is darker ground.
+    glBindTexture(GL_TEXTURE_CUBE_MAP, sky->texture);
+    const auto up = readBack(GL_TEXTURE_CUBE_MAP_POSITIVE_Y, sky->width, sky->height);
+    const auto down = readBack(GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, sky->width, sky->height);
+    const size_t centre = (static_cast<size_t>(sky->width) * sky->height / 2 + sky->width / 2) * 4;
+    EXPECT_GT(up[centre + 2], up[centre]);
+    EXPECT_LT(down[centre + 2], up[centre + 2]);
 }
 
 } // namespace
