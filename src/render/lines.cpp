@@ -2,6 +2,7 @@
 // each queued vertex by vertex in a fixed order.
 #include "render/lines.h"
 
+#include <array>
 #include <cmath>
 
 #include "core/math.h"
@@ -52,15 +53,25 @@ void cross(float x, float y, float z, float s, const int (&colors)[3])
 // twelve chords of 30 degrees.
 void sphere(float cx, float cy, float cz, float r, int color)
 {
-    constexpr float kStep = 30.0f * math::kDegreesToRadians;
+    struct Turn {
+        float cosine, sine;
+    };
+    static const auto turns = [] {
+        std::array<Turn, 13> table{};
+        for (int step = 0; step <= 12; ++step) {
+            const float theta = static_cast<float>(step * 30) * math::kDegreesToRadians;
+            table[static_cast<size_t>(step)] = {std::cos(theta), std::sin(theta)};
+        }
+        return table;
+    }();
     for (int latitude = -60; latitude <= 60; latitude += 30) {
         const float phi = static_cast<float>(latitude) * math::kDegreesToRadians;
         const float rho = r * std::cos(phi), h = r * std::sin(phi);
         for (int ring = 0; ring < 3; ++ring)
             for (int chord = 0; chord < 12; ++chord)
                 for (int end = 0; end < 2; ++end) {
-                    const float theta = static_cast<float>(chord + end) * kStep;
-                    const float c = rho * std::cos(theta), s = rho * std::sin(theta);
+                    const Turn& turn = turns[static_cast<size_t>(chord + end)];
+                    const float c = rho * turn.cosine, s = rho * turn.sine;
                     if (ring == 0)
                         queueLineVertex(cx + h, cy + c, cz + s, color);
                     else if (ring == 1)
