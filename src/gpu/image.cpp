@@ -246,12 +246,48 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path)
     return bytes;
 }
 
-Decoded decodeImageFile(const std::string& path)
+Decoded decodeRawTexture(const uint8_t* data, size_t size)
+{
+    constexpr size_t kHeader = 12;
+    if (!data || size < kHeader)
+        return {std::nullopt, "Raw texture: the 12-byte header is incomplete"};
+    const auto little = [data](size_t at) {
+        return static_cast<int32_t>(static_cast<uint32_t>(data[at]) | static_cast<uint32_t>(data[at + 1]) << 8 |
+                                    static_cast<uint32_t>(data[at + 2]) << 16 | static_cast<uint32_t>(data[at + 3]) << 24);
+    };
+    const int32_t width = little(0), height = little(4);
+    const std::string claimed = std::to_string(width) + " x " + std::to_string(height);
+    if (!sizeAcceptable(width, height))
+        return {std::nullopt, "Raw texture: size " + claimed + " out of range"};
+    const size_t needed = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+    if (size - kHeader < needed)
+        return {std::nullopt, "Raw texture: the header claims " + claimed + " pixels, the file holds " +
+                                  std::to_string(size - kHeader) + " bytes of pixels"};
+    Image image = makeImage(width, height, ChannelOrder::Rgb, RowOrder::TopDown);
+    std::memcpy(image.pixels.data(), data + kHeader, needed);
+    return {std::move(image), {}};
+}
+
+namespace {
+
+Decoded decodeFile(const std::string& path, Decoded (*decode)(const uint8_t*, size_t))
 {
     const auto bytes = readWholeFile(path);
     if (!bytes)
         return {std::nullopt, "Image: cannot read " + path};
-    return decodeImage(bytes->data(), bytes->size());
+    return decode(bytes->data(), bytes->size());
+}
+
+} // namespace
+
+Decoded decodeImageFile(const std::string& path)
+{
+    return decodeFile(path, decodeImage);
+}
+
+Decoded decodeRawTextureFile(const std::string& path)
+{
+    return decodeFile(path, decodeRawTexture);
 }
 
 core::Registry<KVE_IMAGE>& images()

@@ -58,6 +58,11 @@ struct Decoded {
 Decoded decodeImage(const uint8_t* data, size_t size);
 Decoded decodeImageFile(const std::string& path);
 
+// The engine's raw texture: width, height and an unused integer (32-bit little-endian),
+// then width * height RGB pixels, top row first. The pixels must all be there.
+Decoded decodeRawTexture(const uint8_t* data, size_t size);
+Decoded decodeRawTextureFile(const std::string& path);
+
 // Whole file as bytes; nullopt when it cannot be read.
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path);
 

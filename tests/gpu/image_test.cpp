@@ -155,6 +155,35 @@ TEST(ImageDecoding, DamagedAndHostileFilesFailWithAReason)
     EXPECT_FALSE(kve::gpu::decodeImageFile(".").image);
 }
 
+TEST(RawTextures, HeaderSizeMustMatchThePixelsPresent)
+{
+    auto raw = [](int32_t width, int32_t height, const std::string& pixels) {
+        std::string bytes;
+        for (int32_t value : {width, height, 7})
+            for (int i = 0; i < 4; ++i)
+                bytes += static_cast<char>(static_cast<uint32_t>(value) >> (8 * i));
+        return bytes + pixels;
+    };
+    auto decodeRaw = [](const std::string& bytes) {
+        return kve::gpu::decodeRawTexture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    };
+    const std::string twoByOne = raw(2, 1, "\x10\x20\x30\x40\x50\x60");
+    ASSERT_EQ(twoByOne.size(), 18u);
+    const Decoded decoded = decodeRaw(twoByOne);
+    ASSERT_TRUE(decoded.image) << decoded.error;
+    EXPECT_EQ(decoded.image->channels, ChannelOrder::Rgb);
+    EXPECT_EQ(decoded.image->packedPixel(0, 0), packed(0x10, 0x20, 0x30, 255));
+    EXPECT_EQ(decoded.image->packedPixel(1, 0), packed(0x40, 0x50, 0x60, 255));
+
+    const Decoded lying = decodeRaw(raw(4, 4, std::string(6, 'x')));
+    EXPECT_FALSE(lying.image);
+    EXPECT_NE(lying.error.find("4 x 4"), std::string::npos) << lying.error;
+    EXPECT_FALSE(decodeRaw(raw(-2, 1, std::string(6, 'x'))).image);
+    EXPECT_FALSE(decodeRaw(raw(0x7FFFFFFF, 0x7FFFFFFF, "")).image);
+    EXPECT_FALSE(decodeRaw(twoByOne.substr(0, 11)).image);
+    EXPECT_FALSE(kve::gpu::decodeRawTextureFile("missing.kvt").image);
+}
+
 TEST(ImageRecords, PaddedAndBottomUpBuffersAddressRowsFromTheTop)
 {
     auto image = kve::gpu::makeImage(3, 2, ChannelOrder::Bgra, RowOrder::BottomUp, 16);
