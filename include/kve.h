@@ -272,13 +272,228 @@ void KVE_FreeImage(int image);
 /* 7. Meshes                                                                  */
 /* ========================================================================== */
 
+/* A mesh: an indexed triangle list kept in memory and, once finished, in one vertex
+ * array object with an interleaved vertex buffer and a 32-bit index buffer. Operations
+ * take the mesh's number (explicit 0..65535 or automatic); the record's own fields are
+ * read-only for the application. */
+typedef struct KVE_MESH {
+    int number;       /* registry number */
+    const char* name; /* "" for unnamed meshes; owned by the engine */
+} KVE_MESH;
+
+/* One vertex as stored in memory and in the vertex buffer: 52 bytes, attribute
+ * locations 0 position, 1 normal, 6 tangent, 2 texture coordinate, 7 group index. */
+typedef struct KVE_MESH_VERTEX {
+    float position[4]; /* x, y, z, w (w 1) at byte 0 */
+    float normal[3];   /* byte 16 */
+    float tangent[3];  /* byte 28; zero until KVE_CalculateMeshTangents */
+    float texCoord[2]; /* u, v at byte 40 */
+    int32_t group;     /* vertex group index at byte 48 */
+} KVE_MESH_VERTEX;
+
+KVE_MESH* KVE_CreateMeshListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
+KVE_MESH* KVE_CreateMesh(int id, const char* name);            /* new empty mesh */
+/* Reads a ".kvm" mesh file; an empty or null name takes the file part of fileName. */
+KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name);
+/* Writes the mesh as ".kvm" text under meshName (null: the mesh's own name). */
+void KVE_SaveMesh(int mesh, const char* fileName, const char* meshName);
+int KVE_SetMeshVertexCount(int mesh, int count);     /* count zeroed vertices; returns count * 52, 0 on failure */
+int KVE_SetMeshTriangleCount(int mesh, int count);   /* 3 * count zeroed indices; returns their bytes */
+int KVE_SetMeshIndexCount(int mesh, int count);      /* count zeroed indices; returns count * 4 */
+void KVE_SetMeshVertex(int mesh, int vertex, float x, float y, float z, float w);
+void KVE_SetMeshNormal(int mesh, int vertex, float x, float y, float z);
+void KVE_SetMeshTextureCoord(int mesh, int vertex, float u, float v);
+void KVE_SetMeshVertexGroup(int mesh, int vertex, int group);
+void KVE_SetMeshTriangle(int mesh, int triangle, int i0, int i1, int i2); /* 0-based vertex indices */
+int KVE_GetMeshGroup(int mesh, const char* name);  /* group index; a new name is appended */
+int KVE_FindMeshGroup(int mesh, const char* name); /* group index, -1 when absent */
+/* Uploads the mesh to new GL objects and logs its counts; 1 on success, 0 when an index
+ * is out of range (nothing is uploaded then). */
+int KVE_FinishMesh(int mesh);
+int KVE_CalculateMeshTangents(int mesh); /* fills and uploads the tangents; 0 without vertices */
+KVE_MESH* KVE_GetMesh(int mesh);         /* the record, null when none has that number */
+void KVE_UpdateMesh(int mesh);           /* uploads the vertices again into the finished buffer */
+void KVE_ScaleMesh(int mesh, float x, float y, float z); /* scales every position, then KVE_UpdateMesh */
+void KVE_ReleaseMesh(int mesh);                           /* GL objects and the record */
+const char* KVE_GetMeshName(int mesh);
+int KVE_GetMeshVertexCount(int mesh);
+int KVE_GetMeshIndexCount(int mesh);
+int KVE_GetMeshTriangleCount(int mesh);                               /* index count / 3 */
+KVE_MESH_VERTEX* KVE_GetMeshVertexAddress(int mesh, int vertex);      /* null when out of range */
+float* KVE_GetMeshNormalAddress(int mesh, int vertex);                /* 3 floats */
+float* KVE_GetMeshTextureCoordAddress(int mesh, int vertex);          /* 2 floats */
+int KVE_GetMeshVertexGroup(int mesh, int vertex);
+
+/* Reads a Wavefront OBJ file (positions, texture coordinates, normals, groups, the first
+ * three corners of every face); every face corner becomes a vertex of its own. */
+KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name);
+/* A UV sphere of slices x stacks quads (6 vertices each), normals of length radius;
+ * reached through its id. Returns 0. */
+int KVE_CreateSphere(int id, float radius, int slices, int stacks, const char* name);
+/* Wind meshes in y = 0 for the Grass program: groups "Static" 0 and "Dynamic" 1. */
+KVE_MESH* KVE_CreateGrassTriangle(int id, float size, float textureRepeat, const char* name);
+KVE_MESH* KVE_CreateGrassQuad(int id, float size, float textureRepeat, const char* name);
+
 /* ========================================================================== */
 /* 8a. Scene items: objects, nodes, camera                                    */
 /* ========================================================================== */
 
+/* Scene item kinds (KVE_ITEM.kind). */
+#define KVE_ITEM_OBJECT 1
+#define KVE_ITEM_EMITTER 2
+#define KVE_ITEM_LIGHT 3
+#define KVE_ITEM_CAMERA 4
+#define KVE_ITEM_SOUND 5
+#define KVE_ITEM_NODE 6
+
+/* Attachment modes: how a child follows its parent. */
+#define KVE_ATTACH_NONE 0
+#define KVE_ATTACH_RIGID 3 /* position and rotation */
+#define KVE_ATTACH_FULL 7  /* position, rotation and scale */
+
+/* Placement mode flags of every Move and Rotate operation. Without KVE_LOCAL or
+ * KVE_GLOBAL the values are taken in the parent's space. */
+#define KVE_RELATIVE 1 /* add to the current placement (otherwise replace it) */
+#define KVE_LOCAL 2    /* in the item's own axes */
+#define KVE_GLOBAL 4   /* in world axes */
+
+/* The header at the start of every placeable record (objects, nodes, lights, sounds,
+ * emitters, the camera). The three references point into the record itself. */
+typedef struct KVE_ITEM {
+    int32_t kind;                /* KVE_ITEM_* */
+    int32_t attachMode;          /* KVE_ATTACH_*; 0 = not attached */
+    struct KVE_ITEM* parent;     /* null when not attached */
+    KVE_Matrix* fullMatrix;      /* rotation, scale and position: followed by mode 7 children */
+    KVE_Matrix* rigidMatrix;     /* rotation and position: followed by mode 3 children */
+    KVE_Quaternion* rotation;    /* the item's rotation in its parent's space */
+} KVE_ITEM;
+
+/* Called on every contact with (own object number, other object number); the result is
+ * kept in the object's callbackResult. */
+typedef int (*KVE_COLLISION_CALLBACK)(int object, int other);
+
+/* The physics state of an object (its Body block). */
+typedef struct KVE_OBJECT_BODY {
+    void* body;                 /* the attached physics body; null = not in the physics */
+    float sizeFactor;           /* largest of the three scale components (signed), 1.0 */
+    float restitution;          /* bounce factor, 0.4 */
+    float friction;             /* friction factor, 0.7 */
+    float mass;                 /* 0 = static */
+    KVE_Matrix inertia;         /* inertia tensor in the object's axes, identity */
+    KVE_Vector v4fMovement;     /* linear velocity, units per second */
+    KVE_Vector angularVelocity; /* radians per second about x, y, z */
+    KVE_Vector acceleration;    /* applied in the next step */
+    KVE_Vector angularAcceleration;
+    KVE_Vector displacement;            /* position change of the last step */
+    KVE_COLLISION_CALLBACK collisionCallback;
+    int32_t callbackResult;             /* the callback's last return value */
+    void* treeNodes;                    /* the world-tree nodes holding the object */
+} KVE_OBJECT_BODY;
+
+/* A scene object: a mesh drawn with a material. Fields in this order. */
+typedef struct KVE_OBJECT {
+    KVE_ITEM item;           /* kind KVE_ITEM_OBJECT */
+    int32_t number;          /* registry number */
+    const char* name;        /* "" when unnamed */
+    int32_t visible;         /* 1; 0 = skipped by every pass */
+    int32_t castsShadow;     /* 1; 0 = not drawn into shadow maps */
+    int32_t animationFlag;   /* 0 = no animation */
+    int32_t animation;       /* the animation value given at creation */
+    int32_t binding1;        /* -1: unset binding of another subsystem */
+    int32_t binding2;        /* -1 */
+    KVE_OBJECT_BODY Body;
+    KVE_Vector v4fPosition;  /* position in the parent's space, w = 1 */
+    KVE_Quaternion rotation; /* in the parent's space */
+    KVE_Matrix fullMatrix;   /* rotation, scale and position */
+    KVE_Matrix rigidMatrix;  /* rotation and position */
+    KVE_Vector scale;        /* per axis, (1, 1, 1, 0) */
+    void* material;          /* the material record; null when none */
+    void* mesh;              /* the mesh record */
+    int32_t binding3;        /* -1 */
+    int32_t isStatic;        /* 1: left out of a static light's per-frame shadow map */
+    int32_t noCameraPass;    /* 1: skipped by the G-buffer pass */
+} KVE_OBJECT;
+
+/* An empty placeholder that other items can be attached to. */
+typedef struct KVE_NODE {
+    KVE_ITEM item;           /* kind KVE_ITEM_NODE */
+    int32_t number;
+    const char* name;
+    KVE_Vector position;     /* in the parent's space, w = 1 */
+    KVE_Quaternion rotation;
+    KVE_Matrix matrix;       /* rotation and position: both the full and the rigid matrix */
+} KVE_NODE;
+
+/* Nodes: position (0, 0, 0, 1), rotation identity. */
+KVE_NODE* KVE_CreateNode(int number, const char* name);
+KVE_NODE* KVE_GetNode(int node);
+int KVE_ReleaseNode(int node); /* 1 when released; detaches its children */
+int KVE_MoveNode(int node, float x, float y, float z, int mode);
+int KVE_RotateNode(int node, float x, float y, float z, int mode);
+KVE_ITEM* KVE_GetNodeItem(int node);
+
+/* Any item. Attaching with mode 0 or a null parent detaches. Refused (0): unknown items,
+ * other modes, and a parent that is the child or hangs below it. */
+int KVE_AttachItem(KVE_ITEM* parent, KVE_ITEM* child, int mode);
+KVE_Matrix* KVE_GetItemWorldMatrix(const KVE_ITEM* item, KVE_Matrix* out);           /* own full matrix with parents */
+KVE_Quaternion* KVE_GetItemWorldRotation(const KVE_ITEM* item, KVE_Quaternion* out); /* rotation with parents */
+
+/* The camera. There is exactly one; every camera operation ignores its number. */
+int KVE_MoveCamera(int camera, float x, float y, float z, int mode);
+int KVE_RotateCamera(int camera, float x, float y, float z, int mode); /* degrees */
+void KVE_UpdateCamera(void); /* recomputes the world and view matrices (done by every move and rotate) */
+/* mode & 4: world position; mode & 2: (0, 0, 0, 1); otherwise the stored position. */
+KVE_Vector* KVE_GetCameraPosition(KVE_Vector* out, int mode);
+KVE_Quaternion* KVE_GetCameraRotation(KVE_Quaternion* out); /* in the parent's space */
+/* Unit world direction from the camera through the screen point (x, y) in pixels from the
+ * top-left corner; x = y = -65535 is the screen centre, the viewing direction. */
+KVE_Vector* KVE_GetCameraRay(KVE_Vector* out, float x, float y);
+KVE_ITEM* KVE_GetCameraItem(int camera);
+
 /* ========================================================================== */
 /* 8b. Lights                                                                 */
 /* ========================================================================== */
+
+/* A local light: a scene item with a range, colour and intensity. Numbers 0..65535 or
+ * -1 (automatic); lights have no names. */
+typedef struct KVE_LIGHT KVE_LIGHT;
+
+#define KVE_LIGHT_POINT 1
+#define KVE_LIGHT_SPOT 2
+
+/* Null when the number is above 65535 or the type is not 1 or 2 (nothing changes then).
+ * A light already holding the number is freed first. */
+KVE_LIGHT* KVE_CreateLight(int light, float x, float y, float z, int type);
+int KVE_FreeLight(int light); /* 1 when freed; also deletes its static shadow map */
+int KVE_SetLightEnabled(int light, int enabled);
+int KVE_GetLightEnabled(int light);
+int KVE_GetLightShadow(int light); /* the casts-shadows flag */
+/* Static shadow map (2048^2 depth, a cube map for point lights) exists while both flags
+ * are set. 0 when the map cannot be made (no running engine); nothing changes then. */
+int KVE_SetLightShadow(int light, int castsShadows, int isStatic);
+int KVE_SetLightRange(int light, float range); /* distance of zero contribution; > 0 */
+float KVE_GetLightRange(int light);
+int KVE_SetLightColor(int light, int color);              /* packed 0xAABBGGRR */
+KVE_Vector* KVE_GetLightColor(int light, KVE_Vector* out); /* red, green, blue, alpha in 0..1 */
+int KVE_SetLightIntensity(int light, float intensity);
+float KVE_GetLightIntensity(int light);
+int KVE_SetLightDirection(int light, float x, float y, float z); /* spot direction, stored as given */
+int KVE_SetLightConeAngle(int light, float angle);              /* spot cone factor */
+float KVE_GetLightX(int light); /* local position */
+float KVE_GetLightY(int light);
+float KVE_GetLightZ(int light);
+int KVE_MoveLight(int light, float x, float y, float z, int mode);   /* KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL */
+int KVE_RotateLight(int light, float x, float y, float z, int mode); /* degrees; same modes */
+KVE_ITEM* KVE_GetLightItem(int light);                               /* its header, for KVE_AttachItem */
+
+/* The directional light and the ambient term. */
+void KVE_SetDirectLightEnabled(int enabled);
+void KVE_SetDirectLightDirection(float x, float y, float z); /* toward the light; normalised, zero ignored */
+void KVE_SetDirectLightColor(int color);                     /* alpha forced to 1.0 */
+void KVE_SetDirectLightIntensity(float intensity);
+void KVE_SetAmbientColor(int color); /* multiplies every surface colour; alpha forced to 1.0 */
+void KVE_SetShadows(int enabled);    /* global switch for all shadow rendering */
+void KVE_SetShadowCentre(float x, float y, float z); /* where the directional shadow map is centred */
 
 /* ========================================================================== */
 /* 9a. Uniform blocks, projection, shader queues                              */

@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/timing.h"
+#include "geometry/mesh.h"
 #include "gpu/texture_defaults.h"
 #include "kve.h"
 #include "platform/context_extensions.h"
@@ -17,7 +18,9 @@
 #include "render/frame_settings.h"
 #include "scene/animation.h"
 #include "scene/billboard.h"
+#include "scene/light.h"
 #include "scene/lighting.h"
+#include "scene/node.h"
 
 namespace kve::engine {
 namespace {
@@ -232,8 +235,10 @@ void KVE_Shutdown(void)
     // 2b. Particle emitters.
 
     // 2c. Meshes.
+    kve::geometry::releaseAllMeshes();
 
     // 2d. Objects.
+    kve::scene::releaseNodes();
 
     // 2e. Materials.
 
@@ -243,6 +248,7 @@ void KVE_Shutdown(void)
     kve::gpu::releaseAllTextures();
 
     // 2h. Lights.
+    kve::scene::releaseLights();
 
     // 2i. Billboards, animations and skeletons.
     kve::scene::billboards().releaseAll();

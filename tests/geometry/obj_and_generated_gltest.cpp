@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <numbers>
+#include <string>
+
+#include "geometry/mesh.h"
+#include "kve.h"
+#include "support/log_capture.h"
+#include "support/test_files.h"
+
+namespace {
+
+using kve::geometry::MeshRecord;
+using kve::geometry::MeshVertex;
+
+// Positions of `needles` in `text`, each searched after the previous one; npos marks the
+// first that is missing or out of order.
+bool inOrder(const std::string& text, std::initializer_list<std::string> needles)
+{
+    size_t at = 0;
+    for (const std::string& needle : needles) {
+        at = text.find(needle, at);
+        if (at == std::string::npos)
+            return false;
+        at += needle.size();
+    }
+    return true;
+}
+
+float length3(const float* v)
+{
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
+
+class ObjMesh : public kve::test::LogCaptureTest {};
+class GeneratedMesh : public kve::test::LogCaptureTest {};
+
+TEST_F(ObjMesh, LoadLogsCountsAndTakesTheFileNameAsName)
+{
+    kve::test::TempDir dir("obj");
+    const auto path = dir / "Tri.obj";
+    kve::test::writeFile(path, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\n"
+                               "g Top\nf 1/1/1 2/2/2 3/3/3\n");
+    KVE_MESH* mesh = KVE_LoadOBJMesh(70, path.string().c_str(), "");
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_STREQ(mesh->name, "Tri.obj");
+    EXPECT_EQ(KVE_GetMeshVertexCount(70), 3);
+    EXPECT_EQ(KVE_GetMeshTriangleCount(70), 1);
+    EXPECT_EQ(KVE_FindMeshGroup(70, "Top"), 0);
+    EXPECT_NE(static_cast<MeshRecord*>(mesh)->vertexArray, kve::geometry::kNoGLName);
+    EXPECT_TRUE(inOrder(capturedLog(), {logRow("Load OBJ Mesh: " + path.string(), "#404040", "KVE_LoadOBJMesh"),
+                                        logRow("Vertices: 3", "#545454", "KVE_FinishMesh"),
+                                        logRow("Triangles: 1", "#545454", "KVE_FinishMesh"),
+                                        logRow("OK", "#11FF00", "KVE_LoadOBJMesh")}))
+        << capturedLog();
+    // Tangents of the loaded triangle follow its u axis.
+    ASSERT_EQ(KVE_CalculateMeshTangents(70), 1);
+    EXPECT_FLOAT_EQ(KVE_GetMeshVertexAddress(70, 0)->tangent[0], 1.0f);
+    KVE_ReleaseMesh(70);
+}
+
+TEST_F(ObjMesh, MissingFileCreatesNoEntry)
+{
+    EXPECT_EQ(KVE_LoadOBJMesh(71, "missing.obj", "Missing"), nullptr);
+    EXPECT_EQ(KVE_GetMesh(71), nullptr);
+    EXPECT_EQ(capturedLog(), logRow("Load OBJ Mesh: missing.obj", "#404040", "KVE_LoadOBJMesh") +
+                                 logRow("Fail: File not found!", "#FF0000", "KVE_LoadOBJMesh"));
+    EXPECT_EQ(KVE_LoadOBJMesh(71, nullptr, nullptr), nullptr);
+}
+
+TEST_F(GeneratedMesh, SphereFollowsItsParametrisation)
+{
+    constexpr float r = 2.5f;
+    EXPECT_EQ(KVE_CreateSphere(72, r, 36, 18, "Sphere"), 0);
+    ASSERT_NE(KVE_GetMesh(72), nullptr);
+    const MeshRecord& mesh = *kve::geometry::findMesh(72);
+    EXPECT_EQ(mesh.vertexCount(), 36 * 18 * 6);
+    EXPECT_EQ(KVE_GetMeshTriangleCount(72), 36 * 18 * 2);
+    EXPECT_NE(mesh.vertexArray, kve::geometry::kNoGLName);
+    for (size_t i = 0; i < mesh.vertices.size(); ++i) {
+        const MeshVertex& v = mesh.vertices[i];
+        EXPECT_NEAR(length3(v.position), r, 1e-5f);
+        EXPECT_EQ(v.position[3], 1.0f);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(v.normal[k], v.position[k]);
+        EXPECT_GE(v.texCoord[0], 0.0f);
+        EXPECT_LE(v.texCoord[0], 1.0f + 1e-6f);
+        EXPECT_GE(v.texCoord[1], 0.0f);
+        EXPECT_LE(v.texCoord[1], 1.0f + 1e-6f);
+        EXPECT_EQ(mesh.indices[i], static_cast<int32_t>(i));
+    }
+    // The first band starts at the north pole: P(0,0), P(0,phi1), P(theta1,0), P(0,phi1),
+    // P(theta1,phi1), P(theta1,0).
+    const float theta1 = std::numbers::pi_v<float> / 18, phi1 = 2 * std::numbers::pi_v<float> / 36;
+    const float expected[6][2] = {{0, 0}, {0, phi1}, {theta1, 0}, {0, phi1}, {theta1, phi1}, {theta1, 0}};
+    for (int k = 0; k < 6; ++k) {
+        const float t = expected[k][0], p = expected[k][1];
+        const MeshVertex& v = mesh.vertices[static_cast<size_t>(k)];
+        EXPECT_NEAR(v.position[0], r * std::sin(t) * std::cos(p), 1e-5f) << k;
+        EXPECT_NEAR(v.position[1], r * std::cos(t), 1e-5f) << k;
+        EXPECT_NEAR(v.position[2], r * std::sin(t) * std::sin(p), 1e-5f) << k;
+        EXPECT_NEAR(v.texCoord[0], p / (2 * std::numbers::pi_v<float>), 1e-6f) << k;
+        EXPECT_NEAR(v.texCoord[1], t / std::numbers::pi_v<float>, 1e-6f) << k;
+    }
+    const MeshVertex& last = mesh.vertices[mesh.vertices.size() - 2]; // P(pi, 2 pi): the south pole
+    EXPECT_NEAR(last.texCoord[0], 1.0f, 1e-6f);
+    EXPECT_NEAR(last.texCoord[1], 1.0f, 1e-6f);
+    EXPECT_NEAR(last.position[1], -r, 1e-5f);
+    KVE_ReleaseMesh(72);
+
+    EXPECT_EQ(KVE_CreateSphere(73, 1, -4, 18, "Bad"), 0);
+    EXPECT_EQ(KVE_CreateSphere(73, 1, 65536, 65536, "Huge"), 0);
+    EXPECT_EQ(KVE_GetMesh(73), nullptr);
+    EXPECT_EQ(kve::test::countOccurrences(capturedLog(), logRow("Fail: Invalid sphere size!", "#FF0000", "KVE_CreateSphere")), 2);
+}
+
+TEST_F(GeneratedMesh, GrassMeshesSwayOnlyTheirDynamicVertices)
+{
+    struct Expected {
+        float x, z, u, v;
+        int group;
+    };
+    // size 4 (s = 2), texture repeat 3.
+    const Expected triangle[] = {{0, 2, 1.5f, 0, 1}, {2, -2, 0, 3, 0}, {-2, -2, 3, 3, 0}};
+    const Expected quad[] = {{-2, -2, 3, 3, 0}, {-2, 2, 3, 0, 1}, {2, 2, 0, 0, 1},
+                             {2, 2, 0, 0, 1},   {2, -2, 0, 3, 0}, {-2, -2, 3, 3, 0}};
+    KVE_MESH* made[2] = {KVE_CreateGrassTriangle(74, 4, 3, "GrassTriangle"), KVE_CreateGrassQuad(-1, 4, 3, "")};
+    const Expected* tables[2] = {triangle, quad};
+    for (int m = 0; m < 2; ++m) {
+        ASSERT_NE(made[m], nullptr);
+        const MeshRecord& mesh = *static_cast<MeshRecord*>(made[m]);
+        EXPECT_EQ(KVE_FindMeshGroup(mesh.number, "Static"), 0);
+        EXPECT_EQ(KVE_FindMeshGroup(mesh.number, "Dynamic"), 1);
+        EXPECT_EQ(mesh.indexCount, mesh.vertexCount());
+        EXPECT_NE(mesh.vertexArray, kve::geometry::kNoGLName);
+        for (int i = 0; i < mesh.vertexCount(); ++i) {
+            const Expected& e = tables[m][i];
+            const MeshVertex& v = mesh.vertices[static_cast<size_t>(i)];
+            EXPECT_EQ(v.position[0], e.x) << m << i;
+            EXPECT_EQ(v.position[1], 0.0f) << m << i;
+            EXPECT_EQ(v.position[2], e.z) << m << i;
+            EXPECT_EQ(v.position[3], 1.0f) << m << i;
+            EXPECT_EQ(v.normal[1], 1.0f) << m << i;
+            EXPECT_EQ(v.texCoord[0], e.u) << m << i;
+            EXPECT_EQ(v.texCoord[1], e.v) << m << i;
+            EXPECT_EQ(v.group, e.group) << m << i;
+            EXPECT_EQ(mesh.indices[static_cast<size_t>(i)], i);
+        }
+        KVE_ReleaseMesh(mesh.number);
+    }
+    EXPECT_EQ(KVE_CreateGrassQuad(0x10000, 1, 1, ""), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// The demo's data made by the build's mesh tool; the tests skip when it was not built.
+std::string demoResource(const char* name)
+{
+    const char* binary = std::getenv("KVE_BINARY_DIR");
+    return std::string(binary ? binary : ".") + "/samples/physics/Resources/" + name;
+}
+
+float dot3(const float* a, const float* b)
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// The face normal (P1 - P0) x (P2 - P0) of triangle t, not normalised.
+std::array<float, 3> faceNormal(const MeshRecord& mesh, int t)
+{
+    const float* p[3];
+    for (int k = 0; k < 3; ++k)
+        p[k] = mesh.vertices[static_cast<size_t>(mesh.indices[static_cast<size_t>(t * 3 + k)])].position;
+    const float e1[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+    const float e2[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+    return {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+}
+
+TEST(DemoMeshes, BallIsAUnitSphereWindingOutward)
+{
+    const std::string path = demoResource("Ball.obj");
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << "the demo's meshes were not made (target kve_demo_meshes)";
+    ASSERT_NE(KVE_LoadOBJMesh(80, path.c_str(), ""), nullptr);
+    const MeshRecord& ball = *kve::geometry::findMesh(80);
+    EXPECT_EQ(KVE_GetMeshTriangleCount(80), 960);
+    for (const MeshVertex& v : ball.vertices) {
+        EXPECT_NEAR(length3(v.position), 1.0f, 1e-5f);
+        EXPECT_NEAR(dot3(v.normal, v.position), 1.0f, 1e-5f);
+        EXPECT_TRUE(v.texCoord[0] >= 0 && v.texCoord[0] <= 1 && v.texCoord[1] >= 0 && v.texCoord[1] <= 1);
+    }
+    for (int t = 0; t < KVE_GetMeshTriangleCount(80); ++t) {
+        const auto n = faceNormal(ball, t);
+        EXPECT_GT(dot3(n.data(), ball.vertices[static_cast<size_t>(t) * 3].position), 0.0f) << t;
+    }
+    ASSERT_EQ(KVE_CalculateMeshTangents(80), 1);
+    for (const MeshVertex& v : ball.vertices)
+        EXPECT_LT(std::abs(dot3(v.tangent, v.normal)), 1e-4f); // tangents lie in the surface
+    KVE_ReleaseMesh(80);
+}
+
+TEST(DemoMeshes, RocksAreGroupedAndFlatShaded)
+{
+    const std::string path = demoResource("Rocks.obj");
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << "the demo's meshes were not made (target kve_demo_meshes)";
+    ASSERT_NE(KVE_LoadOBJMesh(81, path.c_str(), ""), nullptr);
+    const MeshRecord& rocks = *kve::geometry::findMesh(81);
+    ASSERT_EQ(rocks.groups.size(), 5u);
+    EXPECT_EQ(KVE_FindMeshGroup(81, "Rock3"), 2);
+    int perGroup[5] = {};
+    for (int t = 0; t < KVE_GetMeshTriangleCount(81); ++t) {
+        const MeshVertex* corner = &rocks.vertices[static_cast<size_t>(t) * 3];
+        ASSERT_GE(corner[0].group, 0);
+        ASSERT_LT(corner[0].group, 5);
+        ++perGroup[corner[0].group];
+        // Every corner carries the unit normal of its own face.
+        auto n = faceNormal(rocks, t);
+        const float l = length3(n.data());
+        ASSERT_GT(l, 0.0f) << t;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(corner[k].group, corner[0].group);
+            EXPECT_NEAR(dot3(corner[k].normal, n.data()) / l, 1.0f, 1e-3f) << t;
+        }
+    }
+    for (int count : perGroup)
+        EXPECT_EQ(count, 224);
+    KVE_ReleaseMesh(81);
+}
+
+} // namespace
