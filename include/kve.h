@@ -205,9 +205,137 @@ void KVE_ResetTempVectors(void);        /* frees all 128 slots of the calling th
 /* 6a. Definition files                                                       */
 /* ========================================================================== */
 
+/* A node of a parsed definition tree (name, value, ordered children). Trees stay in the
+ * engine's list until freed. Texts returned by the readers below (values, directories)
+ * belong to the tree and stay valid until their node or its tree is freed; a default
+ * text passed in is returned as it was given. Lookup paths use '\' ("\File" is a direct
+ * child, "Emission\Size" searches the whole subtree); file paths accept '\' and '/'. */
+typedef struct DefinitionNode DefinitionNode;
+
+/* Kind mask bits of KVE_ParseDefinitionFiles and KVE_LoadDefinitionNode. */
+#define KVE_DEFINITION_TEXTURE 1
+#define KVE_DEFINITION_MATERIAL 2
+#define KVE_DEFINITION_SOUND 8
+#define KVE_DEFINITION_ALL 15
+
+/* Parses a file, every entry of a directory, or the entries of a directory that match a
+ * pattern with '*' and '?' in its file part (matching sub-directories are walked whole),
+ * and loads their Texture, Material and Sound blocks whose bits are in `kindMask`. */
+void KVE_ParseDefinitionFiles(const char* path, int kindMask);
+DefinitionNode* KVE_ReadDefinitionFile(const char* path); /* root, or null when unreadable; becomes current */
+/* Parses text (up to its NUL) into a new root whose directory is `directory` with one
+ * trailing separator. Null only when memory runs out or the text exceeds 2 GiB. */
+DefinitionNode* KVE_ParseDefinitionText(const char* text, const char* directory);
+/* Hands the node, or every Texture/Material/Sound block below it, to its kind's loader;
+ * returns the last loader's result, null when none was called. */
+void* KVE_LoadDefinitionNode(DefinitionNode* node, int kindMask);
+/* The node `path` reaches from `start` whose value equals `value` (null or "" = any);
+ * with no such node, `start` when `fallback` is 1, else null. */
+DefinitionNode* KVE_FindDefinitionNode(DefinitionNode* start, const char* path, const char* value, int fallback);
+const char* KVE_GetDefinitionString(const DefinitionNode* node, const char* defaultText); /* value, or the default */
+/* true/enable 1, false/disable/none 0, default -1 (any case), else decimal, $hex or %binary. */
+int KVE_GetDefinitionInteger(const DefinitionNode* node, int defaultValue);
+float KVE_GetDefinitionFloat(const DefinitionNode* node, float defaultValue); /* '.' decimal point, any locale */
+/* A list fills x, y, z (a missing element keeps out's component); a single number v gives
+ * (0, 0, -v); no node gives (x, y, z). out->w is never touched. */
+void KVE_GetDefinitionVector(const DefinitionNode* node, KVE_Vector* out, float x, float y, float z);
+/* out[0..1] = lower, upper; no node: (min, max), a max of KVE_DEFAULT_FLOAT means min. */
+void KVE_GetDefinitionRange(const DefinitionNode* node, float* out, float min, float max);
+/* Packed colour (red in the lowest byte); `out` (4 floats 0..1, may be null) gets the
+ * components. A list is r, g, b[, a] as bytes 0..255, or as 0..1 floats when written with
+ * a '.'; a single value is a packed integer ("$0000FF" is opaque red). */
+int KVE_GetDefinitionColor(const DefinitionNode* node, float* out, int defaultColor);
+const char* KVE_GetDefinitionDirectory(const DefinitionNode* node); /* directory of the node's file, "" if none */
+DefinitionNode* KVE_GetDefinitionChild(const DefinitionNode* node, int index); /* -1 is the last child */
+DefinitionNode* KVE_NextDefinitionSibling(const DefinitionNode* node);         /* null after the last */
+int KVE_CountDefinitionChildren(const DefinitionNode* node, const char* name); /* null or "" counts all */
+/* Frees the whole tree (wholeTree 1, or a root) and returns null, or frees one node with
+ * its subtree, takes it out of its parent and returns the parent. */
+DefinitionNode* KVE_FreeDefinition(DefinitionNode* node, int wholeTree);
+void KVE_FreeCurrentDefinition(void); /* frees the tree read last by KVE_ReadDefinitionFile */
+
 /* ========================================================================== */
 /* 6b. Shader programs                                                        */
 /* ========================================================================== */
+
+/* Uniform type codes of KVE_AddShaderUniform; codes that share a list share a row. */
+#define KVE_UNIFORM_BOOL 0    /* integer list */
+#define KVE_UNIFORM_INT 1     /* integer list */
+#define KVE_UNIFORM_SAMPLER 2 /* sampler list */
+#define KVE_UNIFORM_UINT 3    /* integer list */
+#define KVE_UNIFORM_FLOAT 4   /* float list */
+#define KVE_UNIFORM_VEC2 5    /* vec2/vec3 list */
+#define KVE_UNIFORM_VEC3 6    /* vec2/vec3 list */
+#define KVE_UNIFORM_VEC4 7    /* vec4 list */
+#define KVE_UNIFORM_MAT3 8    /* mat3 list */
+#define KVE_UNIFORM_MAT4 9    /* mat4 list */
+
+/* One registered plain uniform: GL location and a byte range user code may attach. */
+typedef struct ShaderUniform {
+    int location; /* from glGetUniformLocation on the first program; -1 when inactive */
+    int count;    /* array count, 1 in every registration the engine makes */
+    int start;    /* offset given at registration */
+    int end;      /* offset + size */
+} ShaderUniform;
+
+typedef struct ShaderUniformTables ShaderUniformTables; /* engine-internal */
+
+/* A shader program record of the shader registry. */
+typedef struct ShaderProgram {
+    int number;                  /* registry number: 0..65535, or automatic (0x10000 or more) */
+    const char* name;            /* "" when unnamed; prefixes the program's log lines */
+    int queue;                   /* shader queue it was last appended to; -1 before that */
+    int flag;                    /* creation flag: 0/1 standard bindings, 2 with vPosition */
+    int kind;                    /* built-in program kind, 0 until set */
+    unsigned int program;        /* GL program object */
+    unsigned int secondProgram;  /* optional second GL program object, 0 when none */
+    ShaderUniformTables* uniforms; /* registration tables, owned by the engine */
+} ShaderProgram;
+
+/* Registry entry only (no GL objects). `id` in: wanted number or -1; out: number given. */
+ShaderProgram* KVE_CreateShaderListEntry(int* id, int flag, const char* name);
+/* Registry entry with its GL program (and a second one when `withSecondProgram`). */
+ShaderProgram* KVE_CreateShader(int id, int flag, const char* name, int withSecondProgram);
+ShaderProgram* KVE_GetShader(int shader); /* number or automatic number; null when none */
+/* Compile a stage from a file and attach it to the program; 1 when the file was read. */
+int KVE_LoadVertexShader(int shader, const char* fileName);
+int KVE_LoadFragmentShader(int shader, const char* fileName);
+/* Compile a stage from the text [start, end) and attach it (to the second program when
+ * `toSecondProgram`); 0. */
+int KVE_CatchVertexShader(int shader, const char* start, const char* end, int toSecondProgram);
+int KVE_CatchFragmentShader(int shader, const char* start, const char* end, int toSecondProgram);
+/* "Compiling successfull!" or the driver's info log (at most 16383 bytes); valid until
+ * the next call. */
+const char* KVE_GetShaderCompileLog(unsigned int shaderObject);
+int KVE_LinkShader(int shader); /* standard bindings by the record's flag, then link; 0 */
+void KVE_BindShaderNormal(int shader);    /* "vNormal" at attribute 1 (before linking) */
+void KVE_BindShaderTexCoord0(int shader); /* "vTexCoord0" at 2 */
+void KVE_BindShaderTexCoord1(int shader); /* "vTexCoord1" at 3 */
+void KVE_BindShaderColor(int shader);     /* "vColor" at 4 */
+void KVE_BindShaderTangent(int shader);   /* "vTangent" at 6 */
+void KVE_BindShaderSize(int shader);      /* "fSize" at 8 */
+/* Binds the named block to binding point `blockNumber` and that point to its uniform
+ * buffer (0..4: Projection, Model, Material, Light, Misc); 0. */
+int KVE_BindShaderBlock(int shader, const char* blockName, int blockNumber);
+/* Registers a plain uniform under `index` (KVE_UNIFORM_* code); its location, or 0 for
+ * an unknown code (nothing registered). */
+int KVE_AddShaderUniform(int shader, int type, const char* name, int index, int toSecondProgram, int size,
+                         int offset, int count);
+int KVE_SetShaderUniformRange(int shader, int index, int size, int offset, int count); /* 0 */
+int KVE_GetShaderUniformOffset(int shader, int index); /* bytes; 0 when not registered */
+int KVE_GetShaderUniformSize(int shader, int index);   /* bytes; 0 when not registered */
+int KVE_GetUniformLocation(unsigned int program, const char* name); /* glGetUniformLocation */
+int KVE_SetShaderKind(int shader, int kind);                       /* 0 */
+/* Appends the program to shader queue `queue` (0..7); 1 when appended, 0 when it was
+ * already there or the queue does not exist. */
+int KVE_QueueShader(int queue, ShaderProgram* shader);
+int KVE_ReleaseShader(int shader); /* GL objects, registry slot, name, queue entry; 0 */
+/* Builds a program from two GLSL texts, reading attribute and output locations, the
+ * engine's uniform blocks and the plain uniforms out of their declarations; stores it as
+ * the built-in program of `kind` and appends it to `queue` (-1: none). */
+ShaderProgram* KVE_BuildReflectedShader(int kind, int flag, int queue, const char* vertexStart,
+                                        const char* vertexEnd, const char* fragmentStart,
+                                        const char* fragmentEnd, const char* name);
 
 /* ========================================================================== */
 /* 6c. Textures                                                               */
@@ -230,6 +358,10 @@ typedef struct KVE_IMAGE KVE_IMAGE;     /* a decoded image in the image registry
 KVE_TEXTURE* KVE_CreateTextureListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
 KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int mipmaps,
                                  const char* name); /* PNG or JPEG; empty name: the file part */
+/* A Texture block (the first "Texture" node with that value below `node`, else `node`
+ * itself): "\Filter" LINEAR or NEAREST, "\Mipmaps", "\File" relative to the definition's
+ * directory; a ".kvt" file is the engine's raw RGB format. */
+KVE_TEXTURE* KVE_LoadTextureDefinition(int id, DefinitionNode* node, const char* name);
 KVE_TEXTURE* KVE_CatchTexture(int id, const void* data, int size, int filter,
                               const char* name); /* an image file held in memory; no mipmaps */
 /* Six image files in memory, faces +X, -X, +Y, -Y, +Z, -Z; all square and of one size. */
@@ -267,6 +399,59 @@ void KVE_FreeImage(int image);
 /* ========================================================================== */
 /* 6d. Materials                                                              */
 /* ========================================================================== */
+
+/* A material: the built-in program that draws a surface (by kind, KVE_SHADER_*), four
+ * texture slots and a cube map (texture numbers, -1 when empty), the values of the
+ * Material uniform block and the render state. Every material is listed under its
+ * program in the shader queues from its creation until its release. */
+typedef struct KVE_MATERIAL KVE_MATERIAL;
+
+#define KVE_NO_TEXTURE (-2) /* KVE_CreateMaterial: leave slot 0 empty */
+
+KVE_MATERIAL* KVE_CreateMaterialListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
+/* Defaults: white, shine 1, hardness 1, refraction 0.05, depth mask and culling on, blend
+ * SRC_ALPHA / ONE_MINUS_SRC_ALPHA, the default cube map. texture -1: slots 0-2 get the
+ * default textures; KVE_NO_TEXTURE: no texture; else slot 0 gets that texture. */
+KVE_MATERIAL* KVE_CreateMaterial(int id, int texture, int kind, const char* name);
+KVE_MATERIAL* KVE_CopyMaterial(int source, int id, const char* name); /* every field but number and name */
+int KVE_CopyMaterialInto(int source, int target);                     /* 1 when copied */
+/* A Material block: "\Color", "\Shader", "\Texture[0]".."\Texture[3]" (a texture's name, or
+ * a texture block), "\BlendingMode", "\Shine", "\ShineColor", "\Hardness" ("\Blend" for
+ * SOFTPARTICLE), "\Reflection", "\Refraction" (x 0.01), "\SurfaceScattering",
+ * "\DepthMask", "\BackFaceCulling", "\Wireframe". */
+KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node, const char* name);
+KVE_MATERIAL* KVE_GetMaterial(int material);           /* null when there is none */
+int KVE_GetMaterialNumber(const KVE_MATERIAL* material); /* -1 for null */
+int KVE_ReleaseMaterial(int material);                 /* 0; leaves the shader queues */
+int KVE_RegisterMaterial(int material);   /* 1 when newly listed under its program */
+int KVE_UnregisterMaterial(int material); /* 1 when taken out of its program's list */
+void KVE_SetMaterialKind(int material, int kind);     /* built-in program of the kind; objects follow */
+void KVE_SetMaterialShader(int material, int shader); /* any program; objects follow */
+int KVE_GetMaterialShader(int material);              /* its program's number; -1 without one */
+const char* KVE_GetMaterialName(int material);        /* "" when there is none */
+void KVE_SetMaterialTexture(int material, int slot, int texture); /* slot 0..3; texture < 0 empties */
+int KVE_GetMaterialTexture(int material, int slot);               /* -1 when empty */
+void KVE_SetMaterialCubeMap(int material, int texture);
+int KVE_GetMaterialCubeMap(int material);
+void KVE_SetMaterialColor(int material, int color); /* packed; alpha byte 0 means opaque */
+int KVE_GetMaterialColor(int material);
+void KVE_SetMaterialShine(int material, float shine); /* highlight intensity */
+float KVE_GetMaterialShine(int material);
+void KVE_SetMaterialShineColor(int material, int color);
+int KVE_GetMaterialShineColor(int material);
+void KVE_SetMaterialHardness(int material, float hardness); /* highlight exponent */
+float KVE_GetMaterialHardness(int material);
+void KVE_SetMaterialReflection(int material, float reflection);
+float KVE_GetMaterialReflection(int material);
+void KVE_SetMaterialRefraction(int material, float refraction); /* kept x 0.01 */
+float KVE_GetMaterialRefraction(int material);                  /* as given (kept x 100) */
+void KVE_SetMaterialEmission(int material, float emission);
+float KVE_GetMaterialEmission(int material);
+void KVE_SetMaterialSurfaceScattering(int material, float scattering);
+void KVE_SetMaterialDepthMask(int material, int depthMask);      /* 0/1 */
+void KVE_SetMaterialBackFaceCulling(int material, int culling);  /* 0/1 */
+void KVE_SetMaterialBlending(int material, int source, int destination); /* GL blend factors */
+void KVE_SetMaterialParameter(int material, int index, float value);    /* index 0..3 */
 
 /* ========================================================================== */
 /* 7. Meshes                                                                  */
@@ -499,6 +684,58 @@ void KVE_SetShadowCentre(float x, float y, float z); /* where the directional sh
 /* 9a. Uniform blocks, projection, shader queues                              */
 /* ========================================================================== */
 
+#define KVE_PROJECTION_ORTHOGRAPHIC 0
+#define KVE_PROJECTION_PERSPECTIVE 1
+
+/* Built-in program kinds (KVE_GetBuiltinShader); 0, 14, 17, 22 and 23 stay empty. */
+#define KVE_SHADER_DEFAULT 1
+#define KVE_SHADER_DRAWING 2
+#define KVE_SHADER_DRAW_MESH 3
+#define KVE_SHADER_TEXTURES 4
+#define KVE_SHADER_NORMAL_MAPPING 5
+#define KVE_SHADER_REFLECTION_NORMAL_MAPPING 6
+#define KVE_SHADER_NORMAL_MAPPING_SILHOUETTE 7
+#define KVE_SHADER_SPECULAR_NORMAL_MAPPING 8
+#define KVE_SHADER_TEXTURE_ARRAY 9
+#define KVE_SHADER_GRASS 10
+#define KVE_SHADER_PARALLAX_MAPPING 11
+#define KVE_SHADER_SPECULAR_PARALLAX_MAPPING 12
+#define KVE_SHADER_WATER 13
+#define KVE_SHADER_REFRACTION 14
+#define KVE_SHADER_MASK_REFRACTION 15
+#define KVE_SHADER_MESH_GLOW 16
+#define KVE_SHADER_SKYBOX 18
+#define KVE_SHADER_PARTICLE 19
+#define KVE_SHADER_SOFT_PARTICLE 20
+#define KVE_SHADER_BILLBOARD 21
+#define KVE_SHADER_TEXTURED_SPRITE 24
+#define KVE_SHADER_MASKED_SPRITE 25
+#define KVE_SHADER_KIND_COUNT 26
+
+/* Shader queues the frame walks. */
+#define KVE_QUEUE_GBUFFER 0 /* deferred programs, lit by the lighting passes */
+#define KVE_QUEUE_FORWARD 1 /* unlit forward programs, drawn into the lit image */
+#define KVE_QUEUE_OVERLAY 2 /* programs that read the lit image and depth: water, refraction, glow */
+#define KVE_QUEUE_SPRITE 7  /* sprite programs */
+
+void KVE_InitProjection(void);     /* defaults, viewport, the three matrices, Projection buffer */
+int KVE_InitShaderBuffers(void);   /* the five uniform blocks; 1 on success */
+void KVE_InitSpriteShaders(void);  /* built-in programs of kinds 24 and 25 */
+void KVE_InitBuiltinShaders(void); /* built-in programs of kinds 1 to 21 */
+void KVE_InitScreenShader(void);   /* the screen-copy program */
+void KVE_SetProjectionFOV(float degrees); /* vertical field of view */
+void KVE_SetProjectionNear(float distance);
+void KVE_SetProjectionFar(float distance);
+void KVE_SetProjectionMode(int mode); /* KVE_PROJECTION_*; uploads that mode's matrix */
+int KVE_GetProjectionMode(void);
+float KVE_GetProjectionFOV(void);    /* degrees */
+float KVE_GetProjectionNear(void);
+float KVE_GetProjectionFar(void);
+float KVE_GetProjectionAspect(void); /* screen width / height */
+void KVE_GetProjectionMatrix(KVE_Matrix* matrix); /* the current mode's 3D matrix */
+void KVE_Get2DMatrix(KVE_Matrix* matrix);         /* pixels, origin top-left, y down */
+ShaderProgram* KVE_GetBuiltinShader(int kind);    /* kinds 0..25; null for an empty kind */
+
 /* ========================================================================== */
 /* 9b. Frame rendering                                                        */
 /* ========================================================================== */
@@ -509,6 +746,53 @@ int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
 /* ========================================================================== */
 /* 9c. 2D drawing: sprites and text                                           */
 /* ========================================================================== */
+
+/* Sprites and text are drawn in screen pixels (origin top-left, y down) after the 3D
+ * frame, with a material of kind 24 (textured sprite) or 25 (masked sprite). */
+typedef struct KVE_SPRITE KVE_SPRITE;
+typedef struct KVE_FONT KVE_FONT;
+
+/* A sprite of the material's first texture's size; centred on its position unless
+ * topLeftOrigin is 1; flip 1 turns the texture upside down. */
+KVE_SPRITE* KVE_CreateSprite(int id, int material, int topLeftOrigin, int flip);
+int KVE_GetSpriteNumber(const KVE_SPRITE* sprite); /* -1 for null */
+int KVE_DrawSprite(int sprite, float x, float y);   /* 1 when drawn */
+void KVE_SetSpriteSize(int sprite, float width, float height); /* pixels */
+void KVE_RotateSprite(int sprite, float angle, int relative);  /* degrees, clockwise; relative 1 adds */
+/* The four corners in strip order (top-left, bottom-left, top-right, bottom-right for an
+ * upright sprite), in pixels relative to the sprite's position; the size becomes 1. */
+void KVE_SetSpriteCorners(int sprite, float x0, float y0, float x1, float y1, float x2, float y2, float x3,
+                          float y3);
+/* Texture coordinates (0..1) of coordinate set 0 (colour) or 1 (mask). */
+void KVE_SetSpriteRect(int sprite, float u, float v, float width, float height, int set);
+int KVE_ReleaseSprite(int sprite); /* 0 */
+
+/* Bitmap fonts (".tf"). A damaged file keeps what was read before the damage. */
+#define KVE_FONT_DEFAULT 0 /* variants of the built-in font (KVE_GetDefaultFont) */
+#define KVE_FONT_LARGE 1   /* twice the size */
+#define KVE_FONT_SLANTED 2 /* 12 degrees slant */
+#define KVE_FONT_CENTRED 3 /* centred on the given point */
+#define KVE_FONT_VARIANTS 4
+
+KVE_FONT* KVE_LoadFont(int id, const char* fileName); /* null when unreadable or not a font */
+KVE_FONT* KVE_CatchFont(int id, const void* data, int size);
+KVE_FONT* KVE_CopyFont(int font, int id);   /* shares the glyphs, copies the settings */
+int KVE_GetFontNumber(const KVE_FONT* font); /* -1 for null */
+int KVE_GetDefaultFont(int variant);         /* KVE_FONT_*; -1 when there is none */
+void KVE_SetFontSize(int font, float size);  /* scale of every glyph metric, 1.0 */
+void KVE_SetFontColor(int font, int color);  /* packed, opaque white */
+void KVE_SetFontAlignment(int font, float horizontal, float vertical); /* 0 start, 0.5 centre, 1 end */
+void KVE_SetFontAngle(int font, float degrees);   /* slant; positive leans right */
+void KVE_SetFontSpacing(int font, float pixels);  /* extra space after every glyph */
+void KVE_SetFontLineWidth(int font, float pixels); /* wrap after the last space beyond it; 0 never */
+void KVE_SetFontKerning(int font, int on);
+int KVE_ReleaseFont(int font); /* 0 */
+/* Draws text with its first line's top-left at (x, y); line feeds start new lines. color
+ * KVE_DEFAULT, size and angle KVE_DEFAULT_FLOAT take the font's settings. 1 when drawn. */
+int KVE_DrawText(int font, float x, float y, const char* text, int color, float size, float angle);
+/* Widest line and total height in pixels at `size` (KVE_DEFAULT_FLOAT: the font's); the
+ * number of lines. */
+int KVE_MeasureText(int font, const char* text, float size, float* width, float* height);
 
 /* ========================================================================== */
 /* 9d. Debug lines                                                            */

@@ -6,16 +6,23 @@
 
 #include "core/log.h"
 #include "core/timing.h"
+#include "defs/definition_node.h"
 #include "geometry/mesh.h"
+#include "gpu/material.h"
 #include "gpu/texture_defaults.h"
 #include "kve.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
+#include "gpu/shader.h"
+#include "render/font.h"
 #include "render/lines.h"
 #include "render/quad_batch.h"
 #include "render/render_to_texture.h"
 #include "render/frame_settings.h"
+#include "render/screen_program.h"
+#include "render/sprite.h"
+#include "render/uniform_blocks.h"
 #include "scene/animation.h"
 #include "scene/billboard.h"
 #include "scene/light.h"
@@ -151,13 +158,22 @@ int KVE_Init(void)
     // 16. Joysticks.
 
     // 17-18. Projection, uniform blocks, built-in programs.
+    KVE_InitProjection();
+    KVE_InitShaderBuffers();
+    KVE_InitSpriteShaders();
+    KVE_InitBuiltinShaders();
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+    KVE_InitScreenShader();
     KVE_InitLines();
+    kve::render::createDefaultFonts();
 
     // 20. Default resources: logo, default textures, cube map, default material.
+    kve::gpu::installDefinitionLoaders();
     kve::gpu::createLogoTexture();
+    kve::render::createLogoSprite();
     kve::gpu::createDefaultTextures();
+    kve::gpu::createDefaultMaterial();
 
     // 21. The application's own section, left open.
     KVE_BeginLogSection("Program", 0x0000BEFB);
@@ -229,8 +245,10 @@ void KVE_Shutdown(void)
     if (!engineState.running)
         return;
     // 1. Uniform buffers.
+    kve::render::deleteUniformBuffers();
     // 2. Registries, each through its kind's release.
     // 2a. Fonts and sprites.
+    kve::render::releaseFontsAndSprites();
 
     // 2b. Particle emitters.
 
@@ -241,8 +259,11 @@ void KVE_Shutdown(void)
     kve::scene::releaseNodes();
 
     // 2e. Materials.
+    kve::gpu::materials().releaseAll();
 
     // 2f. Shader programs.
+    kve::gpu::releaseAllShaders();
+    kve::render::deleteScreenProgram();
 
     // 2g. Textures.
     kve::gpu::releaseAllTextures();
@@ -250,7 +271,10 @@ void KVE_Shutdown(void)
     // 2h. Lights.
     kve::scene::releaseLights();
 
-    // 2i. Billboards, animations and skeletons.
+    // 2i. Definition trees still held.
+    kve::defs::freeAllDefinitions();
+
+    // 2j. Billboards, animations and skeletons.
     kve::scene::billboards().releaseAll();
     kve::scene::animations().releaseAll();
     kve::scene::skeletons().releaseAll();
@@ -266,7 +290,7 @@ void KVE_Shutdown(void)
 
 int KVE_FlipBuffers(void)
 {
-    // The logo badge is drawn by the sprite unit once it exists.
+    kve::render::drawLogoBadge();
     kve::timing::advanceFrame();
     platform::swapBuffers();
     return 0;

@@ -4,14 +4,18 @@
 #include "gpu/texture.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/engine.h"
 #include "core/log.h"
 #include "core/registry_kinds.h"
+#include "defs/definition_node.h"
+#include "gpu/material.h"
 #include "kve.h"
 #include "platform/gl.h"
 
@@ -86,12 +90,6 @@ void logDecodeFailure(const std::string& reason, const char* procedure)
     log::fail("Fail: Image not found!", procedure, kTexturesUnit);
 }
 
-std::string filePart(std::string_view path)
-{
-    const auto slash = path.find_last_of("\\/");
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 // Reads level 0 back into `pixels` (width * height * 4 bytes) in `format`; false when the
 // GL texture's level 0 is not the size the record says (nothing is then written).
 bool readLevel0(const TextureRecord& texture, GLenum format, uint8_t* pixels)
@@ -162,6 +160,17 @@ void uploadImage(const Image& image, unsigned target, int layer)
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
+TextureRecord* makeTexture(int id, const Image& image, int filter, std::string_view name)
+{
+    TextureRecord* texture = textures().create(&id, name);
+    if (!texture)
+        return nullptr;
+    beginTexture(*texture, GL_TEXTURE_2D, resolveTextureFilter(filter), 0, false);
+    uploadImage(image, 0, KVE_DEFAULT);
+    finishTexture(*texture, image.width, image.height);
+    return texture;
+}
+
 TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter, std::string_view name,
                             std::string_view procedure)
 {
@@ -170,13 +179,7 @@ TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter
         logDecodeFailure(decoded.error, std::string(procedure).c_str());
         return nullptr;
     }
-    TextureRecord* texture = textures().create(&id, name);
-    if (!texture)
-        return nullptr;
-    beginTexture(*texture, GL_TEXTURE_2D, resolveTextureFilter(filter), 0, false);
-    uploadImage(*decoded.image, 0, KVE_DEFAULT);
-    finishTexture(*texture, decoded.image->width, decoded.image->height);
-    return texture;
+    return makeTexture(id, *decoded.image, filter, name);
 }
 
 void resetTextureState()
@@ -203,8 +206,8 @@ KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int m
     constexpr const char* kProcedure = "KVE_LoadTextureFile";
     const std::string file = fileName ? fileName : "";
     log::progress("Load Texture: " + file, kProcedure, gpu::kTexturesUnit);
-    const std::string textureName = name && *name ? std::string(name) : gpu::filePart(file);
-    const gpu::Decoded decoded = gpu::decodeImageFile(file);
+    const std::string textureName = name && *name ? std::string(name) : std::string(kve::defs::filePart(file));
+    const gpu::Decoded decoded = gpu::decodeImageFile(kve::defs::nativePath(file));
     if (!decoded.image) {
         gpu::logDecodeFailure(decoded.error, kProcedure);
         return nullptr;
@@ -213,6 +216,46 @@ KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int m
     if (!texture)
         return nullptr;
     gpu::beginTexture(*texture, GL_TEXTURE_2D, gpu::resolveTextureFilter(filter), std::max(mipmaps, 0), true);
+    gpu::uploadImage(*decoded.image, 0, KVE_DEFAULT);
+    gpu::finishTexture(*texture, decoded.image->width, decoded.image->height);
+    log::ok(kProcedure, gpu::kTexturesUnit);
+    return texture;
+}
+
+KVE_TEXTURE* KVE_LoadTextureDefinition(int id, DefinitionNode* node, const char* name)
+{
+    constexpr const char* kProcedure = "KVE_LoadTextureDefinition";
+    const std::string wanted = name ? name : "";
+    DefinitionNode* block = KVE_FindDefinitionNode(node, "Texture", wanted.c_str(), 1);
+    if (!block) {
+        log::progress("Texture: " + wanted, kProcedure, gpu::kTexturesUnit);
+        log::fail("FAIL: Texture Node not found!", kProcedure, gpu::kTexturesUnit);
+        return nullptr;
+    }
+    const std::string textureName = block->value;
+    log::progress("Texture: " + textureName, kProcedure, gpu::kTexturesUnit);
+    std::string filter = KVE_GetDefinitionString(KVE_FindDefinitionNode(block, "\\Filter", nullptr, 0), "");
+    for (char& c : filter)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const int mipmaps = std::max(0, KVE_GetDefinitionInteger(KVE_FindDefinitionNode(block, "\\Mipmaps", nullptr, 0), 0));
+    const std::string path = std::string(KVE_GetDefinitionDirectory(block)) +
+                             KVE_GetDefinitionString(KVE_FindDefinitionNode(block, "\\File", nullptr, 0), "");
+    const std::string file = kve::defs::nativePath(path);
+    gpu::Decoded decoded;
+    if (std::filesystem::path(file).extension() == ".kvt") {
+        decoded = gpu::decodeRawTextureFile(file);
+    } else {
+        decoded = gpu::decodeImageFile(file);
+        log::entry("File: " + path, static_cast<int>(0xFF000000), kProcedure);
+    }
+    if (!decoded.image) {
+        gpu::logDecodeFailure(decoded.error, kProcedure);
+        return nullptr;
+    }
+    TextureRecord* texture = gpu::textures().create(&id, textureName);
+    if (!texture)
+        return nullptr;
+    gpu::beginTexture(*texture, GL_TEXTURE_2D, filter == "LINEAR" ? GL_LINEAR : GL_NEAREST, mipmaps, true);
     gpu::uploadImage(*decoded.image, 0, KVE_DEFAULT);
     gpu::finishTexture(*texture, decoded.image->width, decoded.image->height);
     log::ok(kProcedure, gpu::kTexturesUnit);
@@ -280,7 +323,9 @@ int KVE_ReleaseTexture(int texture)
     TextureRecord* record = findTexture(texture);
     if (!record)
         return 0;
+    const int number = record->number;
     gpu::textures().release(record);
+    gpu::forgetTextureInMaterials(number);
     return 0;
 }
 

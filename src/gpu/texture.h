@@ -38,6 +38,9 @@ int resolveTextureFilter(int filter);
 // GL_TEXTURE_2D_ARRAY); any other target is a cube face. Internal format GL_RGBA.
 void uploadImage(const Image& image, unsigned target, int layer);
 
+// A 2D texture from an image already decoded (no mipmaps, no anisotropy).
+TextureRecord* makeTexture(int id, const Image& image, int filter, std::string_view name);
+
 // KVE_CatchTexture's work: decode an image file held in memory into a new 2D texture.
 TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter, std::string_view name,
                             std::string_view procedure);

@@ -16,6 +16,8 @@
 
 namespace kve::render {
 
+inline constexpr const char* kFontsUnit = "KVE Fonts";
+
 struct Glyph {
     int code = 0;
     int xOffset = 0, yOffset = 0; // from the pen's line top to the bitmap's top-left

@@ -7,6 +7,9 @@
 
 #include "core/math.h"
 #include "platform/gl.h"
+#include "render/builtin_programs.h"
+#include "render/uniform_blocks.h"
+#include "scene/camera.h"
 
 namespace kve::render {
 namespace {
@@ -82,8 +85,6 @@ void sphere(float cx, float cy, float cz, float r, int color)
     }
 }
 
-const KVE_Matrix* (*viewMatrixSource)() = nullptr;
-
 } // namespace
 
 LineQueue& lineQueue()
@@ -112,11 +113,6 @@ std::vector<int> lineChunks(int vertexCount, int capacity)
     chunks.assign(static_cast<size_t>(full), capacity);
     chunks.push_back(vertexCount - full * capacity);
     return chunks;
-}
-
-void setLineViewMatrixSource(const KVE_Matrix* (*source)())
-{
-    viewMatrixSource = source;
 }
 
 void deleteLines()
@@ -240,6 +236,29 @@ int KVE_DrawSphere3D(float x, float y, float z, float radius, int color)
 int KVE_DrawSphereV(const KVE_Vector* center, float radius, int color)
 {
     return KVE_DrawSphere3D(center->x, center->y, center->z, radius, color);
+}
+
+int KVE_DrawLines(void)
+{
+    if (const ShaderProgram* program = kve::render::builtinProgram(KVE_SHADER_DRAWING))
+        glUseProgram(program->program);
+    kve::render::writeModelMatrix(kve::scene::cameraViewMatrix());
+    if (queue.lastIndex < 0 || !queue.vertexArray)
+        return 0;
+    glLineWidth(queue.lineWidth);
+    glBindVertexArray(queue.vertexArray);
+    glBindBuffer(GL_ARRAY_BUFFER, queue.vertexBuffer);
+    const auto* first = queue.vertices.data();
+    for (int count : kve::render::lineChunks(queue.lastIndex + 1, queue.chunkCapacity)) {
+        if (count > 0) {
+            glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(count * sizeof *first), first);
+            glDrawArrays(GL_LINES, 0, count);
+        }
+        first += count;
+    }
+    queue.lastIndex = -1;
+    glBindVertexArray(0);
+    return 0;
 }
 
 int KVE_GetLineVertexCount(void)

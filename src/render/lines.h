@@ -37,10 +37,6 @@ void queueLineVertex(float x, float y, float z, int color);
 // k = n div capacity (the last may be 0 and is then not drawn).
 std::vector<int> lineChunks(int vertexCount, int capacity);
 
-// The view matrix the lines are drawn with: the scene's camera installs its accessor;
-// without one the identity is used.
-void setLineViewMatrixSource(const KVE_Matrix* (*source)());
-
 // Deletes the GPU objects and empties the queue (engine shutdown).
 void deleteLines();
 
