@@ -156,6 +156,7 @@ int KVE_Init(void)
     // 14-15. The quad batch.
     kve::render::createQuadBatch();
     // 16. Joysticks.
+    KVE_InitJoysticks();
 
     // 17-18. Projection, uniform blocks, built-in programs.
     KVE_InitProjection();
@@ -301,6 +302,7 @@ int KVE_PeekMessage(KVE_MESSAGE* message)
     KVE_MESSAGE taken{};
     if (!platform::nextMessage(&taken))
         return 0;
+    KVE_HandleMessage(taken.message, taken.wParam, taken.lParam);
     if (message)
         *message = taken;
     return 1;
