@@ -83,6 +83,19 @@ void finishTexture(TextureRecord& texture, int width, int height)
         glGenerateMipmap(texture.target);
 }
 
+// Registers a 2D texture of a decoded image with the sampling state of its loader.
+TextureRecord* createTexture2D(int id, std::string_view name, const Image& image, int filter, int mipmaps,
+                               bool anisotropic)
+{
+    TextureRecord* texture = textures().create(&id, name);
+    if (!texture)
+        return nullptr;
+    beginTexture(*texture, GL_TEXTURE_2D, filter, mipmaps, anisotropic);
+    uploadImage(image, 0, KVE_DEFAULT);
+    finishTexture(*texture, image.width, image.height);
+    return texture;
+}
+
 void logDecodeFailure(const std::string& reason, const char* procedure)
 {
     if (!reason.empty())
@@ -162,13 +175,7 @@ void uploadImage(const Image& image, unsigned target, int layer)
 
 TextureRecord* makeTexture(int id, const Image& image, int filter, std::string_view name)
 {
-    TextureRecord* texture = textures().create(&id, name);
-    if (!texture)
-        return nullptr;
-    beginTexture(*texture, GL_TEXTURE_2D, resolveTextureFilter(filter), 0, false);
-    uploadImage(image, 0, KVE_DEFAULT);
-    finishTexture(*texture, image.width, image.height);
-    return texture;
+    return createTexture2D(id, name, image, resolveTextureFilter(filter), 0, false);
 }
 
 TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter, std::string_view name,
@@ -212,13 +219,10 @@ KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int m
         gpu::logDecodeFailure(decoded.error, kProcedure);
         return nullptr;
     }
-    TextureRecord* texture = gpu::textures().create(&id, textureName);
-    if (!texture)
-        return nullptr;
-    gpu::beginTexture(*texture, GL_TEXTURE_2D, gpu::resolveTextureFilter(filter), std::max(mipmaps, 0), true);
-    gpu::uploadImage(*decoded.image, 0, KVE_DEFAULT);
-    gpu::finishTexture(*texture, decoded.image->width, decoded.image->height);
-    log::ok(kProcedure, gpu::kTexturesUnit);
+    TextureRecord* texture = gpu::createTexture2D(id, textureName, *decoded.image, gpu::resolveTextureFilter(filter),
+                                                  std::max(mipmaps, 0), true);
+    if (texture)
+        log::ok(kProcedure, gpu::kTexturesUnit);
     return texture;
 }
 
@@ -252,13 +256,10 @@ KVE_TEXTURE* KVE_LoadTextureDefinition(int id, DefinitionNode* node, const char*
         gpu::logDecodeFailure(decoded.error, kProcedure);
         return nullptr;
     }
-    TextureRecord* texture = gpu::textures().create(&id, textureName);
-    if (!texture)
-        return nullptr;
-    gpu::beginTexture(*texture, GL_TEXTURE_2D, filter == "LINEAR" ? GL_LINEAR : GL_NEAREST, mipmaps, true);
-    gpu::uploadImage(*decoded.image, 0, KVE_DEFAULT);
-    gpu::finishTexture(*texture, decoded.image->width, decoded.image->height);
-    log::ok(kProcedure, gpu::kTexturesUnit);
+    TextureRecord* texture =
+        gpu::createTexture2D(id, textureName, *decoded.image, filter == "LINEAR" ? GL_LINEAR : GL_NEAREST, mipmaps, true);
+    if (texture)
+        log::ok(kProcedure, gpu::kTexturesUnit);
     return texture;
 }
 
