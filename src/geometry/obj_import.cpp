@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <unordered_map>
 
@@ -232,6 +233,9 @@ std::string parseObj(std::string_view text, ObjMeshData& out)
 bool readWholeFile(const char* path, FileBytes& bytes)
 {
     const std::string hostPath = defs::nativePath(path ? path : "");
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(hostPath, error))
+        return false;
     std::FILE* file = std::fopen(hostPath.c_str(), "rb");
     if (!file)
         return false;

@@ -51,6 +51,8 @@ TEST_F(ObjMesh, MissingFileCreatesNoEntry)
     EXPECT_EQ(capturedLog(), logRow("Load OBJ Mesh: missing.obj", "#404040", "KVE_LoadOBJMesh") +
                                  logRow("Fail: File not found!", "#FF0000", "KVE_LoadOBJMesh"));
     EXPECT_EQ(KVE_LoadOBJMesh(71, nullptr, nullptr), nullptr);
+    EXPECT_EQ(KVE_LoadOBJMesh(71, ".", nullptr), nullptr); // a directory is no file
+    EXPECT_EQ(KVE_GetMesh(71), nullptr);
 }
 
 TEST_F(GeneratedMesh, SphereFollowsItsParametrisation)
