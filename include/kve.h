@@ -141,6 +141,102 @@ void KVE_SetCounterSource(uint64_t (*counter)(void), uint64_t frequency);
 #define KVE_WM_MOUSEWHEEL 0x020A
 #define KVE_WM_MOUSELEAVE 0x02A3
 
+/* System commands carried in KVE_WM_SYSCOMMAND's wParam (its low four bits are ignored). */
+#define KVE_SC_MINIMIZE 0xF020
+#define KVE_SC_MAXIMIZE 0xF030
+#define KVE_SC_RESTORE 0xF120
+#define KVE_SC_SCREENSAVE 0xF140
+#define KVE_SC_MONITORPOWER 0xF170
+
+/* KVE_WM_SIZE's wParam; its lParam holds the client width (low 16 bits) and height. */
+#define KVE_SIZE_RESTORED 0
+#define KVE_SIZE_MINIMIZED 1
+
+/* One wheel notch in the signed high 16 bits of KVE_WM_MOUSEWHEEL's wParam. */
+#define KVE_WHEEL_DELTA 120
+
+/* Mouse buttons as the KVE_Mouse* readers number them. */
+#define KVE_MOUSE_LEFT 1
+#define KVE_MOUSE_RIGHT 2
+#define KVE_MOUSE_MIDDLE 4
+
+/* Virtual-key codes (the classic desktop numbering). Letters and digits are their
+ * upper-case ASCII codes: 'A' (0x41) to 'Z', '0' (0x30) to '9'. */
+#define KVE_VK_BACK 0x08
+#define KVE_VK_TAB 0x09
+#define KVE_VK_RETURN 0x0D
+#define KVE_VK_SHIFT 0x10   /* either Shift key */
+#define KVE_VK_CONTROL 0x11 /* either Ctrl key */
+#define KVE_VK_MENU 0x12    /* either Alt key */
+#define KVE_VK_PAUSE 0x13
+#define KVE_VK_CAPITAL 0x14 /* Caps Lock */
+#define KVE_VK_ESCAPE 0x1B
+#define KVE_VK_SPACE 0x20
+#define KVE_VK_PRIOR 0x21 /* Page Up */
+#define KVE_VK_NEXT 0x22  /* Page Down */
+#define KVE_VK_END 0x23
+#define KVE_VK_HOME 0x24
+#define KVE_VK_LEFT 0x25
+#define KVE_VK_UP 0x26
+#define KVE_VK_RIGHT 0x27
+#define KVE_VK_DOWN 0x28
+#define KVE_VK_SELECT 0x29
+#define KVE_VK_EXECUTE 0x2B
+#define KVE_VK_SNAPSHOT 0x2C /* Print Screen */
+#define KVE_VK_INSERT 0x2D
+#define KVE_VK_DELETE 0x2E
+#define KVE_VK_HELP 0x2F
+#define KVE_VK_LWIN 0x5B
+#define KVE_VK_RWIN 0x5C
+#define KVE_VK_APPS 0x5D /* context-menu key */
+#define KVE_VK_SLEEP 0x5F
+#define KVE_VK_NUMPAD0 0x60 /* to KVE_VK_NUMPAD0 + 9 */
+#define KVE_VK_MULTIPLY 0x6A
+#define KVE_VK_ADD 0x6B
+#define KVE_VK_SEPARATOR 0x6C
+#define KVE_VK_SUBTRACT 0x6D
+#define KVE_VK_DECIMAL 0x6E
+#define KVE_VK_DIVIDE 0x6F
+#define KVE_VK_F1 0x70 /* to KVE_VK_F1 + 23 (F24) */
+#define KVE_VK_NUMLOCK 0x90
+#define KVE_VK_SCROLL 0x91
+#define KVE_VK_LSHIFT 0xA0
+#define KVE_VK_RSHIFT 0xA1
+#define KVE_VK_LCONTROL 0xA2
+#define KVE_VK_RCONTROL 0xA3
+#define KVE_VK_LMENU 0xA4
+#define KVE_VK_RMENU 0xA5
+#define KVE_VK_BROWSER_BACK 0xA6
+#define KVE_VK_BROWSER_FORWARD 0xA7
+#define KVE_VK_BROWSER_REFRESH 0xA8
+#define KVE_VK_BROWSER_STOP 0xA9
+#define KVE_VK_BROWSER_SEARCH 0xAA
+#define KVE_VK_BROWSER_FAVORITES 0xAB
+#define KVE_VK_BROWSER_HOME 0xAC
+#define KVE_VK_VOLUME_MUTE 0xAD
+#define KVE_VK_VOLUME_DOWN 0xAE
+#define KVE_VK_VOLUME_UP 0xAF
+#define KVE_VK_MEDIA_NEXT_TRACK 0xB0
+#define KVE_VK_MEDIA_PREV_TRACK 0xB1
+#define KVE_VK_MEDIA_STOP 0xB2
+#define KVE_VK_MEDIA_PLAY_PAUSE 0xB3
+#define KVE_VK_LAUNCH_MAIL 0xB4
+#define KVE_VK_LAUNCH_MEDIA_SELECT 0xB5
+#define KVE_VK_LAUNCH_APP1 0xB6 /* usually the computer / file manager key */
+#define KVE_VK_LAUNCH_APP2 0xB7 /* usually the calculator key */
+#define KVE_VK_OEM_1 0xBA      /* ;: on a US layout */
+#define KVE_VK_OEM_PLUS 0xBB   /* =+ */
+#define KVE_VK_OEM_COMMA 0xBC  /* ,< */
+#define KVE_VK_OEM_MINUS 0xBD  /* -_ */
+#define KVE_VK_OEM_PERIOD 0xBE /* .> */
+#define KVE_VK_OEM_2 0xBF      /* /? */
+#define KVE_VK_OEM_3 0xC0      /* `~ */
+#define KVE_VK_OEM_4 0xDB      /* [{ */
+#define KVE_VK_OEM_5 0xDC      /* \| */
+#define KVE_VK_OEM_6 0xDD      /* ]} */
+#define KVE_VK_OEM_7 0xDE      /* '" */
+#define KVE_VK_OEM_102 0xE2    /* the extra key beside left Shift on ISO keyboards */
+
 /* One window message: kind and its two parameter words. */
 typedef struct KVE_MESSAGE {
     uint32_t message;
@@ -148,9 +244,68 @@ typedef struct KVE_MESSAGE {
     int32_t lParam;
 } KVE_MESSAGE;
 
-/* Takes the next window event, hands it to the engine's message handler and returns 1
- * (0 when none is waiting). The application leaves its loop on KVE_WM_CLOSE. */
+/* Takes the next window event, hands it to KVE_HandleMessage and returns 1 with the
+ * message (0 when none is waiting). Keys arrive as virtual-key codes; a left or right
+ * Shift, Ctrl or Alt key reports its own code and, when it is the first of the pair to go
+ * down or the last to come up, the generic code too (KVE_VK_SHIFT, ...). Auto-repeat
+ * sends no further key-down. The application leaves its loop on KVE_WM_CLOSE. */
 int KVE_PeekMessage(KVE_MESSAGE* message);
+/* The engine's message handler: records key, character, button, wheel and mouse
+ * position messages into the raw input state. Returns 1 when the message is swallowed,
+ * 0 when it goes on to default processing. Scripted input is fed through it as well. */
+int KVE_HandleMessage(uint32_t message, uint32_t wParam, int32_t lParam);
+
+/* Snapshots: once per frame, before reading. */
+void KVE_UpdateKeyboard(void); /* copies the raw keys and character, clears hits and releases */
+void KVE_UpdateMouse(void);    /* movement since the last snapshot; re-centres a locked mouse */
+void KVE_ResetMouse(void);     /* clears clicks and wheel, takes the position with no movement */
+
+int KVE_KeyHit(int key);         /* 1 if the key went down before the last snapshot */
+int KVE_KeyDown(int key);        /* 1 while held */
+int KVE_KeyReleased(int key);    /* 1 if it came up before the last snapshot */
+int KVE_GetLastCharacter(void);  /* low byte of the last character, 0 if none */
+int KVE_MouseHit(int button);    /* button KVE_MOUSE_*: 1, 2 or 4; 0 for any other */
+int KVE_MouseDown(int button);
+int KVE_MouseReleased(int button);
+int KVE_MouseX(void);     /* client pixels */
+int KVE_MouseY(void);     /* client pixels */
+int KVE_MouseDX(void);    /* pixels moved since the previous snapshot */
+int KVE_MouseDY(void);
+int KVE_MouseWheel(void); /* notches turned since the previous snapshot, forward positive */
+int KVE_MouseInRect(int x, int y, int width, int height); /* 1 if x <= mouse x < x + width, same for y */
+int KVE_MouseInCircle(int x, int y, float radius);        /* 1 if strictly inside */
+
+/* Cursor. `cursorVisible` 1 shows the cursor, 0 hides it. A locked mouse goes back to
+ * the centre of the surface at every KVE_UpdateMouse, so movement is measured from there. */
+void KVE_LockMouse(int cursorVisible);
+void KVE_UnlockMouse(int cursorVisible);
+void KVE_ClipMouse(int cursorVisible);    /* confines the cursor to the surface's rectangle */
+void KVE_SetMousePosition(int x, int y);  /* client pixels; the snapshot follows the next message */
+
+/* Joysticks: up to 16, numbered 0 .. count - 1 in the order they were found. */
+#define KVE_MAX_JOYSTICKS 16
+#define KVE_JOY_AXIS_X 0 /* axes X, Y, Z, R, U, V are 0 .. 5 */
+#define KVE_JOY_AXIS_Y 1
+#define KVE_JOY_AXIS_Z 2
+#define KVE_JOY_AXIS_R 3
+#define KVE_JOY_AXIS_U 4
+#define KVE_JOY_AXIS_V 5
+#define KVE_JOY_BUTTON_DOWN 1     /* button state bits */
+#define KVE_JOY_BUTTON_HELD 2     /* down for longer than the double-click time (500 ms) */
+#define KVE_JOY_BUTTON_PRESSED 4  /* went down in the last poll */
+#define KVE_JOY_BUTTON_RELEASED 8 /* came up in the last poll */
+
+void KVE_InitJoysticks(void);    /* finds the joysticks (run by KVE_Init) */
+void KVE_UpdateJoysticks(void);  /* polls every joystick found */
+int KVE_GetJoystickCount(void);
+void KVE_SetJoystickDeadZone(int joystick, int axis, float deadZone); /* |value| below it reads 0 */
+float KVE_GetJoystickAxis(int joystick, int axis);  /* -1 .. 1; 0 for an axis the device lacks */
+int KVE_GetJoystickButton(int joystick, int button); /* button 0 .. 15: KVE_JOY_BUTTON_* bits */
+float KVE_GetJoystickPOV(int joystick);  /* hat in degrees: 0 centred, 360 ahead, 90 right ... */
+const char* KVE_GetJoystickName(int joystick); /* product name, "" if none */
+
+/* The directory of the running program, ending in a separator. */
+const char* KVE_GetExecutableDirectory(void);
 
 /* ========================================================================== */
 /* 5. Math                                                                    */
@@ -257,6 +412,85 @@ void KVE_FreeCurrentDefinition(void); /* frees the tree read last by KVE_ReadDef
 /* ========================================================================== */
 /* 6b. Shader programs                                                        */
 /* ========================================================================== */
+
+/* Uniform type codes of KVE_AddShaderUniform; codes that share a list share a row. */
+#define KVE_UNIFORM_BOOL 0    /* integer list */
+#define KVE_UNIFORM_INT 1     /* integer list */
+#define KVE_UNIFORM_SAMPLER 2 /* sampler list */
+#define KVE_UNIFORM_UINT 3    /* integer list */
+#define KVE_UNIFORM_FLOAT 4   /* float list */
+#define KVE_UNIFORM_VEC2 5    /* vec2/vec3 list */
+#define KVE_UNIFORM_VEC3 6    /* vec2/vec3 list */
+#define KVE_UNIFORM_VEC4 7    /* vec4 list */
+#define KVE_UNIFORM_MAT3 8    /* mat3 list */
+#define KVE_UNIFORM_MAT4 9    /* mat4 list */
+
+/* One registered plain uniform: GL location and a byte range user code may attach. */
+typedef struct ShaderUniform {
+    int location; /* from glGetUniformLocation on the first program; -1 when inactive */
+    int count;    /* array count, 1 in every registration the engine makes */
+    int start;    /* offset given at registration */
+    int end;      /* offset + size */
+} ShaderUniform;
+
+typedef struct ShaderUniformTables ShaderUniformTables; /* engine-internal */
+
+/* A shader program record of the shader registry. */
+typedef struct ShaderProgram {
+    int number;                  /* registry number: 0..65535, or automatic (0x10000 or more) */
+    const char* name;            /* "" when unnamed; prefixes the program's log lines */
+    int queue;                   /* shader queue it was last appended to; -1 before that */
+    int flag;                    /* creation flag: 0/1 standard bindings, 2 with vPosition */
+    int kind;                    /* built-in program kind, 0 until set */
+    unsigned int program;        /* GL program object */
+    unsigned int secondProgram;  /* optional second GL program object, 0 when none */
+    ShaderUniformTables* uniforms; /* registration tables, owned by the engine */
+} ShaderProgram;
+
+/* Registry entry only (no GL objects). `id` in: wanted number or -1; out: number given. */
+ShaderProgram* KVE_CreateShaderListEntry(int* id, int flag, const char* name);
+/* Registry entry with its GL program (and a second one when `withSecondProgram`). */
+ShaderProgram* KVE_CreateShader(int id, int flag, const char* name, int withSecondProgram);
+ShaderProgram* KVE_GetShader(int shader); /* number or automatic number; null when none */
+/* Compile a stage from a file and attach it to the program; 1 when the file was read. */
+int KVE_LoadVertexShader(int shader, const char* fileName);
+int KVE_LoadFragmentShader(int shader, const char* fileName);
+/* Compile a stage from the text [start, end) and attach it (to the second program when
+ * `toSecondProgram`); 0. */
+int KVE_CatchVertexShader(int shader, const char* start, const char* end, int toSecondProgram);
+int KVE_CatchFragmentShader(int shader, const char* start, const char* end, int toSecondProgram);
+/* "Compiling successfull!" or the driver's info log (at most 16383 bytes); valid until
+ * the next call. */
+const char* KVE_GetShaderCompileLog(unsigned int shaderObject);
+int KVE_LinkShader(int shader); /* standard bindings by the record's flag, then link; 0 */
+void KVE_BindShaderNormal(int shader);    /* "vNormal" at attribute 1 (before linking) */
+void KVE_BindShaderTexCoord0(int shader); /* "vTexCoord0" at 2 */
+void KVE_BindShaderTexCoord1(int shader); /* "vTexCoord1" at 3 */
+void KVE_BindShaderColor(int shader);     /* "vColor" at 4 */
+void KVE_BindShaderTangent(int shader);   /* "vTangent" at 6 */
+void KVE_BindShaderSize(int shader);      /* "fSize" at 8 */
+/* Binds the named block to binding point `blockNumber` and that point to its uniform
+ * buffer (0..4: Projection, Model, Material, Light, Misc); 0. */
+int KVE_BindShaderBlock(int shader, const char* blockName, int blockNumber);
+/* Registers a plain uniform under `index` (KVE_UNIFORM_* code); its location, or 0 for
+ * an unknown code (nothing registered). */
+int KVE_AddShaderUniform(int shader, int type, const char* name, int index, int toSecondProgram, int size,
+                         int offset, int count);
+int KVE_SetShaderUniformRange(int shader, int index, int size, int offset, int count); /* 0 */
+int KVE_GetShaderUniformOffset(int shader, int index); /* bytes; 0 when not registered */
+int KVE_GetShaderUniformSize(int shader, int index);   /* bytes; 0 when not registered */
+int KVE_GetUniformLocation(unsigned int program, const char* name); /* glGetUniformLocation */
+int KVE_SetShaderKind(int shader, int kind);                       /* 0 */
+/* Appends the program to shader queue `queue` (0..7); 1 when appended, 0 when it was
+ * already there or the queue does not exist. */
+int KVE_QueueShader(int queue, ShaderProgram* shader);
+int KVE_ReleaseShader(int shader); /* GL objects, registry slot, name, queue entry; 0 */
+/* Builds a program from two GLSL texts, reading attribute and output locations, the
+ * engine's uniform blocks and the plain uniforms out of their declarations; stores it as
+ * the built-in program of `kind` and appends it to `queue` (-1: none). */
+ShaderProgram* KVE_BuildReflectedShader(int kind, int flag, int queue, const char* vertexStart,
+                                        const char* vertexEnd, const char* fragmentStart,
+                                        const char* fragmentEnd, const char* name);
 
 /* ========================================================================== */
 /* 6c. Textures                                                               */
@@ -496,6 +730,58 @@ void KVE_SetShadowCentre(float x, float y, float z); /* where the directional sh
 /* ========================================================================== */
 /* 9a. Uniform blocks, projection, shader queues                              */
 /* ========================================================================== */
+
+#define KVE_PROJECTION_ORTHOGRAPHIC 0
+#define KVE_PROJECTION_PERSPECTIVE 1
+
+/* Built-in program kinds (KVE_GetBuiltinShader); 0, 14, 17, 22 and 23 stay empty. */
+#define KVE_SHADER_DEFAULT 1
+#define KVE_SHADER_DRAWING 2
+#define KVE_SHADER_DRAW_MESH 3
+#define KVE_SHADER_TEXTURES 4
+#define KVE_SHADER_NORMAL_MAPPING 5
+#define KVE_SHADER_REFLECTION_NORMAL_MAPPING 6
+#define KVE_SHADER_NORMAL_MAPPING_SILHOUETTE 7
+#define KVE_SHADER_SPECULAR_NORMAL_MAPPING 8
+#define KVE_SHADER_TEXTURE_ARRAY 9
+#define KVE_SHADER_GRASS 10
+#define KVE_SHADER_PARALLAX_MAPPING 11
+#define KVE_SHADER_SPECULAR_PARALLAX_MAPPING 12
+#define KVE_SHADER_WATER 13
+#define KVE_SHADER_REFRACTION 14
+#define KVE_SHADER_MASK_REFRACTION 15
+#define KVE_SHADER_MESH_GLOW 16
+#define KVE_SHADER_SKYBOX 18
+#define KVE_SHADER_PARTICLE 19
+#define KVE_SHADER_SOFT_PARTICLE 20
+#define KVE_SHADER_BILLBOARD 21
+#define KVE_SHADER_TEXTURED_SPRITE 24
+#define KVE_SHADER_MASKED_SPRITE 25
+#define KVE_SHADER_KIND_COUNT 26
+
+/* Shader queues the frame walks. */
+#define KVE_QUEUE_GBUFFER 0 /* deferred programs, lit by the lighting passes */
+#define KVE_QUEUE_FORWARD 1 /* unlit forward programs, drawn into the lit image */
+#define KVE_QUEUE_OVERLAY 2 /* programs that read the lit image and depth: water, refraction, glow */
+#define KVE_QUEUE_SPRITE 7  /* sprite programs */
+
+void KVE_InitProjection(void);     /* defaults, viewport, the three matrices, Projection buffer */
+int KVE_InitShaderBuffers(void);   /* the five uniform blocks; 1 on success */
+void KVE_InitSpriteShaders(void);  /* built-in programs of kinds 24 and 25 */
+void KVE_InitBuiltinShaders(void); /* built-in programs of kinds 1 to 21 */
+void KVE_InitScreenShader(void);   /* the screen-copy program */
+void KVE_SetProjectionFOV(float degrees); /* vertical field of view */
+void KVE_SetProjectionNear(float distance);
+void KVE_SetProjectionFar(float distance);
+void KVE_SetProjectionMode(int mode); /* KVE_PROJECTION_*; uploads that mode's matrix */
+int KVE_GetProjectionMode(void);
+float KVE_GetProjectionFOV(void);    /* degrees */
+float KVE_GetProjectionNear(void);
+float KVE_GetProjectionFar(void);
+float KVE_GetProjectionAspect(void); /* screen width / height */
+void KVE_GetProjectionMatrix(KVE_Matrix* matrix); /* the current mode's 3D matrix */
+void KVE_Get2DMatrix(KVE_Matrix* matrix);         /* pixels, origin top-left, y down */
+ShaderProgram* KVE_GetBuiltinShader(int kind);    /* kinds 0..25; null for an empty kind */
 
 /* ========================================================================== */
 /* 9b. Frame rendering                                                        */

@@ -17,10 +17,14 @@ bool readNumber(const char* text, double* value)
 const char* demoUsage()
 {
     return "usage: physics [--frames N] [--screenshot FILE] [--fixed-dt SECONDS] [--hidden]\n"
+           "               [--input FILE] [--record FILE] [--print-camera]\n"
            "  --frames N          run N frames, then shut down\n"
            "  --screenshot FILE   write the last frame to FILE (PNG)\n"
            "  --fixed-dt SECONDS  every frame lasts exactly SECONDS (reproducible runs)\n"
-           "  --hidden            keep the window hidden\n";
+           "  --hidden            keep the window hidden\n"
+           "  --input FILE        feed the frame-stamped input in FILE (see README.md)\n"
+           "  --record FILE       write the session's input to FILE in the same format\n"
+           "  --print-camera      print the camera's world position on exit\n";
 }
 
 DemoOptions parseDemoOptions(int argc, char** argv)
@@ -37,12 +41,17 @@ DemoOptions parseDemoOptions(int argc, char** argv)
         } else if (std::strcmp(arg, "--frames") == 0 && hasValue && readNumber(argv[i + 1], &number) && number >= 0) {
             options.frames = static_cast<int>(number);
             ++i;
-        } else if (std::strcmp(arg, "--fixed-dt") == 0 && hasValue && readNumber(argv[i + 1], &number) &&
-                   number > 0) {
+        } else if (std::strcmp(arg, "--fixed-dt") == 0 && hasValue && readNumber(argv[i + 1], &number) && number > 0) {
             options.fixedFrameTime = static_cast<float>(number);
             ++i;
         } else if (std::strcmp(arg, "--screenshot") == 0 && hasValue) {
             options.screenshot = argv[++i];
+        } else if (std::strcmp(arg, "--input") == 0 && hasValue) {
+            options.inputScript = argv[++i];
+        } else if (std::strcmp(arg, "--record") == 0 && hasValue) {
+            options.record = argv[++i];
+        } else if (std::strcmp(arg, "--print-camera") == 0) {
+            options.printCamera = true;
         } else {
             options.error = std::string("cannot read the option ") + arg;
             break;

@@ -1,7 +1,10 @@
 // Korvane Engine - Physics: fly the camera and throw balls, planks and burning bombs
 // into a lit, shadowed scene. Start-up, the main loop and shutdown.
 #include <cstdio>
+#include <filesystem>
+#include <string>
 
+#include "demo_input.h"
 #include "demo_options.h"
 #include "kve.h"
 
@@ -9,16 +12,115 @@ namespace {
 
 constexpr int kWindowWidth = 1600;
 constexpr int kWindowHeight = 900;
+constexpr int kCamera = 0;      // there is one camera; its number is not looked at
+constexpr int kParentSpace = 0; // move and rotate mode: absolute, in the parent's space
+constexpr int kLight = 26;
+constexpr int kBallMesh = 5, kSphereMesh = 27, kRocksMesh = 21;
+constexpr float kLookDegreesPerPixel = 0.3f;
+constexpr float kMoveUnitsPerSecond = 10.0f;
 
-// Drains the window's events; false when the window was closed.
-bool handleEvents()
+// The demo's data lives in "Resources" beside the executable; the directory part already
+// ends in a separator.
+void enterResources()
 {
-    KVE_MESSAGE message;
-    while (KVE_PeekMessage(&message))
-        if (message.message == KVE_WM_CLOSE)
-            return false;
+    std::error_code ignored;
+    std::filesystem::current_path(std::string(KVE_GetExecutableDirectory()) + "Resources", ignored);
+}
+
+// Steps 1 to 4: the window, the engine on its client area, the locked mouse and the
+// Resources directory. False when no window or surface could be made.
+bool openScreen(const DemoOptions& options)
+{
+    const int window = KVE_OpenWindow("Korvane Engine - Physics", kWindowWidth, kWindowHeight, options.hidden);
+    int width = 0, height = 0;
+    KVE_GetWindowClientSize(window, &width, &height);
+    if (!window || !KVE_OpenScreen(window, 0, 0, width, height, 32))
+        return false;
+    KVE_LockMouse(0);
+    enterResources();
     return true;
 }
+
+// Steps 5 to 22: lights, projection, camera, sounds, fonts, materials, meshes, bodies
+// and the ground. Nothing is checked: a missing file leaves its failure in the log.
+void loadScene()
+{
+    // 5. Background; the scene has no directional light.
+    KVE_SetBackgroundColor(static_cast<int>(0xFF808080));
+    KVE_SetDirectLightEnabled(0);
+    // 6. The point light, casting shadows.
+    KVE_CreateLight(kLight, 0.0f, 5.0f, 0.0f, KVE_LIGHT_POINT);
+    KVE_SetLightColor(kLight, static_cast<int>(0xFFFFFFFF));
+    KVE_SetLightShadow(kLight, 1, 0);
+    KVE_SetLightIntensity(kLight, 0.5f);
+    KVE_SetLightRange(kLight, 100.0f);
+    // 7. Ambient colour and shadows.
+    KVE_SetAmbientColor(static_cast<int>(0xFF101010));
+    KVE_SetShadows(1);
+    // 8. Projection.
+    KVE_SetProjectionFar(200.0f);
+    KVE_SetProjectionNear(0.1f);
+    KVE_SetProjectionFOV(60.0f);
+    // 9. Camera.
+    KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, kParentSpace);
+    // 10. The steam sound.
+
+    // 11. Font.
+
+    // 12. Materials.kvd: textures, materials and sounds.
+    KVE_ParseDefinitionFiles("Materials.kvd", KVE_DEFINITION_ALL);
+    // 13. The crosshair: texture, material and sprite.
+
+    // 14. The hit sound.
+
+    // 15. The ground's mesh and body.
+
+    // 16. The ball: loaded, and generated for the bombs.
+    KVE_LoadOBJMesh(kBallMesh, "Ball.obj", "");
+    KVE_CreateSphere(kSphereMesh, 1.0f, 36, 18, "");
+    KVE_CalculateMeshTangents(kSphereMesh);
+    KVE_CalculateMeshTangents(kBallMesh);
+    // 17. The bombs' sphere body.
+
+    // 18. The planks' cube mesh and box body.
+
+    // 19. Rocks.
+    KVE_LoadOBJMesh(kRocksMesh, "Rocks.obj", "");
+    KVE_CalculateMeshTangents(kRocksMesh);
+
+    // 20. Back to Resources: loaders may have changed the directory.
+    enterResources();
+    // 21. Gravity.
+
+    // 22. The ground object.
+}
+
+// Step 5: mouse look, turning about the world's up axis and tilting about the camera's own.
+void lookAround()
+{
+    const float yaw = -static_cast<float>(KVE_MouseDX()) * kLookDegreesPerPixel;
+    const float pitch = -static_cast<float>(KVE_MouseDY()) * kLookDegreesPerPixel;
+    KVE_RotateCamera(kCamera, 0.0f, yaw, 0.0f, KVE_RELATIVE | KVE_GLOBAL);
+    KVE_RotateCamera(kCamera, pitch, 0.0f, 0.0f, KVE_RELATIVE | KVE_LOCAL);
+}
+
+// Step 6: W/S forwards and back, A/D sideways, along the camera's own axes; W wins over S
+// and A over D.
+void moveCamera()
+{
+    const float step = KVE_GetFrameTime() * kMoveUnitsPerSecond;
+    if (KVE_KeyDown('W'))
+        KVE_MoveCamera(kCamera, 0.0f, 0.0f, -step, KVE_RELATIVE | KVE_LOCAL);
+    else if (KVE_KeyDown('S'))
+        KVE_MoveCamera(kCamera, 0.0f, 0.0f, step, KVE_RELATIVE | KVE_LOCAL);
+    if (KVE_KeyDown('A'))
+        KVE_MoveCamera(kCamera, -step, 0.0f, 0.0f, KVE_RELATIVE | KVE_LOCAL);
+    else if (KVE_KeyDown('D'))
+        KVE_MoveCamera(kCamera, step, 0.0f, 0.0f, KVE_RELATIVE | KVE_LOCAL);
+}
+
+const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};
+enum class End { FrameLimit, Close, Escape };
 
 } // namespace
 
@@ -31,22 +133,50 @@ int main(int argc, char** argv)
         std::fputs(demoUsage(), options.help ? stdout : stderr);
         return options.help ? 0 : 2;
     }
+    DemoInput input;
+    std::string error;
+    if (!input.open(options.inputScript, options.record, &error)) {
+        std::fprintf(stderr, "physics: %s\n", error.c_str());
+        return 2;
+    }
 
-    const int window = KVE_OpenWindow("Korvane Engine - Physics", kWindowWidth, kWindowHeight, options.hidden);
-    int width = 0, height = 0;
-    KVE_GetWindowClientSize(window, &width, &height);
-    if (!window || !KVE_OpenScreen(window, 0, 0, width, height, 32)) {
+    if (!openScreen(options)) {
         std::fprintf(stderr, "physics: the window or its OpenGL 3.3 surface could not be made\n");
         return 1;
     }
     if (options.fixedFrameTime > 0)
         KVE_SetFixedFrameTime(options.fixedFrameTime);
-    KVE_SetBackgroundColor(static_cast<int>(0xFF808080));
+    loadScene();
 
-    for (int frame = 1;; ++frame) {
-        if (!handleEvents())
+    End end = End::FrameLimit;
+    int frame = 1;
+    for (;; ++frame) {
+        // 1. Window events (and scripted ones); a close leaves at once.
+        if (!input.drainEvents(frame)) {
+            end = End::Close;
             break;
+        }
+        // 2. Particle emitters, mouse and keyboard snapshots, sounds.
+        KVE_UpdateMouse();
+        KVE_UpdateKeyboard();
+        // 3. Physics step.
+
+        // 4. Spawning from the mouse buttons.
+
+        // 5-6. Camera: mouse look, then W, A, S, D.
+        lookAround();
+        moveCamera();
+        // 7. Escape leaves before anything more is drawn.
+        if (KVE_KeyDown(KVE_VK_ESCAPE)) {
+            end = End::Escape;
+            break;
+        }
+        // 8. The scene.
         KVE_RenderScene(-1);
+        // 9. Crosshair.
+
+        // 10. Statistics.
+
         const bool lastFrame = options.frames > 0 && frame >= options.frames;
         if (lastFrame && !options.screenshot.empty()) {
             if (KVE_SaveScreenshot(options.screenshot.c_str()))
@@ -54,10 +184,23 @@ int main(int argc, char** argv)
             else
                 std::fprintf(stderr, "physics: could not write %s\n", options.screenshot.c_str());
         }
+        // 11. Present.
         KVE_FlipBuffers();
         if (lastFrame)
             break;
     }
+    KVE_Vector camera{};
+    KVE_GetCameraPosition(&camera, KVE_GLOBAL);
     KVE_Shutdown();
+
+    const int presented = end == End::FrameLimit ? frame : frame - 1;
+    std::printf("Ended by %s in frame %d after %d frames presented\n", kEndReasons[static_cast<int>(end)], frame,
+                presented);
+    if (options.printCamera)
+        std::printf("Camera: %.4f %.4f %.4f\n", camera.x, camera.y, camera.z);
+    if (!input.finish(&error)) {
+        std::fprintf(stderr, "physics: %s\n", error.c_str());
+        return 1;
+    }
     return 0;
 }

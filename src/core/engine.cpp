@@ -6,14 +6,18 @@
 
 #include "core/log.h"
 #include "core/timing.h"
+#include "defs/definition_node.h"
 #include "geometry/mesh.h"
 #include "kve.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
+#include "gpu/shader.h"
 #include "render/quad_batch.h"
 #include "render/render_to_texture.h"
 #include "render/frame_settings.h"
+#include "render/screen_program.h"
+#include "render/uniform_blocks.h"
 #include "scene/animation.h"
 #include "scene/billboard.h"
 #include "scene/light.h"
@@ -147,10 +151,16 @@ int KVE_Init(void)
     // 14-15. The quad batch.
     kve::render::createQuadBatch();
     // 16. Joysticks.
+    KVE_InitJoysticks();
 
     // 17-18. Projection, uniform blocks, built-in programs.
+    KVE_InitProjection();
+    KVE_InitShaderBuffers();
+    KVE_InitSpriteShaders();
+    KVE_InitBuiltinShaders();
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+    KVE_InitScreenShader();
 
     // 20. Default resources: logo, default textures, cube map, default material.
 
@@ -224,6 +234,7 @@ void KVE_Shutdown(void)
     if (!engineState.running)
         return;
     // 1. Uniform buffers.
+    kve::render::deleteUniformBuffers();
     // 2. Registries, each through its kind's release.
     // 2a. Fonts and sprites.
 
@@ -238,13 +249,18 @@ void KVE_Shutdown(void)
     // 2e. Materials.
 
     // 2f. Shader programs.
+    kve::gpu::releaseAllShaders();
+    kve::render::deleteScreenProgram();
 
     // 2g. Textures.
 
     // 2h. Lights.
     kve::scene::releaseLights();
 
-    // 2i. Billboards, animations and skeletons.
+    // 2i. Definition trees still held.
+    kve::defs::freeAllDefinitions();
+
+    // 2j. Billboards, animations and skeletons.
     kve::scene::billboards().releaseAll();
     kve::scene::animations().releaseAll();
     kve::scene::skeletons().releaseAll();
@@ -270,6 +286,7 @@ int KVE_PeekMessage(KVE_MESSAGE* message)
     KVE_MESSAGE taken{};
     if (!platform::nextMessage(&taken))
         return 0;
+    KVE_HandleMessage(taken.message, taken.wParam, taken.lParam);
     if (message)
         *message = taken;
     return 1;

@@ -62,12 +62,15 @@ uint32_t milliseconds();
 std::string executableDirectory();
 
 // Takes the next window event and translates it into an engine message; false when the
-// queue is empty. Events that have no engine meaning are consumed and skipped.
+// queue is empty. Events that have no engine meaning are consumed and skipped; one event
+// may give several messages (a modifier key's own and generic codes), returned in turn.
 bool nextMessage(KVE_MESSAGE* message);
 
 // Cursor services on the surface window.
 void showCursor(bool visible);
-void warpMouse(int window, int x, int y);          // client pixels
+// Moves the pointer (client pixels). Without a display (offscreen driver) there is no
+// pointer, and nothing happens: no motion event is made up.
+void warpMouse(int window, int x, int y);
 void confineMouse(int window, int width, int height); // to the client rectangle from its origin
 
 } // namespace kve::platform

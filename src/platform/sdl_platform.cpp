@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace kve::platform {
 namespace {
@@ -189,6 +190,9 @@ void showCursor(bool visible)
 
 void warpMouse(int window, int x, int y)
 {
+    const std::string_view driver = videoDriverName();
+    if (driver == "offscreen" || driver == "dummy")
+        return;
     if (SDL_Window* handle = windowFromNumber(window))
         SDL_WarpMouseInWindow(handle, x, y);
 }

@@ -1,0 +1,169 @@
+// The key translation table. Letters, digits, function keys, navigation and editing
+// keys, modifiers, the numeric keypad (always the digit codes, whatever Num Lock says),
+// the punctuation keys by their US-layout position, and the common media keys.
+#include "platform/keymap.h"
+
+#include <SDL_scancode.h>
+
+#include <array>
+
+#include "kve.h"
+
+namespace kve::platform {
+namespace {
+
+struct KeyEntry {
+    SDL_Scancode scancode;
+    int virtualKey;
+};
+
+// clang-format off
+constexpr KeyEntry kKeys[] = {
+    {SDL_SCANCODE_A, 'A'}, {SDL_SCANCODE_B, 'B'}, {SDL_SCANCODE_C, 'C'}, {SDL_SCANCODE_D, 'D'},
+    {SDL_SCANCODE_E, 'E'}, {SDL_SCANCODE_F, 'F'}, {SDL_SCANCODE_G, 'G'}, {SDL_SCANCODE_H, 'H'},
+    {SDL_SCANCODE_I, 'I'}, {SDL_SCANCODE_J, 'J'}, {SDL_SCANCODE_K, 'K'}, {SDL_SCANCODE_L, 'L'},
+    {SDL_SCANCODE_M, 'M'}, {SDL_SCANCODE_N, 'N'}, {SDL_SCANCODE_O, 'O'}, {SDL_SCANCODE_P, 'P'},
+    {SDL_SCANCODE_Q, 'Q'}, {SDL_SCANCODE_R, 'R'}, {SDL_SCANCODE_S, 'S'}, {SDL_SCANCODE_T, 'T'},
+    {SDL_SCANCODE_U, 'U'}, {SDL_SCANCODE_V, 'V'}, {SDL_SCANCODE_W, 'W'}, {SDL_SCANCODE_X, 'X'},
+    {SDL_SCANCODE_Y, 'Y'}, {SDL_SCANCODE_Z, 'Z'},
+
+    {SDL_SCANCODE_1, '1'}, {SDL_SCANCODE_2, '2'}, {SDL_SCANCODE_3, '3'}, {SDL_SCANCODE_4, '4'},
+    {SDL_SCANCODE_5, '5'}, {SDL_SCANCODE_6, '6'}, {SDL_SCANCODE_7, '7'}, {SDL_SCANCODE_8, '8'},
+    {SDL_SCANCODE_9, '9'}, {SDL_SCANCODE_0, '0'},
+
+    {SDL_SCANCODE_F1, KVE_VK_F1},       {SDL_SCANCODE_F2, KVE_VK_F1 + 1},   {SDL_SCANCODE_F3, KVE_VK_F1 + 2},
+    {SDL_SCANCODE_F4, KVE_VK_F1 + 3},   {SDL_SCANCODE_F5, KVE_VK_F1 + 4},   {SDL_SCANCODE_F6, KVE_VK_F1 + 5},
+    {SDL_SCANCODE_F7, KVE_VK_F1 + 6},   {SDL_SCANCODE_F8, KVE_VK_F1 + 7},   {SDL_SCANCODE_F9, KVE_VK_F1 + 8},
+    {SDL_SCANCODE_F10, KVE_VK_F1 + 9},  {SDL_SCANCODE_F11, KVE_VK_F1 + 10}, {SDL_SCANCODE_F12, KVE_VK_F1 + 11},
+    {SDL_SCANCODE_F13, KVE_VK_F1 + 12}, {SDL_SCANCODE_F14, KVE_VK_F1 + 13}, {SDL_SCANCODE_F15, KVE_VK_F1 + 14},
+    {SDL_SCANCODE_F16, KVE_VK_F1 + 15}, {SDL_SCANCODE_F17, KVE_VK_F1 + 16}, {SDL_SCANCODE_F18, KVE_VK_F1 + 17},
+    {SDL_SCANCODE_F19, KVE_VK_F1 + 18}, {SDL_SCANCODE_F20, KVE_VK_F1 + 19}, {SDL_SCANCODE_F21, KVE_VK_F1 + 20},
+    {SDL_SCANCODE_F22, KVE_VK_F1 + 21}, {SDL_SCANCODE_F23, KVE_VK_F1 + 22}, {SDL_SCANCODE_F24, KVE_VK_F1 + 23},
+
+    {SDL_SCANCODE_LEFT, KVE_VK_LEFT},
+    {SDL_SCANCODE_UP, KVE_VK_UP},
+    {SDL_SCANCODE_RIGHT, KVE_VK_RIGHT},
+    {SDL_SCANCODE_DOWN, KVE_VK_DOWN},
+    {SDL_SCANCODE_HOME, KVE_VK_HOME},
+    {SDL_SCANCODE_END, KVE_VK_END},
+    {SDL_SCANCODE_PAGEUP, KVE_VK_PRIOR},
+    {SDL_SCANCODE_PAGEDOWN, KVE_VK_NEXT},
+    {SDL_SCANCODE_INSERT, KVE_VK_INSERT},
+    {SDL_SCANCODE_DELETE, KVE_VK_DELETE},
+    {SDL_SCANCODE_BACKSPACE, KVE_VK_BACK},
+    {SDL_SCANCODE_TAB, KVE_VK_TAB},
+    {SDL_SCANCODE_RETURN, KVE_VK_RETURN},
+    {SDL_SCANCODE_RETURN2, KVE_VK_RETURN},
+    {SDL_SCANCODE_ESCAPE, KVE_VK_ESCAPE},
+    {SDL_SCANCODE_SPACE, KVE_VK_SPACE},
+    {SDL_SCANCODE_PAUSE, KVE_VK_PAUSE},
+    {SDL_SCANCODE_PRINTSCREEN, KVE_VK_SNAPSHOT},
+    {SDL_SCANCODE_CAPSLOCK, KVE_VK_CAPITAL},
+    {SDL_SCANCODE_NUMLOCKCLEAR, KVE_VK_NUMLOCK},
+    {SDL_SCANCODE_SCROLLLOCK, KVE_VK_SCROLL},
+    {SDL_SCANCODE_SELECT, KVE_VK_SELECT},
+    {SDL_SCANCODE_EXECUTE, KVE_VK_EXECUTE},
+    {SDL_SCANCODE_HELP, KVE_VK_HELP},
+    {SDL_SCANCODE_SLEEP, KVE_VK_SLEEP},
+    {SDL_SCANCODE_APPLICATION, KVE_VK_APPS},
+    {SDL_SCANCODE_LGUI, KVE_VK_LWIN},
+    {SDL_SCANCODE_RGUI, KVE_VK_RWIN},
+
+    {SDL_SCANCODE_LSHIFT, KVE_VK_LSHIFT},
+    {SDL_SCANCODE_RSHIFT, KVE_VK_RSHIFT},
+    {SDL_SCANCODE_LCTRL, KVE_VK_LCONTROL},
+    {SDL_SCANCODE_RCTRL, KVE_VK_RCONTROL},
+    {SDL_SCANCODE_LALT, KVE_VK_LMENU},
+    {SDL_SCANCODE_RALT, KVE_VK_RMENU},
+
+    {SDL_SCANCODE_KP_0, KVE_VK_NUMPAD0},     {SDL_SCANCODE_KP_1, KVE_VK_NUMPAD0 + 1},
+    {SDL_SCANCODE_KP_2, KVE_VK_NUMPAD0 + 2}, {SDL_SCANCODE_KP_3, KVE_VK_NUMPAD0 + 3},
+    {SDL_SCANCODE_KP_4, KVE_VK_NUMPAD0 + 4}, {SDL_SCANCODE_KP_5, KVE_VK_NUMPAD0 + 5},
+    {SDL_SCANCODE_KP_6, KVE_VK_NUMPAD0 + 6}, {SDL_SCANCODE_KP_7, KVE_VK_NUMPAD0 + 7},
+    {SDL_SCANCODE_KP_8, KVE_VK_NUMPAD0 + 8}, {SDL_SCANCODE_KP_9, KVE_VK_NUMPAD0 + 9},
+    {SDL_SCANCODE_KP_MULTIPLY, KVE_VK_MULTIPLY},
+    {SDL_SCANCODE_KP_PLUS, KVE_VK_ADD},
+    {SDL_SCANCODE_KP_COMMA, KVE_VK_SEPARATOR},
+    {SDL_SCANCODE_KP_MINUS, KVE_VK_SUBTRACT},
+    {SDL_SCANCODE_KP_PERIOD, KVE_VK_DECIMAL},
+    {SDL_SCANCODE_KP_DIVIDE, KVE_VK_DIVIDE},
+    {SDL_SCANCODE_KP_ENTER, KVE_VK_RETURN},
+
+    {SDL_SCANCODE_SEMICOLON, KVE_VK_OEM_1},
+    {SDL_SCANCODE_EQUALS, KVE_VK_OEM_PLUS},
+    {SDL_SCANCODE_COMMA, KVE_VK_OEM_COMMA},
+    {SDL_SCANCODE_MINUS, KVE_VK_OEM_MINUS},
+    {SDL_SCANCODE_PERIOD, KVE_VK_OEM_PERIOD},
+    {SDL_SCANCODE_SLASH, KVE_VK_OEM_2},
+    {SDL_SCANCODE_GRAVE, KVE_VK_OEM_3},
+    {SDL_SCANCODE_LEFTBRACKET, KVE_VK_OEM_4},
+    {SDL_SCANCODE_BACKSLASH, KVE_VK_OEM_5},
+    {SDL_SCANCODE_NONUSHASH, KVE_VK_OEM_5}, // same position code as the backslash key
+    {SDL_SCANCODE_RIGHTBRACKET, KVE_VK_OEM_6},
+    {SDL_SCANCODE_APOSTROPHE, KVE_VK_OEM_7},
+    {SDL_SCANCODE_NONUSBACKSLASH, KVE_VK_OEM_102},
+
+    {SDL_SCANCODE_MUTE, KVE_VK_VOLUME_MUTE},
+    {SDL_SCANCODE_AUDIOMUTE, KVE_VK_VOLUME_MUTE},
+    {SDL_SCANCODE_VOLUMEDOWN, KVE_VK_VOLUME_DOWN},
+    {SDL_SCANCODE_VOLUMEUP, KVE_VK_VOLUME_UP},
+    {SDL_SCANCODE_AUDIONEXT, KVE_VK_MEDIA_NEXT_TRACK},
+    {SDL_SCANCODE_AUDIOPREV, KVE_VK_MEDIA_PREV_TRACK},
+    {SDL_SCANCODE_AUDIOSTOP, KVE_VK_MEDIA_STOP},
+    {SDL_SCANCODE_AUDIOPLAY, KVE_VK_MEDIA_PLAY_PAUSE},
+    {SDL_SCANCODE_MEDIASELECT, KVE_VK_LAUNCH_MEDIA_SELECT},
+    {SDL_SCANCODE_MAIL, KVE_VK_LAUNCH_MAIL},
+    {SDL_SCANCODE_COMPUTER, KVE_VK_LAUNCH_APP1},
+    {SDL_SCANCODE_CALCULATOR, KVE_VK_LAUNCH_APP2},
+    {SDL_SCANCODE_AC_SEARCH, KVE_VK_BROWSER_SEARCH},
+    {SDL_SCANCODE_AC_HOME, KVE_VK_BROWSER_HOME},
+    {SDL_SCANCODE_AC_BACK, KVE_VK_BROWSER_BACK},
+    {SDL_SCANCODE_AC_FORWARD, KVE_VK_BROWSER_FORWARD},
+    {SDL_SCANCODE_AC_STOP, KVE_VK_BROWSER_STOP},
+    {SDL_SCANCODE_AC_REFRESH, KVE_VK_BROWSER_REFRESH},
+    {SDL_SCANCODE_AC_BOOKMARKS, KVE_VK_BROWSER_FAVORITES},
+};
+// clang-format on
+
+struct SidedModifier {
+    int left, right, generic;
+};
+
+constexpr SidedModifier kSidedModifiers[] = {
+    {KVE_VK_LSHIFT, KVE_VK_RSHIFT, KVE_VK_SHIFT},
+    {KVE_VK_LCONTROL, KVE_VK_RCONTROL, KVE_VK_CONTROL},
+    {KVE_VK_LMENU, KVE_VK_RMENU, KVE_VK_MENU},
+};
+
+constexpr std::array<unsigned char, SDL_NUM_SCANCODES> buildLookup()
+{
+    std::array<unsigned char, SDL_NUM_SCANCODES> lookup{};
+    for (const KeyEntry& key : kKeys)
+        lookup[key.scancode] = static_cast<unsigned char>(key.virtualKey);
+    return lookup;
+}
+
+constexpr auto kLookup = buildLookup();
+
+} // namespace
+
+int virtualKeyFromScancode(int scancode)
+{
+    if (scancode < 0 || scancode >= SDL_NUM_SCANCODES)
+        return 0;
+    return kLookup[static_cast<size_t>(scancode)];
+}
+
+bool sidedModifier(int virtualKey, int* generic, int* partner)
+{
+    for (const SidedModifier& pair : kSidedModifiers) {
+        if (virtualKey != pair.left && virtualKey != pair.right)
+            continue;
+        *generic = pair.generic;
+        *partner = virtualKey == pair.left ? pair.right : pair.left;
+        return true;
+    }
+    return false;
+}
+
+} // namespace kve::platform

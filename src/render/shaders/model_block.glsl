@@ -1,0 +1,5 @@
+layout(std140) uniform Model
+{
+    mat4 mModelViewMatrix;
+    mat3 mNormalMatrix;
+};

@@ -1,0 +1,18 @@
+#version 330
+
+#include "material_block.glsl"
+
+uniform sampler2D ColorMap;
+uniform sampler2D NormalMap;
+uniform sampler2D SpecularMap;
+
+in vec2 vTexCoord;
+
+#include "gbuffer_write.glsl"
+
+vec3 SurfaceNormal(vec3 normal)
+{
+    return normal;
+}
+
+#include "specular_surface.glsl"

@@ -1,0 +1,26 @@
+#version 330
+
+#include "material_block.glsl"
+
+uniform sampler2D ColorMap;
+uniform sampler2D NormalMap;
+uniform sampler2D SpecularMap;
+uniform float fScale;
+uniform float fBias;
+
+in vec2 vTexCoord;
+in vec3 vCameraDirection;
+
+#include "gbuffer_write.glsl"
+
+#include "parallax_offset.glsl"
+
+void main()
+{
+    vec2 uv = ParallaxCoordinate(vTexCoord, 1.5);
+    vec4 texel = texture(ColorMap, uv);
+    if (texel.a == 0.0)
+        discard;
+    vec4 specular = texture(SpecularMap, uv);
+    WriteGBuffer(MappedNormal(texture(NormalMap, uv)), texel, 1.0 - specular.a, specular.rgb);
+}

@@ -1,0 +1,15 @@
+#version 330
+
+layout(location = 0) in vec4 vVertex;
+layout(location = 2) in vec2 vTexCoord0;
+
+#include "projection_block.glsl"
+#include "model_block.glsl"
+
+out vec2 vTexCoord;
+
+void main()
+{
+    gl_Position = mProjectionMatrix * mModelViewMatrix * vVertex;
+    vTexCoord = vTexCoord0;
+}

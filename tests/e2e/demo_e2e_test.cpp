@@ -1,0 +1,247 @@
+// The physics demonstration run as a program: headless with scripted input, and in a
+// real X session (Xvfb) driven by real key presses.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <regex>
+
+#include "process.h"
+#include "support/test_files.h"
+
+namespace {
+
+using kve::test::readFile;
+using kve::test::writeFile;
+
+// Without a display the engine picks the offscreen driver by itself.
+const std::vector<std::string> kHeadless = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+
+std::string demoPath()
+{
+    const char* path = std::getenv("KVE_DEMO");
+    return path ? path : "";
+}
+
+class Demo : public ::testing::Test {
+public:
+    void SetUp() override { ASSERT_FALSE(demoPath().empty()) << "KVE_DEMO names no demo executable"; }
+
+    // Runs the demo headless in the test's own directory, where it writes its log.
+    kve::test::Finished run(std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), demoPath());
+        const auto here = std::filesystem::current_path();
+        std::filesystem::current_path(dir.path());
+        auto finished = kve::test::run(arguments, kHeadless);
+        std::filesystem::current_path(here);
+        return finished;
+    }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+    std::string script(const std::string& name, const std::string& text) const
+    {
+        writeFile(dir / name, text);
+        return path(name);
+    }
+
+    kve::test::TempDir dir{::testing::UnitTest::GetInstance()->current_test_info()->name()};
+};
+
+TEST_F(Demo, EscapeInFrameFiveEndsThatFrameWithACleanShutdown)
+{
+    const auto finished = run({"--frames", "100", "--fixed-dt", "0.02", "--hidden", "--input",
+                               script("escape.txt", "# Escape goes down at the start of frame 5\n5 keydown 0x1B\n")});
+    EXPECT_EQ(finished.exitCode, 0) << finished.output;
+    EXPECT_NE(finished.output.find("Ended by Escape in frame 5 after 4 frames presented"), std::string::npos)
+        << finished.output;
+    const std::string log = readFile(dir / "KVE LogFile.html");
+    EXPECT_NE(log.find(">Program</big>"), std::string::npos) << "the engine did not start in the run's directory";
+}
+
+TEST_F(Demo, CloseLeavesBeforeAnythingElseInItsFrame)
+{
+    const auto finished = run({"--frames", "100", "--hidden", "--input",
+                               script("close.txt", "3 keydown 0x41\n3 close\n3 keydown 0x1B\n9 keydown 0x1B\n")});
+    EXPECT_EQ(finished.exitCode, 0) << finished.output;
+    EXPECT_NE(finished.output.find("Ended by a close in frame 3 after 2 frames presented"), std::string::npos)
+        << finished.output;
+}
+
+TEST_F(Demo, FrameLimitPresentsThatManyFramesAndWritesTheScreenshot)
+{
+    const auto finished = run({"--frames", "3", "--hidden", "--screenshot", path("last.png")});
+    EXPECT_EQ(finished.exitCode, 0) << finished.output;
+    EXPECT_NE(finished.output.find("Ended by the frame limit in frame 3 after 3 frames presented"), std::string::npos)
+        << finished.output;
+    EXPECT_EQ(readFile(dir / "last.png").substr(1, 3), "PNG");
+}
+
+TEST_F(Demo, MalformedScriptsAndUnwritableRecordsStopBeforeTheWindowOpens)
+{
+    const std::string bad = script("bad.txt", "1 keydown 0x57\n\n# a comment\n4 jump 3\n");
+    auto finished = run({"--hidden", "--input", bad});
+    EXPECT_EQ(finished.exitCode, 2);
+    EXPECT_NE(finished.output.find("physics: " + bad + ": line 4: unknown event 'jump'"), std::string::npos)
+        << finished.output;
+
+    finished = run({"--hidden", "--input", script("key.txt", "2 keydown 300\n")});
+    EXPECT_EQ(finished.exitCode, 2);
+    EXPECT_NE(finished.output.find("line 1: a key code must be a number from 0 to 255, not '300'"), std::string::npos)
+        << finished.output;
+
+    finished = run({"--hidden", "--input", path("missing.txt")});
+    EXPECT_EQ(finished.exitCode, 2);
+    EXPECT_NE(finished.output.find("cannot read " + path("missing.txt")), std::string::npos) << finished.output;
+
+    finished = run({"--hidden", "--record", path("no/such/dir/record.txt")});
+    EXPECT_EQ(finished.exitCode, 2);
+    EXPECT_NE(finished.output.find("cannot write"), std::string::npos) << finished.output;
+
+    finished = run({"--hidden", "--input"});
+    EXPECT_EQ(finished.exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "KVE LogFile.html")) << "the engine was started";
+}
+
+TEST_F(Demo, RecordingReplaysTheSameMessagesInTheSameFrames)
+{
+    const std::string input = "2 keydown 0x57\n"
+                              "3 mousemove 10 -4   # from the lock point at the centre\n"
+                              "4 mousemove 10 -4   # again from the centre: the lock re-centred it\n"
+                              "4 mousemove -3 0    # from where the previous move left it\n"
+                              "5 buttondown 1\n5 buttonup 1\n5 doubleclick 2\n5 wheel -2\n"
+                              "6 char 0xE9\n6 keyup 0x57\n7 mouseleave\n"
+                              "7 message 0x0112 0xF140 0\n"
+                              "9 keydown 0x1B\n";
+    const auto first = run({"--frames", "50", "--hidden", "--fixed-dt", "0.02", "--input", script("input.txt", input),
+                            "--record", path("first.txt")});
+    ASSERT_EQ(first.exitCode, 0) << first.output;
+    const std::string recorded = readFile(dir / "first.txt");
+    const std::string expected = "2 keydown 0x57\n"
+                                 "3 mouseto 810 446\n"
+                                 "4 mouseto 810 446\n"
+                                 "4 mouseto 807 446\n"
+                                 "5 buttondown 1\n5 buttonup 1\n5 doubleclick 2\n5 wheel -2\n"
+                                 "6 char 0xE9\n6 keyup 0x57\n7 mouseleave\n"
+                                 "7 message 0x0112 0xF140 0x0\n"
+                                 "9 keydown 0x1B\n";
+    EXPECT_NE(recorded.find(expected), std::string::npos) << recorded;
+
+    const auto second = run({"--frames", "50", "--hidden", "--fixed-dt", "0.02", "--input", path("first.txt"),
+                             "--record", path("second.txt")});
+    ASSERT_EQ(second.exitCode, 0) << second.output;
+    EXPECT_EQ(readFile(dir / "second.txt"), recorded);
+    EXPECT_EQ(second.output, first.output);
+    EXPECT_NE(second.output.find("Ended by Escape in frame 9"), std::string::npos) << second.output;
+}
+
+// Runs 40 frames of 0.02 s with `input` and checks the camera's printed world position.
+void expectCameraAt(Demo& demo, const std::string& input, float x, float y, float z)
+{
+    const auto finished = demo.run({"--frames", "40", "--hidden", "--fixed-dt", "0.02", "--print-camera", "--input",
+                                    demo.script("camera.txt", input)});
+    ASSERT_EQ(finished.exitCode, 0) << finished.output;
+    std::smatch numbers;
+    const std::regex line("Camera: (-?[0-9.]+) (-?[0-9.]+) (-?[0-9.]+)\n");
+    ASSERT_TRUE(std::regex_search(finished.output, numbers, line)) << finished.output;
+    EXPECT_NEAR(std::stof(numbers[1].str()), x, 1e-3f) << finished.output;
+    EXPECT_NEAR(std::stof(numbers[2].str()), y, 1e-3f) << finished.output;
+    EXPECT_NEAR(std::stof(numbers[3].str()), z, 1e-3f) << finished.output;
+}
+
+// Keys held from frame 1 until the key-up at the start of frame 31 move the camera in
+// frames 1 to 30. The frame time read in frame 1 (no flip yet) and in frame 2 (after the
+// first flip) is 0, so 28 frames move it 10 units/s x 0.02 s each: 5.6 units from (0, 4, 8).
+TEST_F(Demo, HeldKeysMoveTheCameraTenUnitsPerSecondWithWOverSAndAOverD)
+{
+    expectCameraAt(*this,
+                   "1 keydown 0x57\n1 keydown 0x53\n1 keydown 0x41\n1 keydown 0x44\n"
+                   "31 keyup 0x57\n31 keyup 0x53\n31 keyup 0x41\n31 keyup 0x44\n",
+                   -5.6f, 4.0f, 8.0f - 5.6f);
+}
+
+TEST_F(Demo, MouseLookTurnsWhereWMoves)
+{
+    // 300 pixels right turn the camera 90 degrees to the right about the world's up axis
+    // before the first step: W then flies along +x, 18 x 0.2 units level (frames 3 to 20).
+    // 100 pixels down in frame 21 tilt it 30 degrees about its own x axis: the last
+    // 10 x 0.2 units also descend.
+    const float tilt = 30.0f * 3.14159265f / 180.0f;
+    expectCameraAt(*this, "1 mousemove 300 0\n1 keydown 0x57\n21 mousemove 0 100\n31 keyup 0x57\n",
+                   3.6f + 2.0f * std::cos(tilt), 4.0f - 2.0f * std::sin(tilt), 8.0f);
+}
+
+// ---------------------------------------------------------------------------
+// A real X session
+// ---------------------------------------------------------------------------
+
+class XvfbSession : public Demo {
+protected:
+    void SetUp() override
+    {
+        Demo::SetUp();
+        if (!kve::test::onPath("Xvfb") || !kve::test::onPath("xdotool"))
+            GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/setup installs both); "
+                            "the real-session test did not run";
+        // Xvfb chooses a free display itself and writes its number to stdout.
+        server = std::make_unique<kve::test::Process>(
+            std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"},
+            std::vector<std::string>{}, dir / "xvfb.txt");
+        for (int tries = 0; tries < 200 && display.empty(); ++tries) {
+            std::smatch number;
+            const std::string text = readFile(dir / "xvfb.txt");
+            if (std::regex_search(text, number, std::regex("^([0-9]+)\n")))
+                display = std::string(":").append(number[1].first, number[1].second);
+            else if (server->wait(0.05))
+                break;
+        }
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start: " << readFile(dir / "xvfb.txt");
+    }
+    void TearDown() override
+    {
+        demo.reset();
+        server.reset();
+    }
+
+    kve::test::Finished xdotool(std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), "xdotool");
+        return kve::test::run(arguments, {"DISPLAY=" + display}, 20);
+    }
+
+    std::unique_ptr<kve::test::Process> server, demo;
+    std::string display;
+};
+
+TEST_F(XvfbSession, RealKeyPressesReachTheDemoAndEscapeEndsItCleanly)
+{
+    demo = std::make_unique<kve::test::Process>(
+        std::vector<std::string>{demoPath(), "--record", path("session.txt")},
+        std::vector<std::string>{"DISPLAY=" + display, "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}, dir / "demo.txt");
+    const auto found = xdotool({"search", "--sync", "--name", "^Korvane Engine - Physics$"});
+    ASSERT_EQ(found.exitCode, 0) << "no demo window appeared: " << found.output << readFile(dir / "demo.txt");
+    const std::string window = found.output.substr(0, found.output.find('\n'));
+    ASSERT_EQ(xdotool({"windowfocus", "--sync", window}).exitCode, 0);
+    ASSERT_EQ(xdotool({"key", "--delay", "100", "w", "Escape"}).exitCode, 0);
+
+    const std::optional<int> code = demo->wait(30);
+    ASSERT_TRUE(code.has_value()) << "the demo did not end within 30 s of Escape: " << readFile(dir / "demo.txt");
+    EXPECT_EQ(*code, 0) << readFile(dir / "demo.txt");
+    const std::string output = readFile(dir / "demo.txt");
+    std::smatch ended;
+    ASSERT_TRUE(std::regex_search(output, ended, std::regex("Ended by Escape in frame ([0-9]+)"))) << output;
+
+    // The real messages were recorded, and replaying them headless ends in the same frame.
+    const std::string recorded = readFile(dir / "session.txt");
+    // Mouse motion (the lock's own re-centring) may come between the key's messages.
+    const std::regex typedW("\n[0-9]+ keydown 0x57\n[0-9]+ char 0x77\n(?:[0-9]+ mouseto -?[0-9]+ -?[0-9]+\n)*"
+                            "[0-9]+ keyup 0x57\n");
+    EXPECT_TRUE(std::regex_search(recorded, typedW)) << recorded;
+    const std::string escapeLine = std::string("\n").append(ended[1].first, ended[1].second) + " keydown 0x1B\n";
+    EXPECT_NE(recorded.find(escapeLine), std::string::npos) << recorded;
+    const auto replay = run({"--hidden", "--input", path("session.txt"), "--record", path("replay.txt")});
+    EXPECT_EQ(replay.exitCode, 0) << replay.output;
+    EXPECT_NE(replay.output.find(ended[0].str() + " after"), std::string::npos) << replay.output;
+    EXPECT_EQ(readFile(dir / "replay.txt"), recorded);
+}
+
+} // namespace
