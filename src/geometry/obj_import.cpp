@@ -49,9 +49,6 @@ public:
         return true;
     }
 
-    // Everything after the field that `next` returned last.
-    std::string_view rest() const { return done_ ? std::string_view() : std::string_view(at_, end_ - at_); }
-
 private:
     const char* at_;
     const char* end_;
@@ -184,7 +181,7 @@ private:
 
     void build()
     {
-        // Every field is written, so the array needs no zero fill first.
+        // One pass into reserved room, no separate fill of the whole array first.
         out_.vertices.reserve(corners_.size());
         for (const Corner& corner : corners_) {
             MeshVertex& vertex = out_.vertices.emplace_back();
