@@ -104,6 +104,7 @@ void KVE_Shutdown(void);                         /* releases everything, closes 
 int KVE_GetScreenWidth(void);                    /* pixels */
 int KVE_GetScreenHeight(void);                   /* pixels */
 int KVE_SaveScreenshot(const char* fileName);    /* PNG of the default framebuffer; 1 on success */
+const char* KVE_GetExecutableDirectory(void);    /* the running program's directory, ending in a separator */
 
 int KVE_FlipBuffers(void);    /* ends the frame: logo, timing, buffer swap; 0 */
 float KVE_GetFrameTime(void); /* seconds between the last two flips (0 after the first) */
@@ -303,9 +304,6 @@ float KVE_GetJoystickAxis(int joystick, int axis);  /* -1 .. 1; 0 for an axis th
 int KVE_GetJoystickButton(int joystick, int button); /* button 0 .. 15: KVE_JOY_BUTTON_* bits */
 float KVE_GetJoystickPOV(int joystick);  /* hat in degrees: 0 centred, 360 ahead, 90 right ... */
 const char* KVE_GetJoystickName(int joystick); /* product name, "" if none */
-
-/* The directory of the running program, ending in a separator. */
-const char* KVE_GetExecutableDirectory(void);
 
 /* ========================================================================== */
 /* 5. Math                                                                    */

@@ -16,7 +16,7 @@ constexpr int kWindowHeight = 900;
 constexpr int kCamera = 0;      // there is one camera; its number is not looked at
 constexpr int kParentSpace = 0; // move and rotate mode: absolute, in the parent's space
 constexpr int kLight = 26;
-constexpr int kBallMesh = 5, kSphereMesh = 27, kRocksMesh = 21;
+constexpr int kPlaneMesh = 1, kBallMesh = 5, kCubeMesh = 11, kRocksMesh = 21, kSphereMesh = 27;
 constexpr float kLookDegreesPerPixel = 0.3f;
 constexpr float kMoveUnitsPerSecond = 10.0f;
 
@@ -75,6 +75,7 @@ void loadScene()
     // 14. The hit sound.
 
     // 15. The ground's mesh and body.
+    KVE_LoadMesh(kPlaneMesh, "Plane.kvm", "");
 
     // 16. The ball: loaded, and generated for the bombs.
     KVE_LoadOBJMesh(kBallMesh, "Ball.obj", "");
@@ -84,6 +85,7 @@ void loadScene()
     // 17. The bombs' sphere body.
 
     // 18. The planks' cube mesh and box body.
+    KVE_LoadMesh(kCubeMesh, "Cube.kvm", "");
 
     // 19. Rocks.
     KVE_LoadOBJMesh(kRocksMesh, "Rocks.obj", "");
