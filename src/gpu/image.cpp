@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "core/registry_kinds.h"
+#include "defs/definition_node.h"
 #include "gpu/image_write.h"
 #include "kve.h"
 
@@ -228,8 +229,9 @@ Decoded decodeImage(const uint8_t* data, size_t size)
     return {std::nullopt, "Image: neither PNG nor JPEG data"};
 }
 
-std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path)
+std::optional<std::vector<uint8_t>> readWholeFile(const std::string& name)
 {
+    const std::string path = defs::nativePath(name);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return std::nullopt;

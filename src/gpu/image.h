@@ -63,7 +63,8 @@ Decoded decodeImageFile(const std::string& path);
 Decoded decodeRawTexture(const uint8_t* data, size_t size);
 Decoded decodeRawTextureFile(const std::string& path);
 
-// Whole file as bytes; nullopt when it cannot be read.
+// Whole file as bytes ('\' in the name read as a directory separator); nullopt when it
+// cannot be read.
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path);
 
 } // namespace kve::gpu

@@ -214,7 +214,7 @@ KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int m
     const std::string file = fileName ? fileName : "";
     log::progress("Load Texture: " + file, kProcedure, gpu::kTexturesUnit);
     const std::string textureName = name && *name ? std::string(name) : std::string(kve::defs::filePart(file));
-    const gpu::Decoded decoded = gpu::decodeImageFile(kve::defs::nativePath(file));
+    const gpu::Decoded decoded = gpu::decodeImageFile(file);
     if (!decoded.image) {
         gpu::logDecodeFailure(decoded.error, kProcedure);
         return nullptr;
@@ -244,12 +244,11 @@ KVE_TEXTURE* KVE_LoadTextureDefinition(int id, DefinitionNode* node, const char*
     const int mipmaps = std::max(0, KVE_GetDefinitionInteger(KVE_FindDefinitionNode(block, "\\Mipmaps", nullptr, 0), 0));
     const std::string path = std::string(KVE_GetDefinitionDirectory(block)) +
                              KVE_GetDefinitionString(KVE_FindDefinitionNode(block, "\\File", nullptr, 0), "");
-    const std::string file = kve::defs::nativePath(path);
     gpu::Decoded decoded;
-    if (std::filesystem::path(file).extension() == ".kvt") {
-        decoded = gpu::decodeRawTextureFile(file);
+    if (std::filesystem::path(kve::defs::nativePath(path)).extension() == ".kvt") {
+        decoded = gpu::decodeRawTextureFile(path);
     } else {
-        decoded = gpu::decodeImageFile(file);
+        decoded = gpu::decodeImageFile(path);
         log::entry("File: " + path, static_cast<int>(0xFF000000), kProcedure);
     }
     if (!decoded.image) {
