@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kve::render {
@@ -66,7 +67,14 @@ bool readChunk(uint32_t type, const uint8_t* payload, size_t size, FontFile& fon
             return false;
         }
         font.atlas = std::move(atlas.image);
-        return true;
+        // Glyphs read before their atlas are checked against it now.
+        const auto outside = std::find_if(font.glyphs.begin(), font.glyphs.end(),
+                                          [&](const Glyph& g) { return !glyphFits(g, font.atlas); });
+        if (outside == font.glyphs.end())
+            return true;
+        font.problem = "glyph " + std::to_string(outside->code) + " lies outside the atlas";
+        font.glyphs.erase(outside, font.glyphs.end());
+        return false;
     }
     case 2:
         return readRecords(payload, size, kGlyphRecordBytes, "glyph", &font.problem, [&](const uint8_t* r) {

@@ -108,6 +108,14 @@ TEST(FontFileReading, DamagedChunksEndTheFontKeepingWhatCameBefore)
         EXPECT_FALSE(font->problem.empty());
     }
 
+    // Glyphs read before their atlas are checked once it arrives.
+    FontBytes late;
+    late.glyphs({{65, 0, 2, 9, 12, 0, 0, 8, 10}, {66, 0, 2, 9, 12, 30, 0, 8, 10}}).chunk(1, atlas);
+    font = parse(late.bytes);
+    ASSERT_TRUE(font);
+    ASSERT_EQ(font->glyphs.size(), 1u);
+    EXPECT_NE(font->problem.find("outside the atlas"), std::string::npos);
+
     // An undecodable atlas, and a chunk too short to hold its type.
     FontBytes badAtlas;
     badAtlas.glyphs(glyphs).chunk(1, atlas.substr(0, 40)).kerning({{65, 66, -2}});
