@@ -13,7 +13,7 @@
 
 namespace kve::test {
 
-struct PngSpec {
+struct PngRecipe {
     int width = 0, height = 0;
     int colorType = PNG_COLOR_TYPE_RGB;
     int bitDepth = 8;
@@ -22,7 +22,7 @@ struct PngSpec {
     std::vector<uint8_t> transparency; // tRNS: palette alphas
     bool interlaced = false;
 
-    PngSpec(int w, int h, int type, int depth, std::vector<uint8_t> data)
+    PngRecipe(int w, int h, int type, int depth, std::vector<uint8_t> data)
         : width(w), height(h), colorType(type), bitDepth(depth), rows(std::move(data))
     {
     }
@@ -34,24 +34,24 @@ inline void appendTo(png_structp png, png_bytep data, png_size_t length)
     out->append(reinterpret_cast<const char*>(data), length);
 }
 
-inline std::string pngFile(const PngSpec& spec)
+inline std::string pngFile(const PngRecipe& recipe)
 {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    const size_t rowBytes = spec.rows.size() / static_cast<size_t>(spec.height);
-    std::vector<png_bytep> rows(static_cast<size_t>(spec.height));
-    for (int y = 0; y < spec.height; ++y)
-        rows[static_cast<size_t>(y)] = const_cast<png_bytep>(spec.rows.data() + rowBytes * static_cast<size_t>(y));
+    const size_t rowBytes = recipe.rows.size() / static_cast<size_t>(recipe.height);
+    std::vector<png_bytep> rows(static_cast<size_t>(recipe.height));
+    for (int y = 0; y < recipe.height; ++y)
+        rows[static_cast<size_t>(y)] = const_cast<png_bytep>(recipe.rows.data() + rowBytes * static_cast<size_t>(y));
     if (setjmp(png_jmpbuf(png)) == 0) {
         png_set_write_fn(png, &out, appendTo, nullptr);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height),
-                     spec.bitDepth, spec.colorType, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+        png_set_IHDR(png, info, static_cast<png_uint_32>(recipe.width), static_cast<png_uint_32>(recipe.height),
+                     recipe.bitDepth, recipe.colorType, recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        if (!spec.palette.empty())
-            png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-        if (!spec.transparency.empty())
-            png_set_tRNS(png, info, spec.transparency.data(), static_cast<int>(spec.transparency.size()), nullptr);
+        if (!recipe.palette.empty())
+            png_set_PLTE(png, info, recipe.palette.data(), static_cast<int>(recipe.palette.size()));
+        if (!recipe.transparency.empty())
+            png_set_tRNS(png, info, recipe.transparency.data(), static_cast<int>(recipe.transparency.size()), nullptr);
         png_write_info(png, info);
         png_write_image(png, rows.data());
         png_write_end(png, nullptr);

@@ -12,7 +12,7 @@ using kve::gpu::ChannelOrder;
 using kve::gpu::decodeImage;
 using kve::gpu::Decoded;
 using kve::gpu::RowOrder;
-using kve::test::PngSpec;
+using kve::test::PngRecipe;
 
 Decoded decode(const std::string& bytes)
 {
@@ -47,21 +47,21 @@ TEST(ImageDecoding, RgbAndRgbaPngKeepEveryPixelTopRowFirst)
 TEST(ImageDecoding, GreyPaletteSixteenBitAndInterlacedPngAreExpandedToEightBitRgb)
 {
     // 8-bit grey, 1-bit grey, grey + alpha.
-    PngSpec grey{2, 1, PNG_COLOR_TYPE_GRAY, 8, {10, 250}};
+    PngRecipe grey{2, 1, PNG_COLOR_TYPE_GRAY, 8, {10, 250}};
     Decoded decoded = decode(kve::test::pngFile(grey));
     ASSERT_TRUE(decoded.image) << decoded.error;
     EXPECT_EQ(decoded.image->channels, ChannelOrder::Rgb);
     EXPECT_EQ(decoded.image->packedPixel(0, 0), packed(10, 10, 10, 255));
     EXPECT_EQ(decoded.image->packedPixel(1, 0), packed(250, 250, 250, 255));
 
-    PngSpec bits{8, 1, PNG_COLOR_TYPE_GRAY, 1, {0b10100000}};
+    PngRecipe bits{8, 1, PNG_COLOR_TYPE_GRAY, 1, {0b10100000}};
     decoded = decode(kve::test::pngFile(bits));
     ASSERT_TRUE(decoded.image) << decoded.error;
     EXPECT_EQ(decoded.image->packedPixel(0, 0), packed(255, 255, 255, 255));
     EXPECT_EQ(decoded.image->packedPixel(1, 0), packed(0, 0, 0, 255));
     EXPECT_EQ(decoded.image->packedPixel(2, 0), packed(255, 255, 255, 255));
 
-    PngSpec greyAlpha{1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {77, 33}};
+    PngRecipe greyAlpha{1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {77, 33}};
     decoded = decode(kve::test::pngFile(greyAlpha));
     ASSERT_TRUE(decoded.image) << decoded.error;
     EXPECT_EQ(decoded.image->channels, ChannelOrder::Rgba);
@@ -69,7 +69,7 @@ TEST(ImageDecoding, GreyPaletteSixteenBitAndInterlacedPngAreExpandedToEightBitRg
 
     // Palette with tRNS: entry 1 is half transparent, entry 0 (no tRNS value) opaque... the
     // tRNS list covers entry 0 only here, so entry 1 stays opaque.
-    PngSpec palette{2, 2, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 1, 0}};
+    PngRecipe palette{2, 2, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 1, 0}};
     palette.palette = {{255, 0, 0}, {0, 0, 255}};
     palette.transparency = {128};
     decoded = decode(kve::test::pngFile(palette));
@@ -86,14 +86,14 @@ TEST(ImageDecoding, GreyPaletteSixteenBitAndInterlacedPngAreExpandedToEightBitRg
     EXPECT_EQ(decoded.image->packedPixel(1, 1), packed(255, 0, 0, 255));
 
     // 16-bit RGB: big-endian samples scaled to 8 bits.
-    PngSpec deep{1, 1, PNG_COLOR_TYPE_RGB, 16, {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00}};
+    PngRecipe deep{1, 1, PNG_COLOR_TYPE_RGB, 16, {0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00}};
     decoded = decode(kve::test::pngFile(deep));
     ASSERT_TRUE(decoded.image) << decoded.error;
     EXPECT_EQ(decoded.image->bitDepth, 24);
     EXPECT_EQ(decoded.image->packedPixel(0, 0), packed(255, 128, 0, 255));
 
     // Interlacing is undone.
-    PngSpec interlaced{5, 3, PNG_COLOR_TYPE_RGB, 8, kve::test::rampPixels(5, 3, 3)};
+    PngRecipe interlaced{5, 3, PNG_COLOR_TYPE_RGB, 8, kve::test::rampPixels(5, 3, 3)};
     interlaced.interlaced = true;
     decoded = decode(kve::test::pngFile(interlaced));
     ASSERT_TRUE(decoded.image) << decoded.error;
