@@ -47,10 +47,12 @@ struct SpriteUniforms {
     GLint colorMap = -1, maskMap = -1, color = -1;
 };
 
+// By sprite kind: textured, masked. Forgotten at shutdown with the programs.
+SpriteUniforms cachedUniforms[2];
+
 const SpriteUniforms& spriteUniforms(const ShaderProgram& program)
 {
-    static SpriteUniforms cached[2];
-    SpriteUniforms& entry = cached[program.kind == KVE_SHADER_MASKED_SPRITE ? 1 : 0];
+    SpriteUniforms& entry = cachedUniforms[program.kind == KVE_SHADER_MASKED_SPRITE ? 1 : 0];
     if (entry.program != program.program) {
         entry.program = program.program;
         entry.colorMap = glGetUniformLocation(program.program, "ColorMap");
@@ -120,6 +122,7 @@ void releaseFontsAndSprites()
     fonts().releaseAll();
     forgetDefaultFonts();
     sprites().releaseAll();
+    cachedUniforms[0] = cachedUniforms[1] = SpriteUniforms{};
 }
 
 void createLogoSprite()
