@@ -7,6 +7,7 @@
 #include "demo_input.h"
 #include "demo_options.h"
 #include "kve.h"
+#include "overlay.h"
 
 namespace {
 
@@ -65,11 +66,11 @@ void loadScene()
     KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, kParentSpace);
     // 10. The steam sound.
 
-    // 11. Font.
-
+    // 11. Font: loaded with the crosshair after the materials (step 13).
     // 12. Materials.kvd: textures, materials and sounds.
     KVE_ParseDefinitionFiles("Materials.kvd", KVE_DEFINITION_ALL);
-    // 13. The crosshair: texture, material and sprite.
+    // 13. The crosshair: texture, material and sprite; the statistics font.
+    loadOverlay();
 
     // 14. The hit sound.
 
@@ -175,9 +176,8 @@ int main(int argc, char** argv)
         }
         // 8. The scene.
         KVE_RenderScene(-1);
-        // 9. Crosshair.
-
-        // 10. Statistics.
+        // 9-10. Crosshair and statistics.
+        drawOverlay();
 
         const bool lastFrame = options.frames > 0 && frame >= options.frames;
         if (lastFrame && !options.screenshot.empty()) {
