@@ -494,9 +494,117 @@ ShaderProgram* KVE_BuildReflectedShader(int kind, int flag, int queue, const cha
 /* 6c. Textures                                                               */
 /* ========================================================================== */
 
+/* GL values the texture operations take and report. */
+#define KVE_GL_NEAREST 0x2600
+#define KVE_GL_LINEAR 0x2601
+#define KVE_GL_TEXTURE_2D 0x0DE1
+#define KVE_GL_TEXTURE_CUBE_MAP 0x8513
+
+typedef struct KVE_TEXTURE KVE_TEXTURE; /* a GL texture in the texture registry */
+typedef struct KVE_IMAGE KVE_IMAGE;     /* a decoded image in the image registry */
+
+/* Textures. `filter` is a GL filter for minification and magnification, or KVE_DEFAULT
+ * for the default texture filter; `mipmaps` is the highest mipmap level (0: none). A
+ * `texture` argument is a number (0..65535) or an automatic number. Loaders return the
+ * record, or null after a red log entry; a file that cannot be decoded leaves any
+ * texture already registered under the same name or number untouched. */
+KVE_TEXTURE* KVE_CreateTextureListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
+KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int mipmaps,
+                                 const char* name); /* PNG or JPEG; empty name: the file part */
+/* A Texture block (the first "Texture" node with that value below `node`, else `node`
+ * itself): "\Filter" LINEAR or NEAREST, "\Mipmaps", "\File" relative to the definition's
+ * directory; a ".kvt" file is the engine's raw RGB format. */
+KVE_TEXTURE* KVE_LoadTextureDefinition(int id, DefinitionNode* node, const char* name);
+KVE_TEXTURE* KVE_CatchTexture(int id, const void* data, int size, int filter,
+                              const char* name); /* an image file held in memory; no mipmaps */
+/* Six image files in memory, faces +X, -X, +Y, -Y, +Z, -Z; all square and of one size. */
+KVE_TEXTURE* KVE_CatchCubeMapTexture(int id, const void* const faces[6], const int sizes[6], int filter,
+                                     int mipmaps, const char* name);
+/* Uploads an image to the bound texture: target 0 = GL_TEXTURE_2D (with a layer other than
+ * KVE_DEFAULT: that layer of the bound GL_TEXTURE_2D_ARRAY), else a cube face target. */
+void KVE_UploadTextureImage(int image, int target, int layer);
+KVE_TEXTURE* KVE_GetTexture(int texture);               /* null when there is none */
+int KVE_GetTextureNumber(const KVE_TEXTURE* texture);   /* its number; -1 for null */
+int KVE_ReleaseTexture(int texture);                    /* 0; empties material slots naming it */
+/* Level 0 (the +X face of a cube map) as a 32-bit image: a new one for image -1, else
+ * under that number; rows bottom to top when flip is 1. Null when there is none. */
+KVE_IMAGE* KVE_GetTextureImage(int texture, int image, int flip);
+void KVE_SetTextureFilter(int filter); /* the default texture filter (GL_LINEAR at start) */
+int KVE_GetTextureFilter(void);
+const char* KVE_GetTextureName(int texture);  /* "" when there is none */
+int KVE_GetTextureWidth(int texture);         /* pixels */
+int KVE_GetTextureHeight(int texture);        /* pixels */
+unsigned KVE_GetTextureObject(int texture);   /* the GL texture object */
+void KVE_SetTextureRectangle(int texture, int x, int y, int width,
+                             int height); /* part to draw; width/height -1: the texture's */
+unsigned char* KVE_CopyTexturePixels(int texture); /* width*height*4 RGBA bytes, top row first; free() */
+
+/* Images: PNG or JPEG decoded into 8-bit RGB or RGBA pixels. */
+KVE_IMAGE* KVE_LoadImage(int id, const char* fileName);
+KVE_IMAGE* KVE_CatchImage(int id, const void* data, int size);
+int KVE_GetImageNumber(const KVE_IMAGE* image); /* -1 for null */
+int KVE_GetImageWidth(int image);               /* pixels */
+int KVE_GetImageHeight(int image);              /* pixels */
+int KVE_GetImagePoint(int image, int x, int y); /* packed colour from the top-left; 0 outside */
+int KVE_SaveImage(int image, const char* fileName); /* as PNG; 1 on success */
+void KVE_FreeImage(int image);
+
 /* ========================================================================== */
 /* 6d. Materials                                                              */
 /* ========================================================================== */
+
+/* A material: the built-in program that draws a surface (by kind, KVE_SHADER_*), four
+ * texture slots and a cube map (texture numbers, -1 when empty), the values of the
+ * Material uniform block and the render state. Every material is listed under its
+ * program in the shader queues from its creation until its release. */
+typedef struct KVE_MATERIAL KVE_MATERIAL;
+
+#define KVE_NO_TEXTURE (-2) /* KVE_CreateMaterial: leave slot 0 empty */
+
+KVE_MATERIAL* KVE_CreateMaterialListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
+/* Defaults: white, shine 1, hardness 1, refraction 0.05, depth mask and culling on, blend
+ * SRC_ALPHA / ONE_MINUS_SRC_ALPHA, the default cube map. texture -1: slots 0-2 get the
+ * default textures; KVE_NO_TEXTURE: no texture; else slot 0 gets that texture. */
+KVE_MATERIAL* KVE_CreateMaterial(int id, int texture, int kind, const char* name);
+KVE_MATERIAL* KVE_CopyMaterial(int source, int id, const char* name); /* every field but number and name */
+int KVE_CopyMaterialInto(int source, int target);                     /* 1 when copied */
+/* A Material block: "\Color", "\Shader", "\Texture[0]".."\Texture[3]" (a texture's name, or
+ * a texture block), "\BlendingMode", "\Shine", "\ShineColor", "\Hardness" ("\Blend" for
+ * SOFTPARTICLE), "\Reflection", "\Refraction" (x 0.01), "\SurfaceScattering",
+ * "\DepthMask", "\BackFaceCulling", "\Wireframe". */
+KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node, const char* name);
+KVE_MATERIAL* KVE_GetMaterial(int material);           /* null when there is none */
+int KVE_GetMaterialNumber(const KVE_MATERIAL* material); /* -1 for null */
+int KVE_ReleaseMaterial(int material);                 /* 0; leaves the shader queues */
+int KVE_RegisterMaterial(int material);   /* 1 when newly listed under its program */
+int KVE_UnregisterMaterial(int material); /* 1 when taken out of its program's list */
+void KVE_SetMaterialKind(int material, int kind);     /* built-in program of the kind; objects follow */
+void KVE_SetMaterialShader(int material, int shader); /* any program; objects follow */
+int KVE_GetMaterialShader(int material);              /* its program's number; -1 without one */
+const char* KVE_GetMaterialName(int material);        /* "" when there is none */
+void KVE_SetMaterialTexture(int material, int slot, int texture); /* slot 0..3; texture < 0 empties */
+int KVE_GetMaterialTexture(int material, int slot);               /* -1 when empty */
+void KVE_SetMaterialCubeMap(int material, int texture);
+int KVE_GetMaterialCubeMap(int material);
+void KVE_SetMaterialColor(int material, int color); /* packed; alpha byte 0 means opaque */
+int KVE_GetMaterialColor(int material);
+void KVE_SetMaterialShine(int material, float shine); /* highlight intensity */
+float KVE_GetMaterialShine(int material);
+void KVE_SetMaterialShineColor(int material, int color);
+int KVE_GetMaterialShineColor(int material);
+void KVE_SetMaterialHardness(int material, float hardness); /* highlight exponent */
+float KVE_GetMaterialHardness(int material);
+void KVE_SetMaterialReflection(int material, float reflection);
+float KVE_GetMaterialReflection(int material);
+void KVE_SetMaterialRefraction(int material, float refraction); /* kept x 0.01 */
+float KVE_GetMaterialRefraction(int material);                  /* as given (kept x 100) */
+void KVE_SetMaterialEmission(int material, float emission);
+float KVE_GetMaterialEmission(int material);
+void KVE_SetMaterialSurfaceScattering(int material, float scattering);
+void KVE_SetMaterialDepthMask(int material, int depthMask);      /* 0/1 */
+void KVE_SetMaterialBackFaceCulling(int material, int culling);  /* 0/1 */
+void KVE_SetMaterialBlending(int material, int source, int destination); /* GL blend factors */
+void KVE_SetMaterialParameter(int material, int index, float value);    /* index 0..3 */
 
 /* ========================================================================== */
 /* 7. Meshes                                                                  */
@@ -809,9 +917,79 @@ int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
 /* 9c. 2D drawing: sprites and text                                           */
 /* ========================================================================== */
 
+/* Sprites and text are drawn in screen pixels (origin top-left, y down) after the 3D
+ * frame, with a material of kind 24 (textured sprite) or 25 (masked sprite). */
+typedef struct KVE_SPRITE KVE_SPRITE;
+typedef struct KVE_FONT KVE_FONT;
+
+/* A sprite of the material's first texture's size; centred on its position unless
+ * topLeftOrigin is 1; flip 1 turns the texture upside down. */
+KVE_SPRITE* KVE_CreateSprite(int id, int material, int topLeftOrigin, int flip);
+int KVE_GetSpriteNumber(const KVE_SPRITE* sprite); /* -1 for null */
+int KVE_DrawSprite(int sprite, float x, float y);   /* 1 when drawn */
+void KVE_SetSpriteSize(int sprite, float width, float height); /* pixels */
+void KVE_RotateSprite(int sprite, float angle, int relative);  /* degrees, clockwise; relative 1 adds */
+/* The four corners in strip order (top-left, bottom-left, top-right, bottom-right for an
+ * upright sprite), in pixels relative to the sprite's position; the size becomes 1. */
+void KVE_SetSpriteCorners(int sprite, float x0, float y0, float x1, float y1, float x2, float y2, float x3,
+                          float y3);
+/* Texture coordinates (0..1) of coordinate set 0 (colour) or 1 (mask). */
+void KVE_SetSpriteRect(int sprite, float u, float v, float width, float height, int set);
+int KVE_ReleaseSprite(int sprite); /* 0 */
+
+/* Bitmap fonts (".tf"). A damaged file keeps what was read before the damage. */
+#define KVE_FONT_DEFAULT 0 /* variants of the built-in font (KVE_GetDefaultFont) */
+#define KVE_FONT_LARGE 1   /* twice the size */
+#define KVE_FONT_SLANTED 2 /* 12 degrees slant */
+#define KVE_FONT_CENTRED 3 /* centred on the given point */
+#define KVE_FONT_VARIANTS 4
+
+KVE_FONT* KVE_LoadFont(int id, const char* fileName); /* null when unreadable or not a font */
+KVE_FONT* KVE_CatchFont(int id, const void* data, int size);
+KVE_FONT* KVE_CopyFont(int font, int id);   /* shares the glyphs, copies the settings */
+int KVE_GetFontNumber(const KVE_FONT* font); /* -1 for null */
+int KVE_GetDefaultFont(int variant);         /* KVE_FONT_*; -1 when there is none */
+void KVE_SetFontSize(int font, float size);  /* scale of every glyph metric, 1.0 */
+void KVE_SetFontColor(int font, int color);  /* packed, opaque white */
+void KVE_SetFontAlignment(int font, float horizontal, float vertical); /* 0 start, 0.5 centre, 1 end */
+void KVE_SetFontAngle(int font, float degrees);   /* slant; positive leans right */
+void KVE_SetFontSpacing(int font, float pixels);  /* extra space after every glyph */
+void KVE_SetFontLineWidth(int font, float pixels); /* wrap after the last space beyond it; 0 never */
+void KVE_SetFontKerning(int font, int on);
+int KVE_ReleaseFont(int font); /* 0 */
+/* Draws text with its first line's top-left at (x, y); line feeds start new lines. color
+ * KVE_DEFAULT, size and angle KVE_DEFAULT_FLOAT take the font's settings. 1 when drawn. */
+int KVE_DrawText(int font, float x, float y, const char* text, int color, float size, float angle);
+/* Widest line and total height in pixels at `size` (KVE_DEFAULT_FLOAT: the font's); the
+ * number of lines. */
+int KVE_MeasureText(int font, const char* text, float size, float* width, float* height);
+
 /* ========================================================================== */
 /* 9d. Debug lines                                                            */
 /* ========================================================================== */
+
+/* Coloured 3D segments queued during a frame and drawn (then emptied) by the frame with
+ * the Drawing program. Colours are packed (0xAABBGGRR). Queueing returns 0. */
+void KVE_InitLines(void);                          /* run by KVE_Init: the queue and its buffer */
+void KVE_SetLineWidth(float width);                /* pixels, given to glLineWidth */
+void KVE_SetLineTransform(const KVE_Matrix* matrix); /* every queued point through it; null: off */
+int KVE_DrawLine3D(float x1, float y1, float z1, float x2, float y2, float z2, int color);
+int KVE_DrawLineV(const KVE_Vector* a, const KVE_Vector* b, int color);
+int KVE_DrawTriangle3D(float x1, float y1, float z1, float x2, float y2, float z2, float x3, float y3, float z3,
+                       int color); /* outline: 1-2, 2-3, 3-1 */
+int KVE_DrawTriangleV(const KVE_Vector* a, const KVE_Vector* b, const KVE_Vector* c, int color);
+int KVE_DrawTriangleColorsV(const KVE_Vector* a, const KVE_Vector* b, const KVE_Vector* c, int colorA, int colorB,
+                            int colorC); /* each corner its colour */
+int KVE_DrawBox3D(float x1, float y1, float z1, float x2, float y2, float z2, int color); /* 12 edges */
+int KVE_DrawBoxV(const KVE_Vector* a, const KVE_Vector* b, int color);
+int KVE_DrawCross3D(float x, float y, float z, float size); /* x red, y blue, z green; half size */
+int KVE_DrawCross3DColor(float x, float y, float z, float size, int color);
+int KVE_DrawCrossV(const KVE_Vector* point, float size);
+int KVE_DrawCrossVColor(const KVE_Vector* point, float size, int color);
+int KVE_DrawSphere3D(float x, float y, float z, float radius, int color); /* 15 rings of 12 chords */
+int KVE_DrawSphereV(const KVE_Vector* center, float radius, int color);
+int KVE_DrawLines(void);           /* draws and empties the queue (the frame calls it) */
+int KVE_GetLineVertexCount(void);  /* vertices queued since the last draw */
 
 /* ========================================================================== */
 /* 10. Physics                                                                */

@@ -7,6 +7,7 @@
 #include "demo_input.h"
 #include "demo_options.h"
 #include "kve.h"
+#include "overlay.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ constexpr int kWindowHeight = 900;
 constexpr int kCamera = 0;      // there is one camera; its number is not looked at
 constexpr int kParentSpace = 0; // move and rotate mode: absolute, in the parent's space
 constexpr int kLight = 26;
-constexpr int kBallMesh = 5, kSphereMesh = 27, kRocksMesh = 21;
+constexpr int kPlaneMesh = 1, kBallMesh = 5, kCubeMesh = 11, kRocksMesh = 21, kSphereMesh = 27;
 constexpr float kLookDegreesPerPixel = 0.3f;
 constexpr float kMoveUnitsPerSecond = 10.0f;
 
@@ -65,15 +66,16 @@ void loadScene()
     KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, kParentSpace);
     // 10. The steam sound.
 
-    // 11. Font.
-
+    // 11. Font: loaded with the crosshair after the materials (step 13).
     // 12. Materials.kvd: textures, materials and sounds.
     KVE_ParseDefinitionFiles("Materials.kvd", KVE_DEFINITION_ALL);
-    // 13. The crosshair: texture, material and sprite.
+    // 13. The crosshair: texture, material and sprite; the statistics font.
+    loadOverlay();
 
     // 14. The hit sound.
 
     // 15. The ground's mesh and body.
+    KVE_LoadMesh(kPlaneMesh, "Plane.kvm", "");
 
     // 16. The ball: loaded, and generated for the bombs.
     KVE_LoadOBJMesh(kBallMesh, "Ball.obj", "");
@@ -83,6 +85,7 @@ void loadScene()
     // 17. The bombs' sphere body.
 
     // 18. The planks' cube mesh and box body.
+    KVE_LoadMesh(kCubeMesh, "Cube.kvm", "");
 
     // 19. Rocks.
     KVE_LoadOBJMesh(kRocksMesh, "Rocks.obj", "");
@@ -173,9 +176,8 @@ int main(int argc, char** argv)
         }
         // 8. The scene.
         KVE_RenderScene(-1);
-        // 9. Crosshair.
-
-        // 10. Statistics.
+        // 9-10. Crosshair and statistics.
+        drawOverlay();
 
         const bool lastFrame = options.frames > 0 && frame >= options.frames;
         if (lastFrame && !options.screenshot.empty()) {

@@ -8,15 +8,20 @@
 #include "core/timing.h"
 #include "defs/definition_node.h"
 #include "geometry/mesh.h"
+#include "gpu/material.h"
+#include "gpu/texture_defaults.h"
 #include "kve.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
 #include "gpu/shader.h"
+#include "render/font.h"
+#include "render/lines.h"
 #include "render/quad_batch.h"
 #include "render/render_to_texture.h"
 #include "render/frame_settings.h"
 #include "render/screen_program.h"
+#include "render/sprite.h"
 #include "render/uniform_blocks.h"
 #include "scene/animation.h"
 #include "scene/billboard.h"
@@ -162,8 +167,15 @@ int KVE_Init(void)
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
     KVE_InitScreenShader();
+    KVE_InitLines();
+    kve::render::createDefaultFonts();
 
     // 20. Default resources: logo, default textures, cube map, default material.
+    kve::gpu::installDefinitionLoaders();
+    kve::gpu::createLogoTexture();
+    kve::render::createLogoSprite();
+    kve::gpu::createDefaultTextures();
+    kve::gpu::createDefaultMaterial();
 
     // 21. The application's own section, left open.
     KVE_BeginLogSection("Program", 0x0000BEFB);
@@ -238,6 +250,7 @@ void KVE_Shutdown(void)
     kve::render::deleteUniformBuffers();
     // 2. Registries, each through its kind's release.
     // 2a. Fonts and sprites.
+    kve::render::releaseFontsAndSprites();
 
     // 2b. Particle emitters.
 
@@ -249,12 +262,14 @@ void KVE_Shutdown(void)
     kve::scene::releaseNodes();
 
     // 2e. Materials.
+    kve::gpu::materials().releaseAll();
 
     // 2f. Shader programs.
     kve::gpu::releaseAllShaders();
     kve::render::deleteScreenProgram();
 
     // 2g. Textures.
+    kve::gpu::releaseAllTextures();
 
     // 2h. Lights.
     kve::scene::releaseLights();
@@ -268,6 +283,7 @@ void KVE_Shutdown(void)
     kve::scene::skeletons().releaseAll();
     // 3. The engine's own GL objects.
     kve::render::deleteQuadBatch();
+    kve::render::deleteLines();
     kve::render::deleteRenderToTextureTarget();
     // 4. The surface and the window. The log stays open.
     platform::closeWindow(engineState.window);
@@ -277,7 +293,7 @@ void KVE_Shutdown(void)
 
 int KVE_FlipBuffers(void)
 {
-    // The logo badge is drawn by the sprite unit once it exists.
+    kve::render::drawLogoBadge();
     kve::timing::advanceFrame();
     platform::swapBuffers();
     return 0;

@@ -17,11 +17,12 @@ struct State {
     unsigned textureFilter = 0; // default texture filter (GL_LINEAR after start-up)
     int logoSwitch = 0;
 
-    // Default resources made at start-up (registry numbers).
-    int logoTexture = 0, logoMaterial = 0, logoSprite = 0;
-    int defaultTextures[3] = {0, 0, 0};
-    int defaultCubeMap = 0;
-    int defaultMaterial = 0;
+    // Default resources made at start-up (registry numbers; -1 until made, since 0 is a
+    // number the application may use).
+    int logoTexture = -1, logoMaterial = -1, logoSprite = -1;
+    int defaultTextures[3] = {-1, -1, -1};
+    int defaultCubeMap = -1;
+    int defaultMaterial = -1;
 };
 
 State& state();

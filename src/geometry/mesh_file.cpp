@@ -1,9 +1,11 @@
 // ".kvm" mesh files: the text KVE_SaveMesh writes and the reader KVE_LoadMesh.
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "core/log.h"
+#include "defs/definition_node.h"
 #include "geometry/mesh.h"
 
 namespace kve::geometry {
@@ -45,6 +47,71 @@ void appendSectionClose(std::string& text)
     text += "\t}";
     text += kLineEnd;
     text += kLineEnd;
+}
+
+// The children of a block node in order; none for an absent block.
+template <class Visit>
+void forEachChild(const DefinitionNode* block, Visit&& visit)
+{
+    int index = 0;
+    for (const DefinitionNode* child = KVE_GetDefinitionChild(block, 0); child;
+         child = KVE_NextDefinitionSibling(child))
+        visit(index++, child);
+}
+
+// A list child read by the vector reader into three floats; components the list lacks
+// keep what `xyz` held.
+void readVector(const DefinitionNode* child, float* xyz)
+{
+    KVE_Vector v{xyz[0], xyz[1], xyz[2], 0.0f};
+    KVE_GetDefinitionVector(child, &v, 0.0f, 0.0f, 0.0f);
+    xyz[0] = v.x;
+    xyz[1] = v.y;
+    xyz[2] = v.z;
+}
+
+// A third texture coordinate number is the vertex's group index.
+int32_t groupFromNumber(float value)
+{
+    return std::isfinite(value) && std::fabs(value) < 2147483520.0f ? static_cast<int32_t>(value) : 0;
+}
+
+// Fills the arrays from the keys under the Mesh node; false (logged) when a count is
+// beyond the mesh limits or memory runs out.
+bool readMeshNode(MeshRecord& mesh, DefinitionNode* node)
+{
+    constexpr const char* kProcedure = "KVE_LoadMesh";
+    const DefinitionNode* vertices = KVE_FindDefinitionNode(node, "\\Vertices", "", 0);
+    const DefinitionNode* faces = KVE_FindDefinitionNode(node, "\\Faces", "", 0);
+    if (!setVertexCount(mesh, KVE_CountDefinitionChildren(vertices, ""), kProcedure) ||
+        !setIndexCount(mesh, int64_t{KVE_CountDefinitionChildren(faces, "")} * 3, kProcedure))
+        return false;
+    forEachChild(vertices, [&](int i, const DefinitionNode* child) {
+        MeshVertex& vertex = mesh.vertices[static_cast<size_t>(i)];
+        readVector(child, vertex.position);
+        vertex.position[3] = 1.0f;
+    });
+    forEachChild(KVE_FindDefinitionNode(node, "\\Normals", "", 0), [&](int i, const DefinitionNode* child) {
+        if (i < mesh.vertexCount())
+            readVector(child, mesh.vertices[static_cast<size_t>(i)].normal);
+    });
+    forEachChild(KVE_FindDefinitionNode(node, "\\TextureCoords", "", 0), [&](int i, const DefinitionNode* child) {
+        if (i >= mesh.vertexCount())
+            return;
+        MeshVertex& vertex = mesh.vertices[static_cast<size_t>(i)];
+        float uvw[3] = {vertex.texCoord[0], vertex.texCoord[1], 0.0f};
+        readVector(child, uvw);
+        vertex.texCoord[0] = uvw[0];
+        vertex.texCoord[1] = uvw[1];
+        if (child->group && KVE_GetDefinitionChild(child, 2))
+            vertex.group = groupFromNumber(uvw[2]);
+    });
+    forEachChild(faces, [&](int t, const DefinitionNode* child) {
+        for (int k = 0; k < 3; ++k)
+            mesh.indices[static_cast<size_t>(t) * 3 + static_cast<size_t>(k)] =
+                KVE_GetDefinitionInteger(KVE_GetDefinitionChild(child, k), 0);
+    });
+    return true;
 }
 
 } // namespace
@@ -101,6 +168,36 @@ void KVE_SaveMesh(int mesh, const char* fileName, const char* meshName)
         return;
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
+}
+
+KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name)
+{
+    namespace geometry = kve::geometry;
+    constexpr const char* kProcedure = "KVE_LoadMesh";
+    const std::string file = fileName ? fileName : "";
+    DefinitionNode* root = KVE_ReadDefinitionFile(file.c_str());
+    kve::log::progress("Load Mesh: " + file, kProcedure, "KVE Mesh");
+    DefinitionNode* node = KVE_FindDefinitionNode(root, "Mesh", "", 0);
+    if (!node) {
+        kve::log::fail("Fail: File not found!", kProcedure);
+        KVE_FreeDefinition(root, 1);
+        return nullptr;
+    }
+    const std::string_view meshName = name && *name ? std::string_view(name) : kve::defs::filePart(file);
+    geometry::MeshRecord* mesh = geometry::createMesh(&id, meshName);
+    bool made = mesh && geometry::readMeshNode(*mesh, node);
+    const bool tangents =
+        KVE_GetDefinitionInteger(KVE_FindDefinitionNode(node, "\\CalculateMeshTangents", "", 0), 0) != 0;
+    KVE_FreeDefinition(root, 1);
+    made = made && geometry::finish(*mesh);
+    if (!made) {
+        geometry::releaseMesh(mesh);
+        return nullptr;
+    }
+    if (tangents)
+        KVE_CalculateMeshTangents(mesh->number);
+    kve::log::ok(kProcedure);
+    return mesh;
 }
 
 } // extern "C"

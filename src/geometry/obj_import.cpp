@@ -4,16 +4,15 @@
 // negative or out of range leave their attribute zero.
 #include "geometry/obj_import.h"
 
-#include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <limits>
+#include <filesystem>
 #include <new>
 #include <unordered_map>
 
 #include "core/log.h"
+#include "defs/definition_node.h"
+#include "defs/number_text.h"
 
 namespace kve::geometry {
 namespace {
@@ -30,45 +29,6 @@ struct Float2 {
 struct Corner {
     int32_t position, texCoord, normal, group;
 };
-
-bool equalsIgnoringCase(std::string_view text, std::string_view lowerWord)
-{
-    if (text.size() != lowerWord.size())
-        return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != lowerWord[i])
-            return false;
-    }
-    return true;
-}
-
-int digitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 99;
-}
-
-// Where the digits of a number start: after leading spaces and tabs and one sign.
-size_t numberStart(std::string_view text, bool& negative)
-{
-    size_t at = 0;
-    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
-    negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
-    return at;
-}
 
 // Splits a line (already stripped) into fields at single spaces. The keyword is field 1.
 class FieldCursor {
@@ -89,9 +49,6 @@ public:
         return true;
     }
 
-    // Everything after the field that `next` returned last.
-    std::string_view rest() const { return done_ ? std::string_view() : std::string_view(at_, end_ - at_); }
-
 private:
     const char* at_;
     const char* end_;
@@ -111,7 +68,7 @@ std::string_view stripSpaces(std::string_view text)
 float nextFloat(FieldCursor& fields)
 {
     std::string_view field;
-    return fields.next(field) ? readFloat(field) : 0.0f;
+    return fields.next(field) ? defs::parseFloatText(field) : 0.0f;
 }
 
 // Corner indices from "p/t/n": each part minus one; a missing or empty part gives -1.
@@ -126,7 +83,7 @@ Corner readCorner(std::string_view field, int32_t group)
             value = value * 10 + (field[digits++] - '0');
         const bool plain = digits > 0 && (digits == field.size() || field[digits] == '/');
         const size_t slash = plain ? (digits == field.size() ? std::string_view::npos : digits) : field.find('/');
-        part = plain ? value : readInteger(field.substr(0, slash));
+        part = plain ? value : defs::parseIntegerText(field.substr(0, slash));
         if (slash == std::string_view::npos)
             break;
         field.remove_prefix(slash + 1);
@@ -224,7 +181,7 @@ private:
 
     void build()
     {
-        // Every field is written, so the array needs no zero fill first.
+        // One pass into reserved room, no separate fill of the whole array first.
         out_.vertices.reserve(corners_.size());
         for (const Corner& corner : corners_) {
             MeshVertex& vertex = out_.vertices.emplace_back();
@@ -259,79 +216,6 @@ private:
 
 } // namespace
 
-float readFloat(std::string_view text)
-{
-    bool negative = false;
-    const size_t at = numberStart(text, negative);
-    const char* first = text.data() + at;
-    const char* last = text.data() + text.size();
-    if (first == last || *first == '+' || *first == '-')
-        return 0.0f;
-    float value = 0.0f;
-    const auto [stop, error] = std::from_chars(first, last, value, std::chars_format::general);
-    if (error == std::errc::invalid_argument)
-        return 0.0f;
-    if (error == std::errc::result_out_of_range) {
-        // Beyond single precision: infinity for a large magnitude, zero for a tiny one.
-        double wide = 0.0;
-        const auto widened = std::from_chars(first, stop, wide, std::chars_format::general);
-        if (widened.ec == std::errc{}) {
-            value = static_cast<float>(wide);
-        } else {
-            // Beyond double precision too: tiny when the exponent is negative or no digit
-            // before the decimal point is other than zero.
-            const std::string_view digits(first, static_cast<size_t>(stop - first));
-            const size_t exponent = digits.find_first_of("eE");
-            const bool negativeExponent = exponent != std::string_view::npos && exponent + 1 < digits.size() &&
-                                          digits[exponent + 1] == '-';
-            const bool zeroIntegerPart = digits.find_first_not_of('0') >= digits.find_first_of(".eE");
-            const bool tiny = negativeExponent || zeroIntegerPart;
-            value = tiny ? 0.0f : std::numeric_limits<float>::infinity();
-        }
-    }
-    return negative ? -value : value;
-}
-
-int32_t readInteger(std::string_view text)
-{
-    if (!text.empty() && !(text[0] >= '0' && text[0] <= '9')) {
-        if (equalsIgnoringCase(text, "true") || equalsIgnoringCase(text, "enable"))
-            return 1;
-        if (equalsIgnoringCase(text, "false") || equalsIgnoringCase(text, "disable") ||
-            equalsIgnoringCase(text, "none"))
-            return 0;
-        if (equalsIgnoringCase(text, "default"))
-            return -1;
-    }
-    bool negative = false;
-    size_t at = numberStart(text, negative);
-    int base = 10;
-    if (at < text.size() && text[at] == '$') {
-        base = 16;
-        ++at;
-    } else if (at < text.size() && text[at] == '%') {
-        base = 2;
-        ++at;
-    }
-    // Saturates instead of overflowing: such a number is out of any range anyway.
-    int64_t value = 0;
-    for (; at < text.size(); ++at) {
-        const int digit = digitValue(text[at]);
-        if (digit >= base)
-            break;
-        value = std::min<int64_t>(value * base + digit, int64_t{INT32_MAX} + 1);
-    }
-    if (negative)
-        value = -value;
-    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
-
-std::string_view fileNamePart(std::string_view path)
-{
-    const size_t separator = path.find_last_of("\\/");
-    return separator == std::string_view::npos ? path : path.substr(separator + 1);
-}
-
 std::string parseObj(std::string_view text, ObjMeshData& out)
 {
     out = ObjMeshData{};
@@ -345,10 +229,10 @@ std::string parseObj(std::string_view text, ObjMeshData& out)
 
 bool readWholeFile(const char* path, FileBytes& bytes)
 {
-    std::string hostPath(path ? path : "");
-    for (char& c : hostPath)
-        if (c == '\\')
-            c = '/';
+    const std::string hostPath = defs::nativePath(path ? path : "");
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(hostPath, error))
+        return false;
     std::FILE* file = std::fopen(hostPath.c_str(), "rb");
     if (!file)
         return false;
@@ -397,7 +281,7 @@ KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name)
         kve::log::fail(error, kProcedure);
         return nullptr;
     }
-    const std::string_view meshName = name && *name ? std::string_view(name) : geometry::fileNamePart(file);
+    const std::string_view meshName = name && *name ? std::string_view(name) : kve::defs::filePart(file);
     geometry::MeshRecord* mesh = geometry::createMesh(&id, meshName);
     if (!mesh)
         return nullptr;

@@ -38,12 +38,4 @@ bool readWholeFile(const char* path, FileBytes& bytes);
 // false when the file cannot be read; a parse failure leaves its message in `error`.
 bool loadObjFile(const char* path, ObjMeshData& out, std::string& error);
 
-// The number readers of definition values: "." as decimal point whatever the locale,
-// text that is no number gives 0.
-float readFloat(std::string_view text);
-int32_t readInteger(std::string_view text);
-
-// The file part of a path, after the last "\" or "/".
-std::string_view fileNamePart(std::string_view path);
-
 } // namespace kve::geometry

@@ -8,6 +8,7 @@
 #include "kve.h"
 #include "platform/gl.h"
 #include "support/log_capture.h"
+#include "geometry/mesh_test_util.h"
 #include "support/test_files.h"
 
 namespace {
@@ -15,21 +16,11 @@ namespace {
 using kve::geometry::kNoGLName;
 using kve::geometry::MeshRecord;
 using kve::geometry::MeshVertex;
+using kve::test::readVertexBuffer;
 
 MeshRecord& record(int number)
 {
     return *kve::geometry::findMesh(number);
-}
-
-std::vector<MeshVertex> readVertexBuffer(const MeshRecord& mesh)
-{
-    GLint size = 0;
-    glBindBuffer(GL_ARRAY_BUFFER, mesh.vertexBuffer);
-    glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
-    std::vector<MeshVertex> contents(static_cast<size_t>(size) / sizeof(MeshVertex));
-    glGetBufferSubData(GL_ARRAY_BUFFER, 0, size, contents.data());
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    return contents;
 }
 
 bool sameBytes(const std::vector<MeshVertex>& a, const std::vector<MeshVertex>& b)

@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <numbers>
 #include <string>
 
 #include "geometry/mesh.h"
 #include "kve.h"
+#include "geometry/mesh_test_util.h"
 #include "support/log_capture.h"
 #include "support/test_files.h"
 
@@ -16,25 +14,8 @@ namespace {
 
 using kve::geometry::MeshRecord;
 using kve::geometry::MeshVertex;
-
-// Positions of `needles` in `text`, each searched after the previous one; npos marks the
-// first that is missing or out of order.
-bool inOrder(const std::string& text, std::initializer_list<std::string> needles)
-{
-    size_t at = 0;
-    for (const std::string& needle : needles) {
-        at = text.find(needle, at);
-        if (at == std::string::npos)
-            return false;
-        at += needle.size();
-    }
-    return true;
-}
-
-float length3(const float* v)
-{
-    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-}
+using kve::test::inOrder;
+using kve::test::length3;
 
 class ObjMesh : public kve::test::LogCaptureTest {};
 class GeneratedMesh : public kve::test::LogCaptureTest {};
@@ -70,6 +51,8 @@ TEST_F(ObjMesh, MissingFileCreatesNoEntry)
     EXPECT_EQ(capturedLog(), logRow("Load OBJ Mesh: missing.obj", "#404040", "KVE_LoadOBJMesh") +
                                  logRow("Fail: File not found!", "#FF0000", "KVE_LoadOBJMesh"));
     EXPECT_EQ(KVE_LoadOBJMesh(71, nullptr, nullptr), nullptr);
+    EXPECT_EQ(KVE_LoadOBJMesh(71, ".", nullptr), nullptr); // a directory is no file
+    EXPECT_EQ(KVE_GetMesh(71), nullptr);
 }
 
 TEST_F(GeneratedMesh, SphereFollowsItsParametrisation)
@@ -153,85 +136,6 @@ TEST_F(GeneratedMesh, GrassMeshesSwayOnlyTheirDynamicVertices)
         KVE_ReleaseMesh(mesh.number);
     }
     EXPECT_EQ(KVE_CreateGrassQuad(0x10000, 1, 1, ""), nullptr);
-}
-
-} // namespace
-
-namespace {
-
-// The demo's data made by the build's mesh tool; the tests skip when it was not built.
-std::string demoResource(const char* name)
-{
-    const char* binary = std::getenv("KVE_BINARY_DIR");
-    return std::string(binary ? binary : ".") + "/samples/physics/Resources/" + name;
-}
-
-float dot3(const float* a, const float* b)
-{
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
-// The face normal (P1 - P0) x (P2 - P0) of triangle t, not normalised.
-std::array<float, 3> faceNormal(const MeshRecord& mesh, int t)
-{
-    const float* p[3];
-    for (int k = 0; k < 3; ++k)
-        p[k] = mesh.vertices[static_cast<size_t>(mesh.indices[static_cast<size_t>(t * 3 + k)])].position;
-    const float e1[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
-    const float e2[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
-    return {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
-}
-
-TEST(DemoMeshes, BallIsAUnitSphereWindingOutward)
-{
-    const std::string path = demoResource("Ball.obj");
-    if (!std::filesystem::exists(path))
-        GTEST_SKIP() << "the demo's meshes were not made (target kve_demo_meshes)";
-    ASSERT_NE(KVE_LoadOBJMesh(80, path.c_str(), ""), nullptr);
-    const MeshRecord& ball = *kve::geometry::findMesh(80);
-    EXPECT_EQ(KVE_GetMeshTriangleCount(80), 960);
-    for (const MeshVertex& v : ball.vertices) {
-        EXPECT_NEAR(length3(v.position), 1.0f, 1e-5f);
-        EXPECT_NEAR(dot3(v.normal, v.position), 1.0f, 1e-5f);
-        EXPECT_TRUE(v.texCoord[0] >= 0 && v.texCoord[0] <= 1 && v.texCoord[1] >= 0 && v.texCoord[1] <= 1);
-    }
-    for (int t = 0; t < KVE_GetMeshTriangleCount(80); ++t) {
-        const auto n = faceNormal(ball, t);
-        EXPECT_GT(dot3(n.data(), ball.vertices[static_cast<size_t>(t) * 3].position), 0.0f) << t;
-    }
-    ASSERT_EQ(KVE_CalculateMeshTangents(80), 1);
-    for (const MeshVertex& v : ball.vertices)
-        EXPECT_LT(std::abs(dot3(v.tangent, v.normal)), 1e-4f); // tangents lie in the surface
-    KVE_ReleaseMesh(80);
-}
-
-TEST(DemoMeshes, RocksAreGroupedAndFlatShaded)
-{
-    const std::string path = demoResource("Rocks.obj");
-    if (!std::filesystem::exists(path))
-        GTEST_SKIP() << "the demo's meshes were not made (target kve_demo_meshes)";
-    ASSERT_NE(KVE_LoadOBJMesh(81, path.c_str(), ""), nullptr);
-    const MeshRecord& rocks = *kve::geometry::findMesh(81);
-    ASSERT_EQ(rocks.groups.size(), 5u);
-    EXPECT_EQ(KVE_FindMeshGroup(81, "Rock3"), 2);
-    int perGroup[5] = {};
-    for (int t = 0; t < KVE_GetMeshTriangleCount(81); ++t) {
-        const MeshVertex* corner = &rocks.vertices[static_cast<size_t>(t) * 3];
-        ASSERT_GE(corner[0].group, 0);
-        ASSERT_LT(corner[0].group, 5);
-        ++perGroup[corner[0].group];
-        // Every corner carries the unit normal of its own face.
-        auto n = faceNormal(rocks, t);
-        const float l = length3(n.data());
-        ASSERT_GT(l, 0.0f) << t;
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(corner[k].group, corner[0].group);
-            EXPECT_NEAR(dot3(corner[k].normal, n.data()) / l, 1.0f, 1e-3f) << t;
-        }
-    }
-    for (int count : perGroup)
-        EXPECT_EQ(count, 224);
-    KVE_ReleaseMesh(81);
 }
 
 } // namespace

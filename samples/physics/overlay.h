@@ -1,0 +1,10 @@
+// The demonstration's overlay: the crosshair at the screen centre and the column of
+// statistics in the font "Arial.tf", drawn over each rendered frame.
+#pragma once
+
+// Start-up steps 11 and 13: font 18 from "Arial.tf", the crosshair texture "Cross.png",
+// its material 20 (textured sprite) and sprite 19.
+void loadOverlay();
+
+// Loop steps 9 and 10: the crosshair, then the eleven statistics lines.
+void drawOverlay();

@@ -1,0 +1,127 @@
+// KVE_LoadMaterialDefinition: a Material block of a definition file read key by key, and
+// the loader hooks through which the definition dispatch hands over Texture and Material
+// blocks.
+#include <string>
+
+#include "core/engine.h"
+#include "core/log.h"
+#include "defs/definition_node.h"
+#include "gpu/material.h"
+#include "gpu/texture.h"
+#include "render/builtin_programs.h"
+
+namespace kve::gpu {
+namespace {
+
+constexpr const char* kProcedure = "KVE_LoadMaterialDefinition";
+
+DefinitionNode* key(DefinitionNode* block, const char* path)
+{
+    return KVE_FindDefinitionNode(block, path, nullptr, 0);
+}
+
+float floatKey(DefinitionNode* block, const char* path, float otherwise)
+{
+    return KVE_GetDefinitionFloat(key(block, path), otherwise);
+}
+
+int integerKey(DefinitionNode* block, const char* path, int otherwise)
+{
+    return KVE_GetDefinitionInteger(key(block, path), otherwise);
+}
+
+void colorKey(DefinitionNode* block, const char* path, float (&out)[4])
+{
+    KVE_GetDefinitionColor(key(block, path), out, static_cast<int>(0xFFFFFFFF));
+}
+
+// Slot i: a registered texture by name, a texture block written under the key, or a
+// red entry and an empty slot.
+void readTextureSlots(DefinitionNode* block, MaterialRecord& material)
+{
+    for (int slot = 0; slot < kMaterialTextureSlots; ++slot) {
+        const std::string path = "\\Texture[" + std::to_string(slot) + "]";
+        DefinitionNode* entry = key(block, path.c_str());
+        if (!entry)
+            continue;
+        const std::string value = entry->value;
+        if (const KVE_TEXTURE* texture = value.empty() ? nullptr : textures().findByName(value)) {
+            material.textures[slot] = texture->number;
+        } else if (value.empty()) {
+            const KVE_TEXTURE* loaded = KVE_LoadTextureDefinition(-1, entry, "");
+            material.textures[slot] = loaded ? loaded->number : kNoTexture;
+        } else {
+            log::fail("Texture[" + std::to_string(slot) + "] not found: " + value, kProcedure, kMaterialsUnit);
+        }
+    }
+}
+
+// Source and destination from the first two list elements; a keyword outside the table
+// gives GL_ZERO, a missing element GL_SRC_ALPHA.
+void readBlending(DefinitionNode* block, MaterialRecord& material)
+{
+    DefinitionNode* mode = key(block, "\\BlendingMode");
+    if (!mode)
+        return;
+    int* factors[2] = {&material.blendSource, &material.blendDestination};
+    for (int i = 0; i < 2; ++i) {
+        const int factor = blendKeywordFactor(KVE_GetDefinitionString(KVE_GetDefinitionChild(mode, i), "SRC_ALPHA"));
+        *factors[i] = factor < 0 ? 0 : factor;
+    }
+}
+
+void* loadTextureBlock(int id, DefinitionNode* node, const char* name)
+{
+    return KVE_LoadTextureDefinition(id, node, name);
+}
+
+void* loadMaterialBlock(int id, DefinitionNode* node, const char* name)
+{
+    return KVE_LoadMaterialDefinition(id, node, name);
+}
+
+} // namespace
+
+void installDefinitionLoaders()
+{
+    defs::definitionLoaders().texture = loadTextureBlock;
+    defs::definitionLoaders().material = loadMaterialBlock;
+}
+
+} // namespace kve::gpu
+
+namespace gpu = kve::gpu;
+
+extern "C" KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node, const char* name)
+{
+    const std::string wanted = name ? name : "";
+    DefinitionNode* block = KVE_FindDefinitionNode(node, "Material", wanted.c_str(), 0);
+    if (!block) {
+        kve::log::progress("Material: " + wanted, gpu::kProcedure, gpu::kMaterialsUnit);
+        kve::log::fail("FAIL: Material Node Not found!", gpu::kProcedure, gpu::kMaterialsUnit);
+        return nullptr;
+    }
+    kve::log::progress(std::string("Material: ") + block->value, gpu::kProcedure, gpu::kMaterialsUnit);
+    KVE_MATERIAL* material = KVE_CreateMaterialListEntry(&id, block->value);
+    if (!material)
+        return nullptr;
+    gpu::colorKey(block, "\\Color", material->color);
+    const int kind = gpu::shaderKeywordKind(KVE_GetDefinitionString(gpu::key(block, "\\Shader"), "NONE"));
+    material->program = kve::render::builtinProgram(kind);
+    gpu::readTextureSlots(block, *material);
+    gpu::readBlending(block, *material);
+    material->shine = gpu::floatKey(block, "\\Shine", 1.0f);
+    gpu::colorKey(block, "\\ShineColor", material->shineColor);
+    material->hardness = kind == KVE_SHADER_SOFT_PARTICLE ? gpu::floatKey(block, "\\Blend", 300.0f)
+                                                         : gpu::floatKey(block, "\\Hardness", 1.0f);
+    material->cubeMap = kve::engine::state().defaultCubeMap;
+    material->reflection = gpu::floatKey(block, "\\Reflection", 0.0f);
+    material->refraction = gpu::floatKey(block, "\\Refraction", 5.0f) * gpu::kRefractionScale;
+    material->surfaceScattering = gpu::floatKey(block, "\\SurfaceScattering", 0.0f);
+    material->depthMask = gpu::integerKey(block, "\\DepthMask", 1);
+    material->backFaceCulling = gpu::integerKey(block, "\\BackFaceCulling", 1);
+    material->wireframe = gpu::integerKey(block, "\\Wireframe", 0);
+    kve::log::ok(gpu::kProcedure, gpu::kMaterialsUnit);
+    KVE_RegisterMaterial(material->number);
+    return material;
+}

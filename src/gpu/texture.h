@@ -1,0 +1,51 @@
+// Textures: GL texture objects in the texture registry, the sampling state every loader
+// sets, and the upload of decoded images (top row first, so t = 0 is the image's top).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "core/registry.h"
+#include "gpu/image.h"
+
+// The texture registry's record.
+struct KVE_TEXTURE {
+    int number = 0;
+    const char* name = "";
+    unsigned target = 0;  // GL_TEXTURE_2D or GL_TEXTURE_CUBE_MAP
+    unsigned texture = 0; // the GL texture object
+    int mipmaps = 0;      // 0: none; otherwise the highest mipmap level
+    int width = 0, height = 0;
+    int rectangle[4] = {0, 0, 0, 0}; // x, y, width, height: the part to draw
+};
+
+namespace kve::gpu {
+
+using TextureRecord = KVE_TEXTURE;
+
+inline constexpr const char* kTexturesUnit = "KVE Textures";
+
+core::Registry<TextureRecord>& textures();
+// The texture of a number (explicit or automatic); null when there is none.
+TextureRecord* findTexture(int texture);
+
+// The filter argument of the loaders: the default marker means the engine's default.
+int resolveTextureFilter(int filter);
+
+// Uploads a decoded image to the texture bound by the caller: target 0 is GL_TEXTURE_2D
+// (or, with a layer other than the default marker, that layer of the bound
+// GL_TEXTURE_2D_ARRAY); any other target is a cube face. Internal format GL_RGBA.
+void uploadImage(const Image& image, unsigned target, int layer);
+
+// A 2D texture from an image already decoded (no mipmaps, no anisotropy).
+TextureRecord* makeTexture(int id, const Image& image, int filter, std::string_view name);
+
+// KVE_CatchTexture's work: decode an image file held in memory into a new 2D texture.
+TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter, std::string_view name,
+                            std::string_view procedure);
+
+// Forgets the per-context state (the anisotropy probe) once every texture is released.
+void resetTextureState();
+
+} // namespace kve::gpu
