@@ -745,7 +745,7 @@ typedef struct KVE_OBJECT {
     KVE_Matrix fullMatrix;   /* rotation, scale and position */
     KVE_Matrix rigidMatrix;  /* rotation and position */
     KVE_Vector scale;        /* per axis, (1, 1, 1, 0) */
-    void* material;          /* the material record; null when none */
+    KVE_MATERIAL* material;  /* null when none */
     KVE_MESH* mesh;          /* the mesh record */
     int32_t binding3;        /* -1 */
     int32_t isStatic;        /* 1: left out of a static light's per-frame shadow map */
@@ -778,6 +778,11 @@ int KVE_SetObjectVelocity(int object, const KVE_Vector* vector, float x, float y
 KVE_Vector* KVE_GetObjectPosition(int object, KVE_Vector* out);        /* in the parent's space; null if none */
 KVE_Quaternion* KVE_GetObjectRotation(int object, KVE_Quaternion* out); /* in the parent's space */
 KVE_ITEM* KVE_GetObjectItem(int object);                               /* its header, for KVE_AttachItem */
+/* Gives the object another material (-1: the default one) and moves it to that
+ * material's object list; 0 when the object or the material does not exist. */
+int KVE_SetObjectMaterial(int object, int material);
+int KVE_RegisterObject(int object);   /* 1 when newly listed under its material's program */
+int KVE_UnregisterObject(int object); /* 1 when taken out of its material's list */
 
 /* Nodes: position (0, 0, 0, 1), rotation identity. */
 KVE_NODE* KVE_CreateNode(int number, const char* name);

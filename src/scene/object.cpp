@@ -2,33 +2,44 @@
 #include "scene/object.h"
 
 #include <cmath>
+#include <vector>
 
 #include "core/engine.h"
 #include "core/registry_kinds.h"
 #include "geometry/mesh.h"
+#include "gpu/material.h"
+#include "render/shader_queues.h"
 #include "scene/item.h"
 
 namespace kve::scene {
 namespace {
 
+// The material record the object names, found by address among the live materials so
+// that a material released under its objects is never read.
+KVE_MATERIAL* liveMaterial(const KVE_OBJECT& object)
+{
+    KVE_MATERIAL* live = nullptr;
+    if (object.material)
+        gpu::materials().forEach([&](KVE_MATERIAL& material) {
+            if (&material == object.material)
+                live = &material;
+        });
+    return live;
+}
+
 // The frame draws an object through its material's object list in the shader queues:
-// these join and leave that list (at most once) and resolve a material number (-1 = the
-// default material). Materials and the shader queues come with the GPU resource and
-// renderer units; until they are linked in, objects carry no material and are not listed.
-void registerWithPipeline(KVE_OBJECT& object)
+// these join and leave that list (at most once). A material without a program, or with
+// one that is not queued, lists no objects.
+bool registerWithPipeline(KVE_OBJECT& object)
 {
-    (void)object;
+    KVE_MATERIAL* material = liveMaterial(object);
+    return material && material->program && render::registerObject(material->program, material, &object);
 }
 
-void unregisterFromPipeline(KVE_OBJECT& object)
+bool unregisterFromPipeline(KVE_OBJECT& object)
 {
-    (void)object;
-}
-
-void* findMaterialRecord(int material)
-{
-    (void)material;
-    return nullptr;
+    KVE_MATERIAL* material = liveMaterial(object);
+    return material && material->program && render::unregisterObject(material->program, material, &object);
 }
 
 void releaseObject(KVE_OBJECT& object)
@@ -37,10 +48,25 @@ void releaseObject(KVE_OBJECT& object)
     releaseItem(object.item);
 }
 
+std::vector<KVE_OBJECT*> usersOf(const gpu::MaterialRecord* material);
+
+// The materials unit re-lists a material's objects when the material changes program.
 core::Registry<KVE_OBJECT>& objects()
 {
     static core::Registry<KVE_OBJECT> registry(core::kinds::kObject, releaseObject);
+    [[maybe_unused]] static const bool followingMaterials =
+        (gpu::setMaterialUsers({usersOf, [](KVE_OBJECT* object) { registerWithPipeline(*object); }}), true);
     return registry;
+}
+
+std::vector<KVE_OBJECT*> usersOf(const gpu::MaterialRecord* material)
+{
+    std::vector<KVE_OBJECT*> users;
+    objects().forEach([&](KVE_OBJECT& object) {
+        if (object.material == material)
+            users.push_back(&object);
+    });
+    return users;
 }
 
 Placement placementOf(KVE_OBJECT& object)
@@ -50,7 +76,7 @@ Placement placementOf(KVE_OBJECT& object)
 
 // A registered object with every field at its creation value, showing `mesh` with
 // `material` at the origin.
-KVE_OBJECT* makeObject(int number, const char* name, KVE_MESH* mesh, void* material)
+KVE_OBJECT* makeObject(int number, const char* name, KVE_MESH* mesh, KVE_MATERIAL* material)
 {
     KVE_OBJECT* object = objects().create(&number, name ? name : "");
     if (!object)
@@ -71,6 +97,12 @@ KVE_OBJECT* makeObject(int number, const char* name, KVE_MESH* mesh, void* mater
     object->material = material;
     rebuildMatrices(placementOf(*object));
     return object;
+}
+
+// A material number as objects take it: -1 is the engine's default material.
+KVE_MATERIAL* resolveMaterial(int material)
+{
+    return gpu::findMaterial(material == -1 ? engine::state().defaultMaterial : material);
 }
 
 bool finite(float x, float y, float z)
@@ -113,9 +145,7 @@ KVE_OBJECT* KVE_CreateObject(int number, int mesh, int material, const char* nam
     kve::geometry::MeshRecord* meshRecord = kve::geometry::findMesh(mesh);
     if (!meshRecord)
         return nullptr;
-    const int materialNumber = material == -1 ? kve::engine::state().defaultMaterial : material;
-    KVE_OBJECT* object =
-        kve::scene::makeObject(number, name, meshRecord, kve::scene::findMaterialRecord(materialNumber));
+    KVE_OBJECT* object = kve::scene::makeObject(number, name, meshRecord, kve::scene::resolveMaterial(material));
     if (!object)
         return nullptr;
     object->animationFlag = animationFlag;
@@ -219,6 +249,30 @@ KVE_Quaternion* KVE_GetObjectRotation(int object, KVE_Quaternion* out)
         return nullptr;
     *out = found->rotation;
     return out;
+}
+
+int KVE_SetObjectMaterial(int object, int material)
+{
+    KVE_OBJECT* found = findObject(object);
+    KVE_MATERIAL* record = kve::scene::resolveMaterial(material);
+    if (!found || !record)
+        return 0;
+    kve::scene::unregisterFromPipeline(*found);
+    found->material = record;
+    kve::scene::registerWithPipeline(*found);
+    return 1;
+}
+
+int KVE_RegisterObject(int object)
+{
+    KVE_OBJECT* found = findObject(object);
+    return found && kve::scene::registerWithPipeline(*found) ? 1 : 0;
+}
+
+int KVE_UnregisterObject(int object)
+{
+    KVE_OBJECT* found = findObject(object);
+    return found && kve::scene::unregisterFromPipeline(*found) ? 1 : 0;
 }
 
 KVE_ITEM* KVE_GetObjectItem(int object)
