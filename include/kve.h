@@ -745,8 +745,8 @@ typedef struct KVE_OBJECT {
     KVE_Matrix fullMatrix;   /* rotation, scale and position */
     KVE_Matrix rigidMatrix;  /* rotation and position */
     KVE_Vector scale;        /* per axis, (1, 1, 1, 0) */
-    void* material;          /* the material record; null when none */
-    void* mesh;              /* the mesh record */
+    KVE_MATERIAL* material;  /* null when none */
+    KVE_MESH* mesh;          /* the mesh record */
     int32_t binding3;        /* -1 */
     int32_t isStatic;        /* 1: left out of a static light's per-frame shadow map */
     int32_t noCameraPass;    /* 1: skipped by the G-buffer pass */
@@ -761,6 +761,28 @@ typedef struct KVE_NODE {
     KVE_Quaternion rotation;
     KVE_Matrix matrix;       /* rotation and position: both the full and the rigid matrix */
 } KVE_NODE;
+
+/* Objects. `number` -1 asks for an automatic number; a name in use replaces the older
+ * object. Null when the mesh does not exist (no message) or the number is refused. */
+KVE_OBJECT* KVE_CreateObject(int number, int mesh, int material, const char* name, int animationFlag,
+                             int animationValue); /* material -1: the default material */
+KVE_OBJECT* KVE_CopyObject(int number, int source, const char* name); /* same mesh and material, same placement */
+KVE_OBJECT* KVE_GetObject(int object);                               /* null when there is none */
+int KVE_ReleaseObject(int object);                                   /* 1 when released; detaches its children */
+int KVE_ScaleObject(int object, float x, float y, float z, int mode); /* mode 1 multiplies, else sets */
+int KVE_MoveObject(int object, float x, float y, float z, int mode);   /* KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL */
+int KVE_RotateObject(int object, float x, float y, float z, int mode); /* degrees; same modes */
+/* Velocity from `vector` (its w ignored) or, when it is null, from (x, y, z); mode 1 adds,
+ * mode 2 takes it in the object's own axes. */
+int KVE_SetObjectVelocity(int object, const KVE_Vector* vector, float x, float y, float z, int mode);
+KVE_Vector* KVE_GetObjectPosition(int object, KVE_Vector* out);        /* in the parent's space; null if none */
+KVE_Quaternion* KVE_GetObjectRotation(int object, KVE_Quaternion* out); /* in the parent's space */
+KVE_ITEM* KVE_GetObjectItem(int object);                               /* its header, for KVE_AttachItem */
+/* Gives the object another material (-1: the default one) and moves it to that
+ * material's object list; 0 when the object or the material does not exist. */
+int KVE_SetObjectMaterial(int object, int material);
+int KVE_RegisterObject(int object);   /* 1 when newly listed under its material's program */
+int KVE_UnregisterObject(int object); /* 1 when taken out of its material's list */
 
 /* Nodes: position (0, 0, 0, 1), rotation identity. */
 KVE_NODE* KVE_CreateNode(int number, const char* name);

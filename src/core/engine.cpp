@@ -28,6 +28,7 @@
 #include "scene/light.h"
 #include "scene/lighting.h"
 #include "scene/node.h"
+#include "scene/object.h"
 
 namespace kve::engine {
 namespace {
@@ -257,6 +258,7 @@ void KVE_Shutdown(void)
     kve::geometry::releaseAllMeshes();
 
     // 2d. Objects.
+    kve::scene::releaseObjects();
     kve::scene::releaseNodes();
 
     // 2e. Materials.

@@ -1,6 +1,8 @@
 // The camera and its public operations.
 #include "scene/camera.h"
 
+#include "core/engine.h"
+#include "render/projection.h"
 #include "scene/item.h"
 
 namespace kve::scene {
@@ -120,15 +122,13 @@ KVE_Quaternion* KVE_GetCameraRotation(KVE_Quaternion* out)
     return out;
 }
 
-// Points other than the centre need the projection matrix, which the projection unit
-// will provide; until then only the centre ray is answered.
 KVE_Vector* KVE_GetCameraRay(KVE_Vector* out, float x, float y)
 {
-    if (!out || x != KVE_DEFAULT_FLOAT || y != KVE_DEFAULT_FLOAT)
+    if (!out)
         return nullptr;
-    KVE_Matrix identity;
-    KVE_IdentityMatrix(&identity);
-    *out = kve::scene::cameraRay(x, y, identity, 0, 0);
+    const kve::engine::State& engine = kve::engine::state();
+    *out = kve::scene::cameraRay(x, y, kve::render::currentProjectionMatrix(), engine.screenWidth,
+                                 engine.screenHeight);
     return out;
 }
 
