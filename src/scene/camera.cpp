@@ -117,9 +117,7 @@ KVE_Vector* KVE_GetCameraPosition(KVE_Vector* out, int mode)
 
 KVE_Quaternion* KVE_GetCameraRotation(KVE_Quaternion* out)
 {
-    if (out)
-        *out = camera().rotation;
-    return out;
+    return kve::scene::copyField(&camera(), &kve::scene::Camera::rotation, out);
 }
 
 KVE_Vector* KVE_GetCameraRay(KVE_Vector* out, float x, float y)

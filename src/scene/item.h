@@ -54,4 +54,15 @@ void rebuildMatrices(const Placement& placement);
 bool moveItem(const Placement& placement, float x, float y, float z, int mode);
 bool rotateItem(const Placement& placement, float x, float y, float z, int mode);
 
+// Copies one field of a found record to `out` (the public getters); null when the record
+// or `out` is missing.
+template <class Record, class Value>
+Value* copyField(const Record* record, Value Record::*field, Value* out)
+{
+    if (!record || !out)
+        return nullptr;
+    *out = record->*field;
+    return out;
+}
+
 } // namespace kve::scene

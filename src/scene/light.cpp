@@ -232,11 +232,7 @@ int KVE_SetLightColor(int light, int color)
 
 KVE_Vector* KVE_GetLightColor(int light, KVE_Vector* out)
 {
-    const KVE_LIGHT* found = findLight(light);
-    if (!found || !out)
-        return nullptr;
-    *out = found->color;
-    return out;
+    return kve::scene::copyField(findLight(light), &KVE_LIGHT::color, out);
 }
 
 int KVE_SetLightIntensity(int light, float intensity)

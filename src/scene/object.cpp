@@ -235,20 +235,12 @@ int KVE_SetObjectVelocity(int object, const KVE_Vector* vector, float x, float y
 
 KVE_Vector* KVE_GetObjectPosition(int object, KVE_Vector* out)
 {
-    const KVE_OBJECT* found = findObject(object);
-    if (!found || !out)
-        return nullptr;
-    *out = found->v4fPosition;
-    return out;
+    return kve::scene::copyField(findObject(object), &KVE_OBJECT::v4fPosition, out);
 }
 
 KVE_Quaternion* KVE_GetObjectRotation(int object, KVE_Quaternion* out)
 {
-    const KVE_OBJECT* found = findObject(object);
-    if (!found || !out)
-        return nullptr;
-    *out = found->rotation;
-    return out;
+    return kve::scene::copyField(findObject(object), &KVE_OBJECT::rotation, out);
 }
 
 int KVE_SetObjectMaterial(int object, int material)

@@ -9,6 +9,7 @@
 
 namespace {
 
+using kve::test::expectAxes;
 using kve::test::expectVector;
 namespace scene = kve::scene;
 
@@ -47,6 +48,9 @@ TEST_F(Camera, LocalPitchTurnsAboutItsOwnXAndMovesAlongTheView)
     ASSERT_EQ(KVE_RotateCamera(0, 0, 90, 0, KVE_RELATIVE | KVE_GLOBAL), 1);
     ASSERT_EQ(KVE_RotateCamera(0, 30, 0, 0, KVE_RELATIVE | KVE_LOCAL), 1);
     expectVector(world().c[0], 0, 0, -1, 0); // own x unchanged by the pitch
+    KVE_Quaternion rotation;
+    ASSERT_EQ(KVE_GetCameraRotation(&rotation), &rotation);
+    expectAxes(kve::test::rotationMatrix(rotation), {world().c[0], world().c[1], world().c[2]});
     const KVE_Vector forward{-kCos30, kSin30, 0, 0};
     expectVector(ray(), forward.x, forward.y, forward.z, 0);
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "scene/item.h"
 #include "scene/node.h"
@@ -122,115 +123,90 @@ TEST(Nodes, StartAtTheOriginAndMoveThroughTheSharedFamily)
     EXPECT_EQ(KVE_ReleaseNode(node->number), 1);
 }
 
-// Parent: at (10,0,0), R_y90, scale 2. Child (mode 7): at (1,0,0), R_x90. The child's
-// world position is (10,0,0) + R_y90 (2,0,0) = (10,0,-2).
+// Parent: at (10,0,0), R_y90, scale 2. Child (mode 7): at (1,0,0), R_x90, so its world
+// position is (10,0,0) + R_y90 (2,0,0) = (10,0,-2). Each case starts from there.
 class ModesUnderATurnedScaledParent : public ::testing::Test {
 protected:
     void SetUp() override
     {
         parent.place(10, 0, 0, 0, 90, 0, 2);
-        child.place(1, 0, 0, 90, 0, 0, 1);
         ASSERT_TRUE(scene::attachItem(&parent.item, child.item, KVE_ATTACH_FULL));
-        expectVector(worldPosition(), 10, 0, -2, 1);
     }
+    void restart() { child.place(1, 0, 0, 90, 0, 0, 1); }
     KVE_Vector worldPosition() const { return scene::worldMatrix(child.item).c[3]; }
-    bool move(float x, float y, float z, int mode) { return scene::moveItem(child.placement(), x, y, z, mode); }
-    bool rotate(float x, float y, float z, int mode) { return scene::rotateItem(child.placement(), x, y, z, mode); }
     KVE_Matrix worldAxes() const { return rotationMatrix(scene::worldRotation(child.item)); }
 
     TestItem parent;
     TestItem child;
 };
 
-TEST_F(ModesUnderATurnedScaledParent, MoveRelativeLocalFollowsTheChildsOwnAxes)
+TEST_F(ModesUnderATurnedScaledParent, MoveInEachMode)
 {
-    // The child's own y is R_y90 R_x90 (0,1,0) = (1,0,0) in the world, doubled by the parent.
-    ASSERT_TRUE(move(0, 1, 0, KVE_RELATIVE | KVE_LOCAL));
-    expectVector(child.position, 1, 0, 1, 1);
-    expectVector(worldPosition(), 12, 0, -2, 1);
+    struct Case {
+        int mode;
+        KVE_Vector value, position, world;
+    };
+    const Case cases[] = {
+        // The child's own y is (1,0,0) in the world, doubled by the parent.
+        {KVE_RELATIVE | KVE_LOCAL, {0, 1, 0, 0}, {1, 0, 1, 1}, {12, 0, -2, 1}},
+        {KVE_RELATIVE | KVE_GLOBAL, {0, 0, -4, 0}, {3, 0, 0, 1}, {10, 0, -6, 1}},
+        {KVE_RELATIVE, {0, 2, 0, 0}, {1, 2, 0, 1}, {10, 4, -2, 1}},
+        {KVE_LOCAL, {0, 1, 0, 0}, {0, 0, 1, 1}, {12, 0, 0, 1}},
+        {KVE_GLOBAL, {10, 0, -6, 0}, {3, 0, 0, 1}, {10, 0, -6, 1}},
+        {0, {5, 6, 7, 0}, {5, 6, 7, 1}, {24, 12, -10, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode));
+        restart();
+        ASSERT_TRUE(scene::moveItem(child.placement(), c.value.x, c.value.y, c.value.z, c.mode));
+        expectVector(child.position, c.position.x, c.position.y, c.position.z, 1);
+        expectVector(child.full.c[3], c.position.x, c.position.y, c.position.z, 1);
+        expectVector(worldPosition(), c.world.x, c.world.y, c.world.z, 1);
+    }
 }
 
-TEST_F(ModesUnderATurnedScaledParent, MoveRelativeGlobalGoesAlongWorldAxes)
+TEST_F(ModesUnderATurnedScaledParent, RotateInEachMode)
 {
-    ASSERT_TRUE(move(0, 0, -4, KVE_RELATIVE | KVE_GLOBAL));
-    expectVector(child.position, 3, 0, 0, 1);
-    expectVector(worldPosition(), 10, 0, -6, 1);
-}
-
-TEST_F(ModesUnderATurnedScaledParent, MoveRelativeInParentSpaceAddsTheVector)
-{
-    ASSERT_TRUE(move(0, 2, 0, KVE_RELATIVE));
-    expectVector(child.position, 1, 2, 0, 1);
-    expectVector(worldPosition(), 10, 4, -2, 1);
-}
-
-TEST_F(ModesUnderATurnedScaledParent, MoveAbsoluteLocalPlacesAlongTheOwnAxes)
-{
-    ASSERT_TRUE(move(0, 1, 0, KVE_LOCAL));
-    expectVector(child.position, 0, 0, 1, 1);
-}
-
-TEST_F(ModesUnderATurnedScaledParent, MoveAbsoluteGlobalReachesTheWorldPoint)
-{
-    ASSERT_TRUE(move(10, 0, -6, KVE_GLOBAL));
-    expectVector(child.position, 3, 0, 0, 1);
-    expectVector(worldPosition(), 10, 0, -6, 1);
-}
-
-TEST_F(ModesUnderATurnedScaledParent, MoveAbsoluteInParentSpaceSetsThePoint)
-{
-    ASSERT_TRUE(move(5, 6, 7, 0));
-    expectVector(child.position, 5, 6, 7, 1);
-    expectVector(child.full.c[3], 5, 6, 7, 1);
-}
-
-TEST_F(ModesUnderATurnedScaledParent, RotateRelativeLocalTurnsAboutTheOwnAxis)
-{
-    // R_x90 R_z90: x -> z, y -> -x, z -> -y.
-    ASSERT_TRUE(rotate(0, 0, 90, KVE_RELATIVE | KVE_LOCAL));
-    expectAxes(child.rigid, {{0, 0, 1, 0}, {-1, 0, 0, 0}, {0, -1, 0, 0}});
-}
-
-TEST_F(ModesUnderATurnedScaledParent, RotateRelativeGlobalTurnsAboutTheWorldAxis)
-{
-    // World becomes R_x90 R_y90 R_x90.
-    ASSERT_TRUE(rotate(90, 0, 0, KVE_RELATIVE | KVE_GLOBAL));
-    expectAxes(worldAxes(), {{0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, -1, 0}});
-}
-
-TEST_F(ModesUnderATurnedScaledParent, RotateRelativeInParentSpaceTurnsAboutTheParentAxis)
-{
-    // Local becomes R_x180; world R_y90 R_x180.
-    ASSERT_TRUE(rotate(90, 0, 0, KVE_RELATIVE));
-    expectAxes(child.rigid, {{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, -1, 0}});
-    expectAxes(worldAxes(), {{0, 0, -1, 0}, {0, -1, 0, 0}, {-1, 0, 0, 0}});
-}
-
-TEST_F(ModesUnderATurnedScaledParent, RotateAbsoluteGlobalSetsTheWorldOrientation)
-{
-    ASSERT_TRUE(rotate(90, 0, 0, KVE_GLOBAL));
-    expectAxes(worldAxes(), {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}});
-}
-
-TEST_F(ModesUnderATurnedScaledParent, RotateAbsoluteSetsTheParentSpaceOrientation)
-{
-    for (int mode : {0, KVE_LOCAL}) {
-        ASSERT_TRUE(rotate(0, 0, 90, 0)); // something else first
-        ASSERT_TRUE(rotate(90, 0, 0, mode));
-        expectAxes(child.rigid, {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}});
-        expectAxes(worldAxes(), {{0, 0, -1, 0}, {1, 0, 0, 0}, {0, -1, 0, 0}});
+    struct Case {
+        int mode;
+        KVE_Vector angles;
+        KVE_Vector worldAxes[3];
+    };
+    const Case cases[] = {
+        // local: R_x90 R_z90, seen through R_y90
+        {KVE_RELATIVE | KVE_LOCAL, {0, 0, 90, 0}, {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}}},
+        // about the world's x: R_x90 R_y90 R_x90
+        {KVE_RELATIVE | KVE_GLOBAL, {90, 0, 0, 0}, {{0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, -1, 0}}},
+        // about the parent's x: R_y90 R_x180
+        {KVE_RELATIVE, {90, 0, 0, 0}, {{0, 0, -1, 0}, {0, -1, 0, 0}, {-1, 0, 0, 0}}},
+        // the world orientation becomes R_x90
+        {KVE_GLOBAL, {90, 0, 0, 0}, {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}}},
+        // the local orientation becomes R_y90: R_y90 R_y90 in the world
+        {0, {0, 90, 0, 0}, {{-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}}},
+        {KVE_LOCAL, {0, 90, 0, 0}, {{-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode));
+        restart();
+        ASSERT_TRUE(scene::rotateItem(child.placement(), c.angles.x, c.angles.y, c.angles.z, c.mode));
+        expectAxes(worldAxes(), c.worldAxes);
+        KVE_Matrix world = scene::worldMatrix(child.item); // the parent's scale rides along
+        for (KVE_Vector& axis : world.c)
+            KVE_ScaleVector(&axis, 0.5f);
+        expectAxes(world, c.worldAxes);
     }
 }
 
 TEST_F(ModesUnderATurnedScaledParent, InvalidValuesAndASingularParentChangeNothing)
 {
+    restart();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    EXPECT_FALSE(move(nan, 0, 0, KVE_RELATIVE));
-    EXPECT_FALSE(rotate(0, inf, 0, KVE_RELATIVE));
+    EXPECT_FALSE(scene::moveItem(child.placement(), nan, 0, 0, KVE_RELATIVE));
+    EXPECT_FALSE(scene::rotateItem(child.placement(), 0, inf, 0, KVE_RELATIVE));
     parent.scale = {0, 1, 1, 0};
     scene::rebuildMatrices(parent.placement());
-    EXPECT_FALSE(move(1, 1, 1, KVE_GLOBAL));
+    EXPECT_FALSE(scene::moveItem(child.placement(), 1, 1, 1, KVE_GLOBAL));
     expectVector(child.position, 1, 0, 0, 1);
     expectAxes(child.rigid, {{1, 0, 0, 0}, {0, 0, 1, 0}, {0, -1, 0, 0}});
 }
