@@ -575,6 +575,7 @@ int KVE_CopyMaterialInto(int source, int target);                     /* 1 when 
 KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node, const char* name);
 KVE_MATERIAL* KVE_GetMaterial(int material);           /* null when there is none */
 int KVE_GetMaterialNumber(const KVE_MATERIAL* material); /* -1 for null */
+int KVE_FindMaterial(const char* name);                 /* number of the material of that name; -1 if none */
 int KVE_ReleaseMaterial(int material);                 /* 0; leaves the shader queues */
 int KVE_RegisterMaterial(int material);   /* 1 when newly listed under its program */
 int KVE_UnregisterMaterial(int material); /* 1 when taken out of its program's list */

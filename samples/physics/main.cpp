@@ -16,6 +16,7 @@ constexpr int kWindowHeight = 900;
 constexpr int kCamera = 0;      // there is one camera; its number is not looked at
 constexpr int kParentSpace = 0; // move and rotate mode: absolute, in the parent's space
 constexpr int kLight = 26;
+constexpr int kGroundObject = 3;
 constexpr int kPlaneMesh = 1, kBallMesh = 5, kCubeMesh = 11, kRocksMesh = 21, kSphereMesh = 27;
 constexpr float kLookDegreesPerPixel = 0.3f;
 constexpr float kMoveUnitsPerSecond = 10.0f;
@@ -96,6 +97,8 @@ void loadScene()
     // 21. Gravity.
 
     // 22. The ground object.
+    KVE_CreateObject(kGroundObject, kPlaneMesh, KVE_FindMaterial("Plane"), "", 0, 0);
+    KVE_ScaleObject(kGroundObject, 10.0f, 10.0f, 10.0f, kParentSpace);
 }
 
 // Step 5: mouse look, turning about the world's up axis and tilting about the camera's own.

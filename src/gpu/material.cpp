@@ -241,6 +241,11 @@ int KVE_GetMaterialNumber(const KVE_MATERIAL* material)
     return material ? material->number : -1;
 }
 
+int KVE_FindMaterial(const char* name)
+{
+    return KVE_GetMaterialNumber(gpu::materials().findByName(name ? name : ""));
+}
+
 int KVE_ReleaseMaterial(int material)
 {
     gpu::materials().release(findMaterial(material));

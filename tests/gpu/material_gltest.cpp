@@ -85,6 +85,10 @@ TEST_F(MaterialTest, EmptyBlockGivesTheDefaultsAndJoinsTheDefaultProgram)
     EXPECT_EQ(m->backFaceCulling, 1);
     EXPECT_EQ(m->wireframe, 0);
     EXPECT_STREQ(KVE_GetMaterialName(m->number), "Plain");
+    EXPECT_EQ(KVE_FindMaterial("Plain"), m->number);
+    EXPECT_EQ(KVE_FindMaterial("plain"), -1) << "names compare exactly";
+    EXPECT_EQ(KVE_FindMaterial(""), -1);
+    EXPECT_EQ(KVE_FindMaterial(nullptr), -1);
     EXPECT_EQ(KVE_GetMaterialShader(m->number), kve::render::builtinProgram(KVE_SHADER_DEFAULT)->number);
 
     const std::string mark = readLog();
