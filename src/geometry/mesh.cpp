@@ -3,6 +3,7 @@
 #include "geometry/mesh.h"
 
 #include <cmath>
+#include <functional>
 #include <new>
 
 #include "core/engine.h"
@@ -26,9 +27,18 @@ void deleteGLObjects(MeshRecord& mesh)
     mesh.finishedVertexCount = 0;
 }
 
+std::function<void(const MeshRecord&)> releaseObserver;
+
+void releaseMeshRecord(MeshRecord& mesh)
+{
+    if (releaseObserver)
+        releaseObserver(mesh);
+    deleteGLObjects(mesh);
+}
+
 core::Registry<MeshRecord>& registry()
 {
-    static core::Registry<MeshRecord> meshes(core::kinds::kMesh, deleteGLObjects);
+    static core::Registry<MeshRecord> meshes(core::kinds::kMesh, releaseMeshRecord);
     return meshes;
 }
 
@@ -99,6 +109,11 @@ MeshRecord* createMesh(int* number, std::string_view name)
 void releaseMesh(MeshRecord* mesh)
 {
     registry().release(mesh);
+}
+
+void setMeshReleaseObserver(std::function<void(const MeshRecord&)> observer)
+{
+    releaseObserver = std::move(observer);
 }
 
 void releaseAllMeshes()

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -70,6 +71,10 @@ void releaseMesh(MeshRecord* mesh);
 
 // Releases every mesh (engine shutdown).
 void releaseAllMeshes();
+
+// Called with each mesh just before it is released, so that users of the mesh (scene
+// objects) can let go of it. One observer; installing another replaces it.
+void setMeshReleaseObserver(std::function<void(const MeshRecord&)> observer);
 
 // Resizes the arrays; false (with a red entry under `procedure`) for a negative or
 // too large count or when memory runs out.

@@ -29,11 +29,12 @@ KVE_MATERIAL* liveMaterial(const KVE_OBJECT& object)
 
 // The frame draws an object through its material's object list in the shader queues:
 // these join and leave that list (at most once). A material without a program, or with
-// one that is not queued, lists no objects.
+// one that is not queued, lists no objects; nor does an object whose mesh is gone.
 bool registerWithPipeline(KVE_OBJECT& object)
 {
     KVE_MATERIAL* material = liveMaterial(object);
-    return material && material->program && render::registerObject(material->program, material, &object);
+    return object.mesh && material && material->program &&
+           render::registerObject(material->program, material, &object);
 }
 
 bool unregisterFromPipeline(KVE_OBJECT& object)
@@ -49,6 +50,7 @@ void releaseObject(KVE_OBJECT& object)
 }
 
 std::vector<KVE_OBJECT*> usersOf(const gpu::MaterialRecord* material);
+void forgetMesh(const geometry::MeshRecord& mesh);
 
 // The materials unit re-lists a material's objects when the material changes program.
 core::Registry<KVE_OBJECT>& objects()
@@ -56,6 +58,7 @@ core::Registry<KVE_OBJECT>& objects()
     static core::Registry<KVE_OBJECT> registry(core::kinds::kObject, releaseObject);
     [[maybe_unused]] static const bool followingMaterials =
         (gpu::setMaterialUsers({usersOf, [](KVE_OBJECT* object) { registerWithPipeline(*object); }}), true);
+    [[maybe_unused]] static const bool followingMeshes = (geometry::setMeshReleaseObserver(forgetMesh), true);
     return registry;
 }
 
@@ -67,6 +70,18 @@ std::vector<KVE_OBJECT*> usersOf(const gpu::MaterialRecord* material)
             users.push_back(&object);
     });
     return users;
+}
+
+// An object whose mesh is released can no longer be drawn: it leaves the pipeline and
+// keeps no reference to the freed mesh.
+void forgetMesh(const geometry::MeshRecord& mesh)
+{
+    objects().forEach([&](KVE_OBJECT& object) {
+        if (object.mesh == &mesh) {
+            unregisterFromPipeline(object);
+            object.mesh = nullptr;
+        }
+    });
 }
 
 Placement placementOf(KVE_OBJECT& object)

@@ -121,4 +121,16 @@ TEST_F(ObjectsInQueues, UnknownOrReleasedMaterialsListNothingAndAreNeverRead)
     EXPECT_EQ(KVE_ReleaseObject(2), 1);
 }
 
+TEST_F(ObjectsInQueues, ReleasingTheMeshTakesItsObjectsOutOfThePipeline)
+{
+    KVE_OBJECT* object = KVE_CreateObject(3, kMesh, kMaterial, "", 0, 0);
+    ASSERT_NE(object, nullptr);
+    ASSERT_EQ(timesListed(stone, object), 1);
+    KVE_ReleaseMesh(kMesh);
+    EXPECT_EQ(object->mesh, nullptr);
+    EXPECT_EQ(timesListed(stone, object), 0);
+    EXPECT_EQ(KVE_RegisterObject(3), 0) << "an object without a mesh cannot be drawn";
+    ASSERT_NE(KVE_CreateMesh(kMesh, ""), nullptr) << "for the fixture's tear-down";
+}
+
 } // namespace
