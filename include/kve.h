@@ -1001,6 +1001,10 @@ int KVE_GetLineVertexCount(void);  /* vertices queued since the last draw */
 /* 10. Physics                                                                */
 /* ========================================================================== */
 
+/* The process-wide recursive physics lock (the step holds it phase by phase). */
+void KVE_LockPhysics(void);
+void KVE_UnlockPhysics(void);
+
 /* ========================================================================== */
 /* 11. Particles                                                              */
 /* ========================================================================== */
