@@ -2,6 +2,8 @@
 // welded mesh), the body tree's split rule, attaching, the sets' order and mass properties.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "physics_test_util.h"
@@ -305,6 +307,33 @@ TEST_F(Bodies, SurfaceFactorsAndCallbackAreStored)
     EXPECT_EQ(o->Body.restitution, 0.9f);
     EXPECT_EQ(o->Body.friction, 0.2f);
     EXPECT_EQ(o->Body.collisionCallback, callback);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DemoBody, GeneratedPlaneFileIsTheGroundFacingUp)
+{
+    const char* binary = std::getenv("KVE_BINARY_DIR");
+    const std::string path = std::string(binary ? binary : ".") + "/samples/physics/Resources/Plane.kvb";
+    if (!std::ifstream(path))
+        GTEST_SKIP() << "no " << path;
+    auto* body = static_cast<BodyRecord*>(KVE_LoadBody(-1, path.c_str(), ""));
+    ASSERT_NE(body, nullptr);
+    EXPECT_STREQ(body->name, "Plane.kvb");
+    const auto& geometry = *body->root->geometry;
+    EXPECT_EQ(geometry.vertices.size(), 4u);
+    EXPECT_EQ(geometry.edges.size(), 10u);
+    ASSERT_EQ(geometry.faces.size(), 6u);
+    for (size_t f = 0; f < 6; f += 3) {
+        const KVE_Vector &a = geometry.vertices[geometry.faces[f]], &b = geometry.vertices[geometry.faces[f + 1]],
+                         &c = geometry.vertices[geometry.faces[f + 2]];
+        const float ny = (b.z - a.z) * (c.x - a.x) - (b.x - a.x) * (c.z - a.z);
+        EXPECT_GT(ny, 0.0f);
+    }
+    expectNear3(body->root->halfSize, 1, 0, 1);
+    kve::physics::releaseAll();
 }
 
 } // namespace
