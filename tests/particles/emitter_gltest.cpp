@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -262,6 +264,29 @@ TEST_F(ParticleDrawing, SceneDepthInFrontHidesParticles)
     EXPECT_EQ(redAt(800, 450), 0);
     KVE_FreeParticleEmitter(emitter->number);
     glDeleteTextures(1, &near);
+}
+
+TEST(ParticleDemoData, TheFuseEmitterLoadsWithItsSparkSprite)
+{
+    const char* binary = std::getenv("KVE_BINARY_DIR");
+    const std::string path = std::string(binary ? binary : ".") + "/samples/physics/Resources/Particle.kvd";
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << "the demo's data was not made (target kve_demo_images_and_font)";
+    KVE_EMITTER* fuse = KVE_LoadParticleEmitter(-1, path.c_str());
+    ASSERT_NE(fuse, nullptr);
+    const KVE_MATERIAL* spark = KVE_GetMaterial(fuse->material);
+    ASSERT_NE(spark, nullptr);
+    EXPECT_EQ(spark->program->kind, KVE_SHADER_SOFT_PARTICLE);
+    EXPECT_EQ(spark->blendSource, GL_ONE);
+    EXPECT_EQ(spark->blendDestination, GL_ONE);
+    const KVE_TEXTURE* sprite = kve::gpu::findTexture(spark->textures[0]);
+    ASSERT_NE(sprite, nullptr);
+    EXPECT_GT(sprite->width, 0);
+    EXPECT_GT(fuse->frequency, 0.0f);
+    EXPECT_GT(fuse->angle, 0.0f);
+    EXPECT_GT(fuse->direction.y, 0.99f);
+    EXPECT_LE(fuse->lifetime[1], 1000.0f);
+    KVE_FreeParticleEmitter(fuse->number);
 }
 
 } // namespace
