@@ -264,6 +264,8 @@ void initEmitter(EmitterRecord& emitter, DefinitionNode* root)
     emitter.instancePositions.assign(entries, KVE_Vector{});
     emitter.instanceSizes.assign(entries, 0.0f);
     emitter.instanceColors.assign(entries, KVE_Vector{});
+    // A steady population of up to max particles then never reallocates.
+    emitter.particles.reserve(entries);
 }
 
 void emitParticles(EmitterRecord& emitter, int count, float x, float y, float z, int now)
@@ -274,7 +276,6 @@ void emitParticles(EmitterRecord& emitter, int count, float x, float y, float z,
         return;
     const bool world = emitter.mode == KVE_EMITTER_WORLD;
     const KVE_Matrix placement = world ? scene::worldMatrix(emitter.item) : KVE_Matrix{};
-    emitter.particles.reserve(emitter.particles.size() + wanted);
     for (size_t i = 0; i < wanted; ++i) {
         Particle p{};
         const KVE_Vector start{0, 0, draw(emitter.speed), 0};
