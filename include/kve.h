@@ -1080,6 +1080,66 @@ int KVE_GetJointCount(void);                    /* active joints */
 /* 11. Particles                                                              */
 /* ========================================================================== */
 
+/* Emission modes and areas of an emitter. */
+#define KVE_EMITTER_WORLD 0 /* particles live in world space once emitted */
+#define KVE_EMITTER_LOCAL 1 /* particles live in the emitter's space and follow it */
+#define KVE_EMISSION_POINT 0
+#define KVE_EMISSION_BOX 1
+#define KVE_EMISSION_RING 2
+
+/* A particle emitter: a scene item that spawns camera-facing textured quads. Ranges are
+ * (min, max); a value drawn from one is min + (max - min) * r, r uniform in [0, 1). */
+typedef struct KVE_EMITTER {
+    KVE_ITEM item;               /* kind KVE_ITEM_EMITTER; full and rigid matrix are `matrix` */
+    int32_t number;              /* registry number */
+    const char* name;            /* always "" */
+    int32_t emitting;            /* 1; 0 = no new particles (time still runs on) */
+    int32_t maxParticles;        /* instances drawn per frame, 0..65536 */
+    int32_t visibleCount;        /* particles drawn after the last update */
+    KVE_Vector position;         /* in the parent's space, w = 1 */
+    KVE_Quaternion rotation;     /* in the parent's space */
+    KVE_Matrix matrix;           /* rotation and position */
+    KVE_Matrix emissionRotation; /* turns +z into `direction` */
+    KVE_Vector direction;        /* unit main emission direction */
+    KVE_Vector areaSize;         /* box extents; ring x, y scale and z height */
+    float radius[2];             /* ring radii */
+    KVE_Vector addedVelocity;    /* added to every new particle's velocity, units per second */
+    int32_t mode;                /* KVE_EMITTER_WORLD or KVE_EMITTER_LOCAL */
+    int32_t area;                /* KVE_EMISSION_POINT, _BOX or _RING */
+    float angle;                 /* spread in degrees: 0 along the direction, 180 every way */
+    float frequency;             /* particles per second */
+    float force;                 /* random jitter of the velocity, units per second squared */
+    float speed[2];              /* initial speed range, units per second */
+    float fadeOut[2];            /* intensity lost per second after the lifetime; 0 = vanish */
+    float fadeIn[2];             /* intensity gained per second up to the target; 0 = at once */
+    float lifetime[2];           /* milliseconds */
+    float intensity[2];          /* target intensity range */
+    float size[2];               /* initial size range */
+    float growth[2];             /* size gained per second */
+    float color[4];              /* r, g, b, a in 0..1 */
+    int32_t lastEmission;        /* engine clock of the last emission, ms; 0 before the first update */
+    int32_t material;            /* material number; -1 = none (not drawn) */
+} KVE_EMITTER;
+
+/* Reads a definition file's ParticleEmitter node ("Emission\..." and "Particle\..." keys).
+ * `id` -1 = automatic; an emitter already under the number is released first. Null when
+ * the file cannot be read ("FAIL") or the number is refused (no message). */
+KVE_EMITTER* KVE_LoadParticleEmitter(int id, const char* fileName);
+int KVE_UpdateParticleEmitters(void); /* once per frame before rendering: emit, fade, move; 0 */
+/* Emits `count` particles at the offset (x, y, z) in the emitter's space; 0. */
+int KVE_EmitParticles(int emitter, int count, float x, float y, float z);
+int KVE_SetEmitterVelocity(int emitter, const KVE_Vector* velocity); /* added velocity (null: none); 0 */
+/* flags 1: add to the position; 2: turn the offset by the emitter's rotation first; 0. */
+int KVE_MoveParticleEmitter(int emitter, float x, float y, float z, int flags);
+int KVE_MoveEmitter(int emitter, float x, float y, float z, int mode);   /* KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL; 1 */
+int KVE_RotateEmitter(int emitter, float x, float y, float z, int mode); /* degrees; same modes; 1 */
+int KVE_SetEmitterEmitting(int emitter, int emitting);                  /* 0 pauses emission; 0 */
+int KVE_FreeParticleEmitter(int emitter); /* GPU objects, particles and registry slot; 0 */
+KVE_EMITTER* KVE_GetEmitter(int emitter); /* null when there is none */
+KVE_ITEM* KVE_GetEmitterItem(int emitter); /* its header, for KVE_AttachItem */
+int KVE_GetEmitterParticleCount(int emitter); /* live particles, drawn or not */
+void KVE_SeedParticles(uint32_t seed); /* restarts the particles' random source (reproducible runs) */
+
 /* ========================================================================== */
 /* 12. Sound                                                                  */
 /* ========================================================================== */

@@ -2,7 +2,8 @@
 // the demonstration's material definitions that use them.
 //
 // Usage: kve_make_images engine <directory>   logo, default textures, sky cube faces
-//        kve_make_images demo <directory>     crosshair, ground and ball maps, Materials.kvd
+//        kve_make_images demo <directory>     crosshair, ground and ball maps, Materials.kvd,
+//                                             the spark sprite and the fuse emitter Particle.kvd
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -347,8 +348,68 @@ Material: Ball {
 }
 )";
 
+// --- The fuse emitter ---------------------------------------------------------------
+
+// A round spark: a white-hot core fading through yellow to a transparent orange rim.
+Canvas sparkSprite()
+{
+    constexpr int kSize = 64;
+    Canvas canvas(kSize, kSize);
+    canvas.paint([](float x, float y) {
+        const float r = std::hypot(x - kSize / 2.0f, y - kSize / 2.0f) / (kSize / 2.0f);
+        const float glow = 1.0f - smoothstep(0.0f, 1.0f, r);
+        const float core = 1.0f - smoothstep(0.0f, 0.35f, r);
+        Color c = mix(Color{1.0f, 0.55f, 0.15f, 0}, Color{1.0f, 0.9f, 0.5f, 0}, glow);
+        c = mix(c, Color{1, 1, 1, 0}, core);
+        c[3] = glow * glow;
+        // Additive blending ignores alpha: premultiply so the rim fades to black.
+        for (int i = 0; i < 3; ++i)
+            c[static_cast<size_t>(i)] *= c[3];
+        return c;
+    });
+    return canvas;
+}
+
+// The bomb's fuse: small bright sparks thrown upward in a cone, added onto the image.
+constexpr const char* kFuseEmitter = R"(// The bombs' fuse sparks, written by kve_make_images.
+ParticleEmitter: Fuse {
+  Emission: {
+    Direction: 0, 1, 0;
+    Angle: 30;
+    Frequency: 60;
+    Velocity: 1.0, 2.5;
+    Force: 3;
+    MaxParticles: 128;
+    Area: POINT;
+  }
+  Particle: {
+    LifeTime: 0.4, 0.6;
+    Size: 0.08, 0.16;
+    Raise: -0.1;
+    FadeOut: 4;
+    Material: Spark {
+      Shader: SOFTPARTICLE;
+      Texture[0]: { File: Spark.png; Filter: LINEAR; }
+      Color: 255, 220, 150;
+      BlendingMode: ONE, ONE;
+      Blend: 40;
+    }
+  }
+}
+)";
+
+bool makeFuseEmitter(const std::string& dir)
+{
+    bool ok = savePng(dir + "/Spark.png", sparkSprite(), 4);
+    const std::string text = kFuseEmitter;
+    ok &= save(dir + "/Particle.kvd", std::vector<uint8_t>(text.begin(), text.end()));
+    return ok;
+}
+
 bool makeDemoImages(const std::string& dir)
 {
+    if (!makeFuseEmitter(dir))
+        return false;
     bool ok = savePng(dir + "/Cross.png", crosshair(), 4);
     ok &= savePng(dir + "/Ground.png", groundColor(), 3);
     ok &= savePng(dir + "/GroundNormal.png", normalMap(kGroundSize, kGroundSize, groundHeight, 4.0f), 4);

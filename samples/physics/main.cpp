@@ -163,6 +163,7 @@ int main(int argc, char** argv)
             break;
         }
         // 2. Particle emitters, mouse and keyboard snapshots, sounds.
+        KVE_UpdateParticleEmitters();
         KVE_UpdateMouse();
         KVE_UpdateKeyboard();
         // 3. Physics step.

@@ -11,6 +11,7 @@
 #include "gpu/material.h"
 #include "gpu/texture_defaults.h"
 #include "kve.h"
+#include "particles/emitter.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
 #include "physics/physics.h"
@@ -255,6 +256,7 @@ void KVE_Shutdown(void)
     kve::render::releaseFontsAndSprites();
 
     // 2b. Particle emitters.
+    kve::particles::releaseEmitters();
 
     // 2c. Meshes.
     kve::geometry::releaseAllMeshes();
