@@ -11,6 +11,7 @@
 #include "gpu/material.h"
 #include "gpu/texture_defaults.h"
 #include "kve.h"
+#include "platform/audio.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
@@ -29,6 +30,7 @@
 #include "scene/lighting.h"
 #include "scene/node.h"
 #include "scene/object.h"
+#include "sound/sound.h"
 
 namespace kve::engine {
 namespace {
@@ -166,6 +168,7 @@ int KVE_Init(void)
     KVE_InitBuiltinShaders();
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+    KVE_InitSound();
     KVE_InitScreenShader();
     KVE_InitLines();
     kve::render::createDefaultFonts();
@@ -281,6 +284,10 @@ void KVE_Shutdown(void)
     kve::scene::billboards().releaseAll();
     kve::scene::animations().releaseAll();
     kve::scene::skeletons().releaseAll();
+
+    // 2l. Sounds, then the playback service, so that a restart begins with none.
+    kve::sound::releaseSounds();
+    kve::platform::audio::stop();
     // 3. The engine's own GL objects.
     kve::render::deleteQuadBatch();
     kve::render::deleteLines();
