@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "core/log.h"
@@ -61,6 +62,9 @@ struct Service {
 };
 
 Service service;
+// The physics thread may start channels while the application loads or updates; every
+// public operation holds this (decoding a whole file happens before taking it).
+std::recursive_mutex serviceMutex;
 
 ALenum alFormat(const PcmFormat& format)
 {
@@ -214,6 +218,7 @@ Voice* findVoice(int clip, int channel)
 
 bool start()
 {
+    std::lock_guard lock(serviceMutex);
     if (service.context)
         return true;
     const bool chooseNull = !std::getenv("ALSOFT_DRIVERS") && !outputDeviceEvident();
@@ -239,6 +244,7 @@ bool start()
 
 void stop()
 {
+    std::lock_guard lock(serviceMutex);
     while (!service.clips.empty())
         releaseClip(service.clips.begin()->first);
     if (service.context) {
@@ -253,6 +259,7 @@ void stop()
 
 bool running()
 {
+    std::lock_guard lock(serviceMutex);
     return service.context != nullptr;
 }
 
@@ -278,6 +285,7 @@ int openClip(const std::string& path, bool stream, std::string* error)
             return 0;
         clip.format = pcm->format;
         clip.frames = pcm->frames();
+        std::lock_guard lock(serviceMutex);
         alGetError();
         alGenBuffers(1, &clip.buffer);
         alBufferData(clip.buffer, alFormat(clip.format), pcm->samples.data(),
@@ -288,6 +296,7 @@ int openClip(const std::string& path, bool stream, std::string* error)
             return 0;
         }
     }
+    std::lock_guard lock(serviceMutex);
     clip.own = makeVoice(clip, error);
     if (!clip.own) {
         if (clip.buffer)
@@ -301,6 +310,7 @@ int openClip(const std::string& path, bool stream, std::string* error)
 
 void releaseClip(int clip)
 {
+    std::lock_guard lock(serviceMutex);
     Clip* found = findClip(clip);
     if (!found)
         return;
@@ -320,24 +330,28 @@ void releaseClip(int clip)
 
 int clipRate(int clip)
 {
+    std::lock_guard lock(serviceMutex);
     const Clip* found = findClip(clip);
     return found ? found->format.rate : 0;
 }
 
 long clipFrames(int clip)
 {
+    std::lock_guard lock(serviceMutex);
     const Clip* found = findClip(clip);
     return found ? found->frames : 0;
 }
 
 int clipChannels(int clip)
 {
+    std::lock_guard lock(serviceMutex);
     const Clip* found = findClip(clip);
     return found ? found->format.channels : 0;
 }
 
 bool play(int clip, bool loop)
 {
+    std::lock_guard lock(serviceMutex);
     Clip* found = findClip(clip);
     if (!found)
         return false;
@@ -347,6 +361,7 @@ bool play(int clip, bool loop)
 
 int playChannel(int clip, bool loop)
 {
+    std::lock_guard lock(serviceMutex);
     Clip* found = findClip(clip);
     if (!found)
         return 0;
@@ -364,6 +379,7 @@ int playChannel(int clip, bool loop)
 
 bool setOutput(int clip, int channel, const Output& output)
 {
+    std::lock_guard lock(serviceMutex);
     Voice* voice = findVoice(clip, channel);
     const Clip* found = findClip(clip);
     if (!voice || !found)
@@ -379,6 +395,7 @@ bool setOutput(int clip, int channel, const Output& output)
 
 bool readOutput(int clip, int channel, Output* output)
 {
+    std::lock_guard lock(serviceMutex);
     const Voice* voice = findVoice(clip, channel);
     const Clip* found = findClip(clip);
     if (!voice || !found || !output)
@@ -395,12 +412,14 @@ bool readOutput(int clip, int channel, Output* output)
 
 bool isPlaying(int clip, int channel)
 {
+    std::lock_guard lock(serviceMutex);
     const Voice* voice = findVoice(clip, channel);
     return voice && voicePlaying(*voice);
 }
 
 void stopChannel(int channel)
 {
+    std::lock_guard lock(serviceMutex);
     const auto found = service.channels.find(channel);
     if (found == service.channels.end())
         return;
@@ -410,6 +429,7 @@ void stopChannel(int channel)
 
 void update()
 {
+    std::lock_guard lock(serviceMutex);
     for (auto& [handle, clip] : service.clips)
         refill(*clip.own);
     for (auto& [number, channel] : service.channels)
