@@ -14,6 +14,7 @@
 #include "platform/audio.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
+#include "physics/physics.h"
 #include "platform/platform.h"
 #include "gpu/shader.h"
 #include "render/font.h"
@@ -169,6 +170,7 @@ int KVE_Init(void)
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
     KVE_InitSound();
+    KVE_InitPhysics();
     KVE_InitScreenShader();
     KVE_InitLines();
     kve::render::createDefaultFonts();
@@ -284,6 +286,9 @@ void KVE_Shutdown(void)
     kve::scene::billboards().releaseAll();
     kve::scene::animations().releaseAll();
     kve::scene::skeletons().releaseAll();
+
+    // 2k. Bodies and joints.
+    kve::physics::releaseAll();
 
     // 2l. Sounds, then the playback service, so that a restart begins with none.
     kve::sound::releaseSounds();

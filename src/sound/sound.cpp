@@ -14,6 +14,7 @@
 #include "core/physics_lock.h"
 #include "core/registry_kinds.h"
 #include "defs/definition_node.h"
+#include "physics/physics.h"
 #include "platform/audio.h"
 #include "scene/camera.h"
 #include "scene/item.h"
@@ -209,6 +210,7 @@ int KVE_InitSound(void)
 {
     sound::state = sound::SoundState{};
     sound::installDefinitionLoader();
+    kve::physics::setCollisionSoundPlayer(sound::playAt);
     const bool started = audio::start();
     if (started)
         kve::log::ok("KVE_InitSound");
