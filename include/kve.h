@@ -1144,6 +1144,62 @@ void KVE_SeedParticles(uint32_t seed); /* restarts the particles' random source 
 /* 12. Sound                                                                  */
 /* ========================================================================== */
 
+/* Sound mode flags, given when a sound is loaded or played. */
+#define KVE_SOUND_PLAY 1        /* start playing when loaded */
+#define KVE_SOUND_LOOP 2        /* play in a loop */
+#define KVE_SOUND_BACKGROUND 4  /* not positioned: no distance, cone, pan or Doppler */
+#define KVE_SOUND_CHANNEL 8     /* each play starts an independent copy on a new channel */
+#define KVE_SOUND_DOPPLER 16    /* pitch follows the radial speed */
+#define KVE_SOUND_STREAM 32     /* the file is streamed instead of loaded whole */
+
+/* A positioned sound: a scene item carrying a clip (WAV or OGG). Fields in this order. */
+typedef struct KVE_SOUND {
+    KVE_ITEM item;           /* kind KVE_ITEM_SOUND; full and rigid matrix are `matrix` */
+    int32_t number;          /* registry number */
+    const char* name;        /* "" when unnamed (always for a channel copy) */
+    int32_t mode;            /* KVE_SOUND_* flags */
+    int32_t playing;         /* 1 once played; the update skips sounds never played */
+    int32_t clip;            /* the playback service's clip */
+    float baseFrequency;     /* Hz: the clip's own sample rate */
+    int32_t channel;         /* 0; a channel copy's channel number */
+    float previousDistance;  /* listener distance at the last update */
+    KVE_Vector direction;    /* w = 0; (0, 0, -1) */
+    KVE_Vector position;     /* in the parent's space, w = 1 */
+    KVE_Quaternion rotation; /* in the parent's space */
+    KVE_Matrix matrix;       /* rotation and position */
+    float range[2];          /* min, max distance; max 0 = no distance fall-off */
+    float cone[2];           /* inner, outer angle in radians; outer 0 = no cone */
+    float volume;            /* 1.0 = full */
+    float frequency;         /* factor of baseFrequency, 1.0 */
+} KVE_SOUND;
+
+int KVE_InitSound(void); /* starts the playback service; master volume 1.0; 1 when an output is open */
+/* Loads a WAV or OGG clip (streamed with KVE_SOUND_STREAM) and plays it at once with
+ * KVE_SOUND_PLAY. `id` -1: automatic number; a name in use releases the older sound. */
+KVE_SOUND* KVE_LoadSound(int id, const char* file, int mode, const char* name);
+/* Reads the Sound block at or below `node` (keys File, Mode, Direction, Cone in degrees,
+ * Range, Volume, Frequency); name "" or null: the block's or its nearest named ancestor's. */
+KVE_SOUND* KVE_LoadSoundDefinition(DefinitionNode* node, int id, const char* name);
+KVE_SOUND* KVE_CreateSoundListEntry(int* id, const char* name); /* registry entry; id in/out */
+KVE_SOUND* KVE_GetSound(int sound);                             /* null when there is none */
+/* Plays with `mode` (KVE_DEFAULT: the sound's own) at `position` (world; null: where it
+ * is). Channel mode plays a new copy and returns it. Null when a ranged sound's position
+ * is beyond its range max from the listener (the camera). */
+KVE_SOUND* KVE_PlaySound(int sound, int mode, const KVE_Vector* position);
+int KVE_SetSoundVolume(int sound, float volume);                /* sound or copy; 1.0 = full; returns 0 */
+int KVE_SetSoundRange(int sound, float min, float max);        /* distances; max 0 = unranged; returns 0 */
+int KVE_SetSoundCone(int sound, float inner, float outer);     /* degrees, stored in radians; returns 0 */
+int KVE_SetSoundDirection(int sound, float x, float y, float z); /* the way it faces; returns 0 */
+int KVE_MoveSound(int sound, float x, float y, float z, int mode);   /* KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL */
+int KVE_RotateSound(int sound, float x, float y, float z, int mode); /* degrees; same modes */
+KVE_ITEM* KVE_GetSoundItem(int sound);                               /* its header, for KVE_AttachItem */
+/* Once per frame: volume, pan and frequency of every playing sound from its place relative
+ * to the camera; finished channel copies are removed. Returns 0. */
+int KVE_UpdateSounds(void);
+int KVE_FreeSound(int sound);         /* the clip and all its channel copies; returns 0 */
+void KVE_SetMasterVolume(float volume); /* multiplies every sound's volume; 1.0 */
+float KVE_GetMasterVolume(void);
+
 /* ========================================================================== */
 /* 13. Billboards, skeletons, animations                                      */
 /* ========================================================================== */

@@ -16,6 +16,7 @@ constexpr int kWindowHeight = 900;
 constexpr int kCamera = 0;      // there is one camera; its number is not looked at
 constexpr int kParentSpace = 0; // move and rotate mode: absolute, in the parent's space
 constexpr int kLight = 26;
+constexpr int kSteamSound = 31, kHitSound = 28;
 constexpr int kGroundObject = 3;
 constexpr int kPlaneMesh = 1, kBallMesh = 5, kCubeMesh = 11, kRocksMesh = 21, kSphereMesh = 27;
 constexpr float kLookDegreesPerPixel = 0.3f;
@@ -65,7 +66,13 @@ void loadScene()
     KVE_SetProjectionFOV(60.0f);
     // 9. Camera.
     KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, kParentSpace);
-    // 10. The steam sound.
+    // 10. The steam sound: looping at (5, 4, -5), turned to face along +x, heard inside a
+    // 45 degree cone.
+    KVE_LoadSound(kSteamSound, "Steam.ogg", KVE_SOUND_PLAY | KVE_SOUND_LOOP, "");
+    KVE_MoveSound(kSteamSound, 5.0f, 4.0f, -5.0f, kParentSpace);
+    KVE_SetSoundCone(kSteamSound, 0.0f, 45.0f);
+    KVE_RotateSound(kSteamSound, 0.0f, 90.0f, 0.0f, kParentSpace);
+    KVE_SetSoundDirection(kSteamSound, 1.0f, 0.0f, 0.0f);
 
     // 11. Font: loaded with the crosshair after the materials (step 13).
     // 12. Materials.kvd: textures, materials and sounds.
@@ -74,6 +81,7 @@ void loadScene()
     loadOverlay();
 
     // 14. The hit sound.
+    KVE_LoadSound(kHitSound, "Hit.ogg", 0, "");
 
     // 15. The ground's mesh and body.
     KVE_LoadMesh(kPlaneMesh, "Plane.kvm", "");
@@ -166,6 +174,7 @@ int main(int argc, char** argv)
         KVE_UpdateParticleEmitters();
         KVE_UpdateMouse();
         KVE_UpdateKeyboard();
+        KVE_UpdateSounds();
         // 3. Physics step.
 
         // 4. Spawning from the mouse buttons.

@@ -9,19 +9,20 @@
 #include "defs/definition_node.h"
 #include "geometry/mesh.h"
 #include "gpu/material.h"
+#include "gpu/shader.h"
 #include "gpu/texture_defaults.h"
 #include "kve.h"
 #include "particles/emitter.h"
+#include "physics/physics.h"
+#include "platform/audio.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
-#include "physics/physics.h"
 #include "platform/platform.h"
-#include "gpu/shader.h"
 #include "render/font.h"
+#include "render/frame_settings.h"
 #include "render/lines.h"
 #include "render/quad_batch.h"
 #include "render/render_to_texture.h"
-#include "render/frame_settings.h"
 #include "render/screen_program.h"
 #include "render/sprite.h"
 #include "render/uniform_blocks.h"
@@ -31,6 +32,7 @@
 #include "scene/lighting.h"
 #include "scene/node.h"
 #include "scene/object.h"
+#include "sound/sound.h"
 
 namespace kve::engine {
 namespace {
@@ -168,6 +170,7 @@ int KVE_Init(void)
     KVE_InitBuiltinShaders();
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+    KVE_InitSound();
     KVE_InitPhysics();
     KVE_InitScreenShader();
     KVE_InitLines();
@@ -288,6 +291,10 @@ void KVE_Shutdown(void)
 
     // 2k. Bodies and joints.
     kve::physics::releaseAll();
+
+    // 2l. Sounds, then the playback service, so that a restart begins with none.
+    kve::sound::releaseSounds();
+    kve::platform::audio::stop();
     // 3. The engine's own GL objects.
     kve::render::deleteQuadBatch();
     kve::render::deleteLines();

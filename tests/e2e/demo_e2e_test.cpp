@@ -182,17 +182,21 @@ protected:
         if (!kve::test::onPath("Xvfb") || !kve::test::onPath("xdotool"))
             GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/setup installs both); "
                             "the real-session test did not run";
-        // Xvfb chooses a free display itself and writes its number to stdout.
-        server = std::make_unique<kve::test::Process>(
-            std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"},
-            std::vector<std::string>{}, dir / "xvfb.txt");
-        for (int tries = 0; tries < 200 && display.empty(); ++tries) {
-            std::smatch number;
-            const std::string text = readFile(dir / "xvfb.txt");
-            if (std::regex_search(text, number, std::regex("^([0-9]+)\n")))
-                display = std::string(":").append(number[1].first, number[1].second);
-            else if (server->wait(0.05))
-                break;
+        // Xvfb chooses a free display itself and writes its number to stdout. Two servers
+        // starting at the same moment can race for one number; the loser exits, so try again.
+        for (int attempt = 0; attempt < 5 && display.empty(); ++attempt) {
+            server = std::make_unique<kve::test::Process>(
+                std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten",
+                                         "tcp"},
+                std::vector<std::string>{}, dir / "xvfb.txt");
+            for (int tries = 0; tries < 200 && display.empty(); ++tries) {
+                std::smatch number;
+                const std::string text = readFile(dir / "xvfb.txt");
+                if (std::regex_search(text, number, std::regex("^([0-9]+)\n")))
+                    display = std::string(":").append(number[1].first, number[1].second);
+                else if (server->wait(0.05))
+                    break;
+            }
         }
         ASSERT_FALSE(display.empty()) << "Xvfb did not start: " << readFile(dir / "xvfb.txt");
     }

@@ -1,0 +1,69 @@
+// KVE_LoadSoundDefinition: a Sound block of a definition file read key by key, and the
+// loader hook through which the definition dispatch hands Sound blocks over.
+#include <string>
+
+#include "core/math.h"
+#include "defs/definition_node.h"
+#include "kve.h"
+#include "sound/sound.h"
+
+namespace kve::sound {
+namespace {
+
+DefinitionNode* key(DefinitionNode* block, const char* path)
+{
+    return KVE_FindDefinitionNode(block, path, nullptr, 0);
+}
+
+// A block is named by the text before its brace ("Sound: Steam { ... }"); an unnamed
+// Sound block takes the name of the nearest enclosing block that has one.
+std::string blockName(const DefinitionNode* block)
+{
+    for (const DefinitionNode* node = block; node; node = node->parent)
+        if (*node->value)
+            return node->value;
+    return {};
+}
+
+void* loadSoundBlock(int id, DefinitionNode* node, const char* name)
+{
+    return KVE_LoadSoundDefinition(node, id, name);
+}
+
+} // namespace
+
+void installDefinitionLoader()
+{
+    defs::definitionLoaders().sound = loadSoundBlock;
+}
+
+} // namespace kve::sound
+
+extern "C" KVE_SOUND* KVE_LoadSoundDefinition(DefinitionNode* node, int id, const char* name)
+{
+    using kve::sound::key;
+    DefinitionNode* block = KVE_FindDefinitionNode(node, "Sound", nullptr, 0);
+    if (!block)
+        return nullptr;
+    const std::string soundName = name && *name ? std::string(name) : kve::sound::blockName(block);
+    const DefinitionNode* file = key(block, "\\File");
+    if (!file)
+        return nullptr;
+    const int mode = kve::sound::modeFromKeywords(KVE_GetDefinitionString(key(block, "\\Mode"), ""));
+    const std::string path = std::string(KVE_GetDefinitionDirectory(block)) + KVE_GetDefinitionString(file, "");
+    KVE_SOUND* sound = KVE_LoadSound(id, path.c_str(), mode, soundName.c_str());
+    if (!sound)
+        return nullptr;
+    KVE_Vector direction{0, 0, -1, 0};
+    KVE_GetDefinitionVector(key(block, "\\Direction"), &direction, 0.0f, 0.0f, -1.0f);
+    float cone[2] = {0, 0};
+    KVE_GetDefinitionRange(key(block, "\\Cone"), cone, 0.0f, 0.0f);
+    float range[2] = {0, 0};
+    KVE_GetDefinitionRange(key(block, "\\Range"), range, 0.0f, 0.0f);
+    KVE_SetSoundDirection(sound->number, direction.x, direction.y, direction.z);
+    KVE_SetSoundCone(sound->number, cone[0], cone[1]);
+    KVE_SetSoundRange(sound->number, range[0], range[1]);
+    KVE_SetSoundVolume(sound->number, KVE_GetDefinitionFloat(key(block, "\\Volume"), 1.0f));
+    sound->frequency = KVE_GetDefinitionFloat(key(block, "\\Frequency"), 1.0f);
+    return sound;
+}
