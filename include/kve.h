@@ -846,6 +846,7 @@ float KVE_GetLightZ(int light);
 int KVE_MoveLight(int light, float x, float y, float z, int mode);   /* KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL */
 int KVE_RotateLight(int light, float x, float y, float z, int mode); /* degrees; same modes */
 KVE_ITEM* KVE_GetLightItem(int light);                               /* its header, for KVE_AttachItem */
+int KVE_GetLightNumber(const KVE_LIGHT* light);                      /* -1 for null */
 
 /* The directional light and the ambient term. */
 void KVE_SetDirectLightEnabled(int enabled);

@@ -1,5 +1,6 @@
 // Korvane Engine - Physics: fly the camera and throw balls, planks and burning bombs
 // into a lit, shadowed scene. Start-up, the main loop and shutdown.
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -8,6 +9,7 @@
 #include "demo_options.h"
 #include "kve.h"
 #include "overlay.h"
+#include "spawning.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ constexpr int kLight = 26;
 constexpr int kSteamSound = 31, kHitSound = 28;
 constexpr int kGroundObject = 3;
 constexpr int kPlaneMesh = 1, kBallMesh = 5, kCubeMesh = 11, kRocksMesh = 21, kSphereMesh = 27;
+constexpr int kPlaneBody = 2, kBombBody = 6, kPlankBody = 12;
 constexpr float kLookDegreesPerPixel = 0.3f;
 constexpr float kMoveUnitsPerSecond = 10.0f;
 
@@ -85,6 +88,7 @@ void loadScene()
 
     // 15. The ground's mesh and body.
     KVE_LoadMesh(kPlaneMesh, "Plane.kvm", "");
+    KVE_LoadBody(kPlaneBody, "Plane.kvb", "");
 
     // 16. The ball: loaded, and generated for the bombs.
     KVE_LoadOBJMesh(kBallMesh, "Ball.obj", "");
@@ -92,9 +96,10 @@ void loadScene()
     KVE_CalculateMeshTangents(kSphereMesh);
     KVE_CalculateMeshTangents(kBallMesh);
     // 17. The bombs' sphere body.
-
+    KVE_CreateSphereBody(kBombBody, 1.0f, "");
     // 18. The planks' cube mesh and box body.
     KVE_LoadMesh(kCubeMesh, "Cube.kvm", "");
+    KVE_CreateBodyFromMesh(kPlankBody, kCubeMesh, KVE_BODY_BOX, 1.0f, "");
 
     // 19. Rocks.
     KVE_LoadOBJMesh(kRocksMesh, "Rocks.obj", "");
@@ -103,10 +108,12 @@ void loadScene()
     // 20. Back to Resources: loaders may have changed the directory.
     enterResources();
     // 21. Gravity.
+    KVE_SetGravity(0.0f, -9.81f, 0.0f);
 
     // 22. The ground object.
     KVE_CreateObject(kGroundObject, kPlaneMesh, KVE_FindMaterial("Plane"), "", 0, 0);
     KVE_ScaleObject(kGroundObject, 10.0f, 10.0f, 10.0f, kParentSpace);
+    KVE_SetObjectBody(kGroundObject, kPlaneBody, 1.0f);
 }
 
 // Step 5: mouse look, turning about the world's up axis and tilting about the camera's own.
@@ -132,6 +139,29 @@ void moveCamera()
     else if (KVE_KeyDown('D'))
         KVE_MoveCamera(kCamera, step, 0.0f, 0.0f, KVE_RELATIVE | KVE_LOCAL);
 }
+
+using Clock = std::chrono::steady_clock;
+
+// The share of the wall-clock frame spent in the physics step: the step's duration over
+// the time from one step's start to the next.
+class PhysicsShare {
+public:
+    void add(Clock::time_point start, Clock::time_point end)
+    {
+        if (previousStart != Clock::time_point{}) {
+            const double frame = std::chrono::duration<double>(start - previousStart).count();
+            percent_ = frame > 0.0 ? static_cast<float>(100.0 * previousStep / frame) : 0.0f;
+        }
+        previousStart = start;
+        previousStep = std::chrono::duration<double>(end - start).count();
+    }
+    float percent() const { return percent_; }
+
+private:
+    Clock::time_point previousStart{};
+    double previousStep = 0.0;
+    float percent_ = 0.0f;
+};
 
 const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};
 enum class End { FrameLimit, Close, Escape };
@@ -163,6 +193,7 @@ int main(int argc, char** argv)
     loadScene();
 
     End end = End::FrameLimit;
+    PhysicsShare physicsShare;
     int frame = 1;
     for (;; ++frame) {
         // 1. Window events (and scripted ones); a close leaves at once.
@@ -175,10 +206,12 @@ int main(int argc, char** argv)
         KVE_UpdateMouse();
         KVE_UpdateKeyboard();
         KVE_UpdateSounds();
-        // 3. Physics step.
-
+        // 3. Physics step, timed for the "Benchmark: " share of the frame.
+        const auto physicsStart = Clock::now();
+        KVE_UpdatePhysics(0);
+        physicsShare.add(physicsStart, Clock::now());
         // 4. Spawning from the mouse buttons.
-
+        spawnFromMouse();
         // 5-6. Camera: mouse look, then W, A, S, D.
         lookAround();
         moveCamera();
@@ -190,7 +223,7 @@ int main(int argc, char** argv)
         // 8. The scene.
         KVE_RenderScene(-1);
         // 9-10. Crosshair and statistics.
-        drawOverlay();
+        drawOverlay(physicsShare.percent());
 
         const bool lastFrame = options.frames > 0 && frame >= options.frames;
         if (lastFrame && !options.screenshot.empty()) {

@@ -12,20 +12,27 @@ constexpr int kCrossMaterial = 20;
 constexpr int kCrossSprite = 19;
 constexpr float kLeft = 20.0f;
 
-// What the statistics show. The physics step, its energies, the object and joint sets
-// and the world tree report nothing yet, so their values read 0; the benchmark share is
-// computed by nothing and reads 0 as well.
+// What the statistics show: frame and step rates, the energy sums and the set sizes.
 struct Statistics {
     float frames = 0, physics = 0;
     float totalEnergy = 0, positionEnergy = 0, springEnergy = 0, translationEnergy = 0, rotationEnergy = 0;
-    int dynamicObjects = 0, staticObjects = 0, joints = 0, treeSize = 0;
-    int benchmarkPercent = 0;
+    int dynamicObjects = 0, staticObjects = 0, joints = 0;
 };
 
 Statistics gather()
 {
     Statistics s;
     s.frames = KVE_GetFPS();
+    s.physics = KVE_GetPhysicsStepRate();
+    s.totalEnergy = KVE_GetPhysicsEnergy(KVE_ENERGY_TRANSLATION | KVE_ENERGY_ROTATION | KVE_ENERGY_POSITION |
+                                         KVE_ENERGY_TENSION);
+    s.positionEnergy = KVE_GetPhysicsEnergy(KVE_ENERGY_POSITION);
+    s.springEnergy = KVE_GetPhysicsEnergy(KVE_ENERGY_TENSION);
+    s.translationEnergy = KVE_GetPhysicsEnergy(KVE_ENERGY_TRANSLATION);
+    s.rotationEnergy = KVE_GetPhysicsEnergy(KVE_ENERGY_ROTATION);
+    s.dynamicObjects = KVE_GetPhysicsObjectCount(1);
+    s.staticObjects = KVE_GetPhysicsObjectCount(0);
+    s.joints = KVE_GetJointCount();
     return s;
 }
 
@@ -52,7 +59,7 @@ void loadOverlay()
     KVE_CreateSprite(kCrossSprite, kCrossMaterial, 0, 0);
 }
 
-void drawOverlay()
+void drawOverlay(float physicsPercent)
 {
     KVE_DrawSprite(kCrossSprite, static_cast<float>(KVE_GetScreenWidth() / 2),
                    static_cast<float>(KVE_GetScreenHeight() / 2));
@@ -66,6 +73,9 @@ void drawOverlay()
     line(200, "Rotation: " + oneDecimal(s.rotationEnergy));
     line(250, "Objects: " + std::to_string(s.dynamicObjects) + " (+" + std::to_string(s.staticObjects) + ")");
     line(275, "Joints: " + std::to_string(s.joints));
-    line(300, "BinaryTreeSize: " + std::to_string(s.treeSize));
-    line(350, "Benchmark: " + std::to_string(s.benchmarkPercent) + "%");
+    // The world tree is read under the physics lock, held until the last line is drawn.
+    KVE_LockPhysics();
+    line(300, "BinaryTreeSize: " + std::to_string(KVE_GetPhysicsTreeSize()));
+    line(350, "Benchmark: " + oneDecimal(physicsPercent) + "%");
+    KVE_UnlockPhysics();
 }

@@ -7,4 +7,5 @@
 void loadOverlay();
 
 // Loop steps 9 and 10: the crosshair, then the eleven statistics lines.
-void drawOverlay();
+// `physicsPercent` is the share of the frame the physics step took, for "Benchmark: ".
+void drawOverlay(float physicsPercent);

@@ -300,4 +300,9 @@ KVE_ITEM* KVE_GetLightItem(int light)
     return found ? &found->item : nullptr;
 }
 
+int KVE_GetLightNumber(const KVE_LIGHT* light)
+{
+    return light ? light->number : -1;
+}
+
 } // extern "C"

@@ -37,6 +37,8 @@ TEST_F(Lights, CreationSetsTheDefaultsAndListsTheLightByType)
     EXPECT_EQ(point->number, 26);
     EXPECT_GE(spot->number, 0x10000);
     EXPECT_EQ(scene::findLight(spot->number), spot);
+    EXPECT_EQ(KVE_GetLightNumber(spot), spot->number);
+    EXPECT_EQ(KVE_GetLightNumber(nullptr), -1);
     EXPECT_EQ(point->item.kind, KVE_ITEM_LIGHT);
     EXPECT_EQ(point->enabled, 1);
     EXPECT_EQ(point->castsShadows, 0);
