@@ -16,6 +16,8 @@
 #include "platform/platform.h"
 #include "gpu/shader.h"
 #include "render/font.h"
+#include "render/frame.h"
+#include "render/render_targets.h"
 #include "render/lines.h"
 #include "render/quad_batch.h"
 #include "render/render_to_texture.h"
@@ -166,7 +168,10 @@ int KVE_Init(void)
     KVE_InitBuiltinShaders();
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+    KVE_InitGBuffer();
+    KVE_InitSceneTargets();
     KVE_InitScreenShader();
+    KVE_InitShadowTargets(2048);
     KVE_InitLines();
     kve::render::createDefaultFonts();
 
@@ -285,6 +290,8 @@ void KVE_Shutdown(void)
     kve::render::deleteQuadBatch();
     kve::render::deleteLines();
     kve::render::deleteRenderToTextureTarget();
+    kve::render::deleteRenderTargets();
+    kve::render::deleteFrameGeometry();
     // 4. The surface and the window. The log stays open.
     platform::closeWindow(engineState.window);
     kve::gl::clear();
