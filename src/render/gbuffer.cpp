@@ -101,7 +101,7 @@ void buildCasters()
     const std::string fragment = KVE_SOURCE(ShadowCasterFrag);
     programs.caster = build({"Shadow Caster", KVE_SOURCE(ShadowCasterVert), fragment, kTexturedVertex, {},
                              kCasterBlocks, {"ColorMap"}, {{kCasterColorMap, 0}}});
-    programs.arrayCaster = build({"Shadow Caster Texture Array", KVE_SOURCE(ShadowCasterArrayVert),
+    programs.arrayCaster = build({"Shadow Caster Texture Array", KVE_SOURCE(ShadowCasterVert),
                                   KVE_SOURCE(ShadowCasterArrayFrag), kGroupedVertex, {}, kCasterBlocks,
                                   {"ColorMap"}, {{kCasterColorMap, 0}}});
     programs.windCaster = build({"Shadow Caster Wind", KVE_SOURCE(ShadowCasterWindVert), fragment, kGroupedVertex,

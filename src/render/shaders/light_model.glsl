@@ -17,3 +17,13 @@ float Attenuation(vec3 v)
 {
     return max(0.0, 1.0 - sqrt(dot(v, v)));
 }
+
+// Where a point light of the given view position and range reaches a covered pixel: the
+// direction toward it and its attenuation. False where it adds nothing.
+bool PointLightReach(Surface g, vec3 lightPosition, float range, out vec3 L, out float attenuation)
+{
+    vec3 v = (lightPosition - g.position) / range;
+    attenuation = Attenuation(v);
+    L = normalize(v);
+    return g.coverage != 0.0 && attenuation > 0.0;
+}

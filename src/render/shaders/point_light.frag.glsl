@@ -14,11 +14,9 @@ layout(location = 0) out vec4 vFragColor;
 void main()
 {
     Surface g = ReadSurface();
-    if (g.coverage == 0.0)
+    vec3 L;
+    float attenuation;
+    if (!PointLightReach(g, vPosition, fRange, L, attenuation))
         discard;
-    vec3 v = (vPosition - g.position) / fRange;
-    float attenuation = Attenuation(v);
-    if (attenuation <= 0.0)
-        discard;
-    vFragColor = vec4(SurfaceLight(g, normalize(v), 1.0) * vColor * fIntensity * attenuation, 1.0);
+    vFragColor = vec4(SurfaceLight(g, L, 1.0) * vColor * fIntensity * attenuation, 1.0);
 }

@@ -38,13 +38,10 @@ float CubeVisibility(vec3 toLight, vec3 position)
 void main()
 {
     Surface g = ReadSurface();
-    if (g.coverage == 0.0)
+    vec3 L;
+    float attenuation;
+    if (!PointLightReach(g, vLightPosition, fLightRange, L, attenuation))
         discard;
-    vec3 v = (vLightPosition - g.position) / fLightRange;
-    float attenuation = Attenuation(v);
-    if (attenuation <= 0.0)
-        discard;
-    vec3 L = normalize(v);
     float shadow = CubeVisibility(L, g.position);
     vFragColor = vec4(SurfaceLight(g, L, shadow) * vLightColor * fLightIntensity * attenuation, 1.0);
 }
