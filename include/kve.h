@@ -1014,6 +1014,77 @@ int KVE_GetLineVertexCount(void);  /* vertices queued since the last draw */
 void KVE_LockPhysics(void);
 void KVE_UnlockPhysics(void);
 
+/* Body types; the same values given to KVE_SetObjectBody build a body from the object's
+ * own mesh (-3, -4, -5), give it the built-in point body (-1) or detach it (-65535). */
+#define KVE_BODY_POINT (-1)
+#define KVE_BODY_BOX (-3)
+#define KVE_BODY_SPHERE (-4)
+#define KVE_BODY_MESH (-5)
+#define KVE_BODY_NONE (-65535)
+
+/* Components of KVE_GetPhysicsEnergy, added as bits. */
+#define KVE_ENERGY_TRANSLATION 1 /* 0.5 m v.v */
+#define KVE_ENERGY_ROTATION 2    /* 0.5 w^T I w */
+#define KVE_ENERGY_POSITION 4    /* -m g.p */
+#define KVE_ENERGY_TENSION 8     /* 0.5 k (d - L)^2 over the joints */
+
+/* A collision shape shared by any number of objects (a body registry record). */
+typedef struct KVE_BODY {
+    int number;       /* registry number; -1 for the built-in point body */
+    const char* name; /* "" when unnamed; owned by the engine */
+} KVE_BODY;
+
+/* A spring between a point of one object and a point of another. */
+typedef struct KVE_JOINT KVE_JOINT;
+
+/* Bodies. Numbers 0..65535 or -1 (automatic); a name in use releases the older body. */
+KVE_BODY* KVE_CreateBodyListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
+/* Reads a ".kvb" body file (type -5); an empty or null name takes the file part of the path. */
+KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name);
+/* From the mesh's vertex positions: type -4 sphere (radius x scale), -3 bounding box, -5
+ * welded triangle mesh with its bounding-box tree. Null on failure. */
+KVE_BODY* KVE_CreateBodyFromMesh(int id, int mesh, int type, float scale, const char* name);
+KVE_BODY* KVE_CreateSphereBody(int id, float radius, const char* name);
+KVE_BODY* KVE_CreateEmptyBody(int id, const char* name); /* type 0: takes part in no collision */
+KVE_BODY* KVE_GetBody(int body);                         /* null when there is none */
+int KVE_GetBodyType(int body);                           /* KVE_BODY_*, 0 for an empty body; 0 when none */
+int KVE_FreeBody(int body); /* 0; detach its objects first (KVE_SetObjectBody with KVE_BODY_NONE) */
+
+/* Object physics. `body` is a body number, or a KVE_BODY_* type; `scale` only applies to
+ * a sphere built from the mesh. Returns 1 when detached (KVE_BODY_NONE), else 0. */
+int KVE_SetObjectBody(int object, int body, float scale);
+int KVE_SetObjectMass(int object, float mass);               /* 0 = static; 0 */
+int KVE_SetObjectRestitution(int object, float restitution); /* bounce factor, 0.4; 0 */
+int KVE_SetObjectFriction(int object, float friction);       /* friction factor, 0.7; 0 */
+int KVE_SetObjectCollisionCallback(int object, KVE_COLLISION_CALLBACK callback); /* 0 */
+
+/* The world. KVE_Init runs KVE_InitPhysics; the application runs KVE_UpdatePhysics once
+ * per frame: one step over the last frame time (the first frame moves nothing). */
+int KVE_InitPhysics(void);                     /* the point body and the world tree; 1 */
+int KVE_UpdatePhysics(int debug);              /* the step; debug 1 also queues the debug view; 0 */
+int KVE_StepPhysics(void);                     /* springs, collisions, integration; 0 */
+int KVE_SetGravity(float x, float y, float z); /* units per second squared; (0, 0, 0) at start; 0 */
+float KVE_GetPhysicsStepRate(void);            /* steps per second: the frame rate, rounded */
+float KVE_GetPhysicsEnergy(int components);    /* sum of the KVE_ENERGY_* bits given */
+int KVE_GetPhysicsObjectCount(int dynamicSet); /* objects in the dynamic (1) or static (0) set */
+int KVE_GetPhysicsTreeSize(void);              /* object entries in the world tree */
+
+/* Collisions. Normally run by the step; the test moves objects and applies impulses only
+ * inside the step's collision phase. Non-zero when the two objects touch. */
+int KVE_CollideObjects(int first, int second);
+int KVE_ApplyContactImpulse(int objectA, int objectB); /* impulse at the current contact; 0 */
+/* Sound played (mode 8, at the contact) when objects of these materials hit at an approach
+ * speed above 1; second material -1 = any. Numbers of the sound and material registries. */
+int KVE_SetCollisionSound(int sound, int firstMaterial, int secondMaterial);
+
+/* Joints: numbers 0..65535 or -1 (automatic). Anchors are in each object's own axes; the
+ * rest length is the anchors' distance now. Null for a refused number or a missing object. */
+KVE_JOINT* KVE_CreateJoint(int id, int objectA, float ax, float ay, float az, int objectB, float bx, float by,
+                           float bz, float stiffness);
+int KVE_GetJointNumber(const KVE_JOINT* joint); /* -1 for null */
+int KVE_FreeJoint(int joint);                   /* 0 */
+int KVE_GetJointCount(void);                    /* active joints */
+
 /* ========================================================================== */
 /* 11. Particles                                                              */
 /* ========================================================================== */

@@ -13,6 +13,7 @@
 #include "kve.h"
 #include "platform/context_extensions.h"
 #include "platform/gl.h"
+#include "physics/physics.h"
 #include "platform/platform.h"
 #include "gpu/shader.h"
 #include "render/font.h"
@@ -168,6 +169,7 @@ int KVE_Init(void)
     KVE_InitBuiltinShaders();
 
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
+    KVE_InitPhysics();
     KVE_InitGBuffer();
     KVE_InitSceneTargets();
     KVE_InitScreenShader();
@@ -286,6 +288,9 @@ void KVE_Shutdown(void)
     kve::scene::billboards().releaseAll();
     kve::scene::animations().releaseAll();
     kve::scene::skeletons().releaseAll();
+
+    // 2k. Bodies and joints.
+    kve::physics::releaseAll();
     // 3. The engine's own GL objects.
     kve::render::deleteQuadBatch();
     kve::render::deleteLines();

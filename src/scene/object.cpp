@@ -43,8 +43,12 @@ bool unregisterFromPipeline(KVE_OBJECT& object)
     return material && material->program && render::unregisterObject(material->program, material, &object);
 }
 
+ObjectObservers observers;
+
 void releaseObject(KVE_OBJECT& object)
 {
+    if (observers.released)
+        observers.released(object);
     unregisterFromPipeline(object);
     releaseItem(object.item);
 }
@@ -147,6 +151,16 @@ void releaseObjects()
     objects().releaseAll();
 }
 
+void forEachObject(const std::function<void(KVE_OBJECT&)>& visit)
+{
+    objects().forEach(visit);
+}
+
+void setObjectObservers(ObjectObservers newObservers)
+{
+    observers = newObservers;
+}
+
 } // namespace kve::scene
 
 using kve::scene::findObject;
@@ -214,6 +228,8 @@ int KVE_ScaleObject(int object, float x, float y, float z, int mode)
         scale = {x, y, z, 0};
     found->Body.sizeFactor = KVE_MaxOf3(scale.x, scale.y, scale.z);
     kve::scene::rebuildObjectMatrices(*found);
+    if (kve::scene::observers.scaled)
+        kve::scene::observers.scaled(*found);
     return 1;
 }
 

@@ -2,6 +2,8 @@
 // object beyond its public record.
 #pragma once
 
+#include <functional>
+
 #include "kve.h"
 
 namespace kve::scene {
@@ -16,5 +18,17 @@ KVE_Matrix objectWorldMatrix(const KVE_OBJECT& object);
 void rebuildObjectMatrices(KVE_OBJECT& object);
 
 void releaseObjects(); // every object, at shutdown
+
+// Visits every object in creation order. The visitor must not create or release.
+void forEachObject(const std::function<void(KVE_OBJECT&)>& visit);
+
+// Lets the physics follow its objects: `released` runs just before an object is released
+// (by any route), `scaled` after KVE_ScaleObject changed its scale. One set of observers;
+// installing another replaces it; a null member is not called.
+struct ObjectObservers {
+    void (*released)(KVE_OBJECT& object) = nullptr;
+    void (*scaled)(KVE_OBJECT& object) = nullptr;
+};
+void setObjectObservers(ObjectObservers observers);
 
 } // namespace kve::scene
