@@ -856,6 +856,7 @@ void KVE_SetDirectLightIntensity(float intensity);
 void KVE_SetAmbientColor(int color); /* multiplies every surface colour; alpha forced to 1.0 */
 void KVE_SetShadows(int enabled);    /* global switch for all shadow rendering */
 void KVE_SetShadowCentre(float x, float y, float z); /* where the directional shadow map is centred */
+void KVE_BakeStaticShadows(void); /* renders the static objects into every static point light's static map */
 
 /* ========================================================================== */
 /* 9a. Uniform blocks, projection, shader queues                              */
@@ -919,6 +920,14 @@ ShaderProgram* KVE_GetBuiltinShader(int kind);    /* kinds 0..25; null for an em
 
 void KVE_SetBackgroundColor(int color); /* packed colour the output is cleared to */
 int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
+int KVE_InitGBuffer(void);              /* G-buffer and lighting programs; 0 when incomplete */
+int KVE_InitSceneTargets(void);         /* scene and glow targets; 0 when incomplete */
+int KVE_InitShadowTargets(int size);    /* 2D and cube shadow maps of size^2; 0 when incomplete */
+void KVE_ResizeGBuffer(void);           /* reallocates the targets at the current screen size */
+void KVE_SetGlow(int enabled);          /* glow image built and added; 1 */
+void KVE_SetGlowBlur(float width);      /* glow blur tap spacing in screen pixels; 2.5 */
+void KVE_SetSkyBox(int texture, int color); /* cube-map texture and packed tint of the sky box */
+void KVE_EnableSkyBox(int enabled);     /* sky drawn where no geometry is; 0 */
 
 /* ========================================================================== */
 /* 9c. 2D drawing: sprites and text                                           */

@@ -19,9 +19,11 @@
 #include "platform/gl.h"
 #include "platform/platform.h"
 #include "render/font.h"
+#include "render/frame.h"
 #include "render/frame_settings.h"
 #include "render/lines.h"
 #include "render/quad_batch.h"
+#include "render/render_targets.h"
 #include "render/render_to_texture.h"
 #include "render/screen_program.h"
 #include "render/sprite.h"
@@ -172,7 +174,16 @@ int KVE_Init(void)
     // 19. Sound, physics, G-buffer, scene and shadow targets, screen program, lines, fonts.
     KVE_InitSound();
     KVE_InitPhysics();
+    KVE_InitGBuffer();
+    KVE_InitSceneTargets();
     KVE_InitScreenShader();
+    KVE_InitShadowTargets(2048);
+    // Particles are drawn at the frame's step 15, depth-tested against the G-buffer depth
+    // (hard particles) or its linear depth (soft particles).
+    kve::render::particleDrawHook() = [](const KVE_Matrix& view) {
+        const auto& maps = kve::render::gbuffer().textures;
+        kve::particles::drawParticleEmitters(view, maps[kve::render::kDepthMap], maps[kve::render::kMiscMap]);
+    };
     KVE_InitLines();
     kve::render::createDefaultFonts();
 
@@ -299,6 +310,8 @@ void KVE_Shutdown(void)
     kve::render::deleteQuadBatch();
     kve::render::deleteLines();
     kve::render::deleteRenderToTextureTarget();
+    kve::render::deleteRenderTargets();
+    kve::render::deleteFrameGeometry();
     // 4. The surface and the window. The log stays open.
     platform::closeWindow(engineState.window);
     kve::gl::clear();

@@ -57,6 +57,9 @@ std::string_view snippet(std::string_view file)
     KVE_SNIPPET("gbuffer_write.glsl", GbufferWrite)
     KVE_SNIPPET("specular_surface.glsl", SpecularSurface)
     KVE_SNIPPET("parallax_offset.glsl", ParallaxOffset)
+    KVE_SNIPPET("light_block.glsl", LightBlock)
+    KVE_SNIPPET("gbuffer_maps.glsl", GbufferMaps)
+    KVE_SNIPPET("light_model.glsl", LightModel)
 #undef KVE_SNIPPET
     return {};
 }

@@ -1,8 +1,230 @@
-// The frame: KVE_RenderScene and the renderer settings operations.
+// The frame: KVE_RenderScene's passes in order (shadow map, G-buffer, deferred lighting,
+// forward and over-image passes, glow, composition, particles and billboards) and the
+// renderer settings operations.
+#include "render/frame.h"
+
 #include "core/engine.h"
+#include "gpu/material.h"
+#include "gpu/texture.h"
 #include "kve.h"
 #include "platform/gl.h"
+#include "render/builtin_programs.h"
+#include "render/frame_passes.h"
 #include "render/frame_settings.h"
+#include "render/gbuffer.h"
+#include "render/lighting_passes.h"
+#include "render/render_targets.h"
+#include "render/screen_program.h"
+#include "render/shadow.h"
+#include "render/uniform_blocks.h"
+#include "scene/billboard.h"
+#include "scene/camera.h"
+#include "scene/lighting.h"
+
+namespace kve::render {
+namespace {
+
+FrameMatrices matrices;
+SkyBox sky;
+unsigned billboardArray = 0, billboardBuffer = 0;
+
+// Blur weights of the 11 taps and the strengthening factor live in the blur program.
+constexpr GLenum kMiscDrawBuffers[kGBufferColorCount] = {GL_NONE, GL_NONE, GL_NONE, GL_NONE, GL_COLOR_ATTACHMENT4};
+
+void bindTexture2D(int unit, unsigned texture)
+{
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+// A unit cube of 8 corners seen from inside, for the sky box.
+void buildSkyCube()
+{
+    const float corners[8][4] = {{-1, -1, -1, 1}, {1, -1, -1, 1}, {-1, 1, -1, 1}, {1, 1, -1, 1},
+                                 {-1, -1, 1, 1},  {1, -1, 1, 1},  {-1, 1, 1, 1},  {1, 1, 1, 1}};
+    const unsigned indices[36] = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 2, 6, 0, 6, 4,
+                                  1, 5, 7, 1, 7, 3, 0, 4, 5, 0, 5, 1, 2, 3, 7, 2, 7, 6};
+    glGenVertexArrays(1, &sky.vertexArray);
+    glBindVertexArray(sky.vertexArray);
+    glGenBuffers(1, &sky.vertexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, sky.vertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 16, nullptr);
+    glGenBuffers(1, &sky.indexBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, sky.indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof indices, indices, GL_STATIC_DRAW);
+}
+
+void drawSkyBox()
+{
+    const ShaderProgram* program = builtinProgram(KVE_SHADER_SKYBOX);
+    const auto* cube = gpu::findTexture(sky.texture);
+    if (!program || !cube)
+        return;
+    if (!sky.vertexArray)
+        buildSkyCube();
+    // The sky turns with the camera but never moves with it.
+    KVE_Matrix modelView;
+    KVE_MultiplyMatrix(&modelView, &matrices.view, &sky.matrix);
+    modelView.c[3] = {0, 0, 0, 1};
+    writeModelBlock(modelView);
+    glUseProgram(program->program);
+    glUniform1i(glGetUniformLocation(program->program, "ColorCubeMap"), 0);
+    glUniform1i(glGetUniformLocation(program->program, "MaskMap"), 1);
+    glUniform4fv(glGetUniformLocation(program->program, "vColor"), 1, sky.color);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, cube->texture);
+    bindTexture2D(1, gbuffer().textures[kMiscMap]);
+    glDisable(GL_CULL_FACE);
+    glBindVertexArray(sky.vertexArray);
+    glDrawElements(GL_TRIANGLES, 36, GL_UNSIGNED_INT, nullptr);
+    glEnable(GL_CULL_FACE);
+}
+
+void linearizeDepth()
+{
+    glDisable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_DEPTH_TEST);
+    glBindFramebuffer(GL_FRAMEBUFFER, gbuffer().framebuffer);
+    glDrawBuffers(kGBufferColorCount, kMiscDrawBuffers);
+    // Only the red channel: the alpha keeps the coverage mark.
+    glColorMaski(4, GL_TRUE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glUseProgram(gbufferPrograms().depthLinearize.program);
+    bindTexture2D(0, gbuffer().textures[kDepthMap]);
+    drawScreenQuad();
+    glColorMaski(4, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    selectGBufferDrawBuffers();
+}
+
+// Glow: the emissive share of the diffuse map at half size, blurred horizontally (A to
+// B) and vertically (B to A) with the separable Gaussian of the blur program.
+void buildGlow()
+{
+    const GlowTarget& glow = glowTarget();
+    const auto& screen = engine::state();
+    const GBufferPrograms& programs = gbufferPrograms();
+    const float width = frameSettings().glowBlurWidth;
+    glBindFramebuffer(GL_FRAMEBUFFER, glow.framebuffer);
+    glViewport(0, 0, glow.width, glow.height);
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glUseProgram(programs.glow.program);
+    bindTexture2D(0, gbuffer().textures[kDiffuseMap]);
+    bindTexture2D(1, gbuffer().textures[kMiscMap]);
+    drawScreenQuad();
+
+    glUseProgram(programs.blur.program);
+    const auto& at = programs.blur.locations;
+    glDrawBuffer(GL_COLOR_ATTACHMENT1);
+    bindTexture2D(0, glow.textures[0]);
+    glUniform1f(at[kBlurUShift], width / static_cast<float>(screen.screenWidth));
+    glUniform1f(at[kBlurVShift], 0.0f);
+    drawScreenQuad();
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    bindTexture2D(0, glow.textures[1]);
+    glUniform1f(at[kBlurUShift], 0.0f);
+    glUniform1f(at[kBlurVShift], width / static_cast<float>(screen.screenHeight));
+    drawScreenQuad();
+    glViewport(0, 0, screen.screenWidth, screen.screenHeight);
+}
+
+void copyToOutput(unsigned texture)
+{
+    const ScreenProgram& screen = screenProgram();
+    glUseProgram(screen.program);
+    glUniform1i(screen.colorMapLocation, 0);
+    bindTexture2D(0, texture);
+    drawScreenQuad();
+}
+
+void buildBillboardQuad()
+{
+    // x, y, z, w, u, v: a unit quad centred on the instance's origin.
+    const float vertices[] = {-0.5f, 0.5f, 0, 1, 0, 1, -0.5f, -0.5f, 0, 1, 0, 0,
+                              0.5f,  0.5f, 0, 1, 1, 1, 0.5f,  -0.5f, 0, 1, 1, 0};
+    glGenVertexArrays(1, &billboardArray);
+    glBindVertexArray(billboardArray);
+    glGenBuffers(1, &billboardBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, billboardBuffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof vertices, vertices, GL_STATIC_DRAW);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 24, nullptr);
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, 24, reinterpret_cast<const void*>(16));
+}
+
+void drawBillboards()
+{
+    const ShaderProgram* program = builtinProgram(KVE_SHADER_BILLBOARD);
+    if (!program || scene::billboards().size() == 0)
+        return;
+    if (!billboardArray)
+        buildBillboardQuad();
+    glUseProgram(program->program);
+    const GLuint p = program->program;
+    glUniform1i(glGetUniformLocation(p, "ColorMap"), 0);
+    glUniform1i(glGetUniformLocation(p, "DepthMap"), 1);
+    glUniform1i(glGetUniformLocation(p, "InstancesTextureBuffer"), 2);
+    const GLint modeLocation = glGetUniformLocation(p, "iProjectionMode");
+    writeModelMatrix(matrices.view);
+    bindTexture2D(1, gbuffer().textures[kDepthMap]);
+    glBindVertexArray(billboardArray);
+    scene::billboards().forEach([&](const KVE_BILLBOARD& set) {
+        const auto* material = gpu::findMaterial(set.material);
+        if (!set.enabled || !material || set.instanceCount <= 0)
+            return;
+        glBlendFunc(static_cast<GLenum>(material->blendSource), static_cast<GLenum>(material->blendDestination));
+        const auto* texture = gpu::findTexture(material->textures[0]);
+        bindTexture2D(0, texture ? texture->texture : 0);
+        glActiveTexture(GL_TEXTURE2);
+        glBindTexture(GL_TEXTURE_BUFFER, set.instanceTexture);
+        glUniform1i(modeLocation, set.projectionMode);
+        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, set.instanceCount);
+    });
+}
+
+} // namespace
+
+const FrameMatrices& frameMatrices()
+{
+    return matrices;
+}
+
+void setFrameMatrices()
+{
+    matrices.cameraWorld = scene::cameraWorldMatrix();
+    matrices.view = scene::cameraViewMatrix();
+}
+
+std::function<void(const KVE_Matrix& view)>& particleDrawHook()
+{
+    static std::function<void(const KVE_Matrix& view)> hook;
+    return hook;
+}
+
+SkyBox& skyBox()
+{
+    return sky;
+}
+
+void deleteFrameGeometry()
+{
+    if (sky.vertexArray) {
+        glDeleteVertexArrays(1, &sky.vertexArray);
+        glDeleteBuffers(1, &sky.vertexBuffer);
+        glDeleteBuffers(1, &sky.indexBuffer);
+    }
+    sky = SkyBox{};
+    if (billboardArray) {
+        glDeleteVertexArrays(1, &billboardArray);
+        glDeleteBuffers(1, &billboardBuffer);
+    }
+    billboardArray = billboardBuffer = 0;
+    resetProgramSlots();
+}
+
+} // namespace kve::render
 
 extern "C" {
 
@@ -18,21 +240,120 @@ void KVE_SetBackgroundColor(int color)
         glClearColor(background[0], background[1], background[2], background[3]);
 }
 
+void KVE_SetGlow(int enabled)
+{
+    kve::render::frameSettings().glowEnabled = enabled;
+}
+
+void KVE_SetGlowBlur(float width)
+{
+    kve::render::frameSettings().glowBlurWidth = width;
+}
+
+void KVE_SetSkyBox(int texture, int color)
+{
+    auto& sky = kve::render::skyBox();
+    sky.texture = texture;
+    KVE_Vector rgba;
+    KVE_ColorToVector(&rgba, color);
+    sky.color[0] = rgba.x, sky.color[1] = rgba.y, sky.color[2] = rgba.z, sky.color[3] = rgba.w;
+}
+
+void KVE_EnableSkyBox(int enabled)
+{
+    kve::render::frameSettings().skyBoxEnabled = enabled;
+}
+
 int KVE_RenderScene(int framebuffer)
 {
-    if (!kve::engine::state().running)
+    using namespace kve::render;
+    const auto& screen = kve::engine::state();
+    if (!screen.running)
         return 0;
-    // Composition target: the window's default framebuffer for -1.
+    const FrameSettings& settings = frameSettings();
+    const auto& lighting = kve::scene::lighting();
+    const GBuffer& g = gbuffer();
+
+    // 1. Frame set-up.
+    kve::scene::updateCamera();
+    setFrameMatrices();
+    updateLightViewPositions();
+    glViewport(0, 0, screen.screenWidth, screen.screenHeight);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+
+    // 2. Directional shadow map.
+    if (lighting.shadowsEnabled && shadowTargets().framebuffer)
+        renderDirectionalShadowMap();
+
+    // 3. G-buffer pass.
+    glBindFramebuffer(GL_FRAMEBUFFER, g.framebuffer);
+    selectGBufferDrawBuffers();
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    walkQueue(KVE_QUEUE_GBUFFER, {&matrices.view, ObjectFilter::Camera, false, false});
+
+    // 4. Lighting set-up: the lit image is added up in the scene target.
+    glBindFramebuffer(GL_FRAMEBUFFER, sceneTarget().framebuffer);
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    // 5-7. Sky, ambient with the directional light, point lights.
+    if (settings.skyBoxEnabled)
+        drawSkyBox();
+    drawDirectLight();
+    drawPointLights();
+
+    // 8. Unlit forward surfaces, depth-tested against the opaque scene.
+    walkQueue(KVE_QUEUE_FORWARD, {&matrices.view, ObjectFilter::Visible, true, false});
+
+    // 9. Debug lines.
+    KVE_DrawLines();
+
+    // 10-11. Linear depth into the misc map, then the glow image.
+    linearizeDepth();
+    if (settings.glowEnabled)
+        buildGlow();
+
+    // 12. Composition over the background colour.
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer < 0 ? 0 : static_cast<GLuint>(framebuffer));
-    glViewport(0, 0, kve::engine::state().screenWidth, kve::engine::state().screenHeight);
-    const auto& background = kve::render::frameSettings().background;
-    glClearColor(background[0], background[1], background[2], background[3]);
+    glClearColor(settings.background[0], settings.background[1], settings.background[2], settings.background[3]);
     glDepthMask(GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    // State left for the 2D overlay.
-    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
     glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    copyToOutput(sceneTarget().color[0]);
+
+    // 13. Water, refraction and mesh glow over the composed image.
+    walkQueue(KVE_QUEUE_OVERLAY, {&matrices.view, ObjectFilter::Visible, true, false});
+
+    // 14. Glow addition.
+    if (settings.glowEnabled) {
+        glBlendFunc(GL_ONE, GL_ONE);
+        copyToOutput(glowTarget().textures[0]);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    }
+
+    // 15. Particles, then billboards.
+    if (auto& drawParticles = particleDrawHook())
+        drawParticles(matrices.view);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    drawBillboards();
+
+    // 16. State for the 2D overlay.
+    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
     KVE_SetBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBindVertexArray(0);
+    glActiveTexture(GL_TEXTURE0);
     return 0;
 }
 
