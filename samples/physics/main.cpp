@@ -215,8 +215,9 @@ int main(int argc, char** argv)
         // 5-6. Camera: mouse look, then W, A, S, D.
         lookAround();
         moveCamera();
-        // 7. Escape leaves before anything more is drawn.
-        if (KVE_KeyDown(KVE_VK_ESCAPE)) {
+        // 7. Escape leaves before anything more is drawn. A tap shorter than a frame
+        // (down and up between two snapshots) counts too: slow frames must not lose it.
+        if (KVE_KeyDown(KVE_VK_ESCAPE) || KVE_KeyHit(KVE_VK_ESCAPE)) {
             end = End::Escape;
             break;
         }

@@ -58,6 +58,16 @@ TEST_F(Demo, EscapeInFrameFiveEndsThatFrameWithACleanShutdown)
     EXPECT_NE(log.find(">Program</big>"), std::string::npos) << "the engine did not start in the run's directory";
 }
 
+TEST_F(Demo, AnEscapeTapWithinOneFrameStillEndsTheRun)
+{
+    // Down and up between two snapshots, as a quick tap arrives when frames are slow.
+    const auto finished = run({"--frames", "100", "--fixed-dt", "0.02", "--hidden", "--input",
+                               script("tap.txt", "3 keydown 0x1B\n3 keyup 0x1B\n")});
+    EXPECT_EQ(finished.exitCode, 0) << finished.output;
+    EXPECT_NE(finished.output.find("Ended by Escape in frame 3 after 2 frames presented"), std::string::npos)
+        << finished.output;
+}
+
 TEST_F(Demo, CloseLeavesBeforeAnythingElseInItsFrame)
 {
     const auto finished = run({"--frames", "100", "--hidden", "--input",
