@@ -92,6 +92,10 @@ bool finish(MeshRecord& mesh);
 // writes them into the vertices' tangent fields (no upload).
 void computeTangents(MeshRecord& mesh);
 
+// Fills the arrays from the keys under a ".kvm" Mesh node, without GL; false (logged
+// under KVE_LoadMesh) when a count is beyond the mesh limits or memory runs out.
+bool readMeshNode(MeshRecord& mesh, DefinitionNode* node);
+
 // The ".kvm" text of a mesh under `meshName` (CR LF line ends, six decimals).
 std::string meshFileText(const MeshRecord& mesh, std::string_view meshName);
 

@@ -76,8 +76,8 @@ int32_t groupFromNumber(float value)
     return std::isfinite(value) && std::fabs(value) < 2147483520.0f ? static_cast<int32_t>(value) : 0;
 }
 
-// Fills the arrays from the keys under the Mesh node; false (logged) when a count is
-// beyond the mesh limits or memory runs out.
+} // namespace
+
 bool readMeshNode(MeshRecord& mesh, DefinitionNode* node)
 {
     constexpr const char* kProcedure = "KVE_LoadMesh";
@@ -113,8 +113,6 @@ bool readMeshNode(MeshRecord& mesh, DefinitionNode* node)
     });
     return true;
 }
-
-} // namespace
 
 std::string meshFileText(const MeshRecord& mesh, std::string_view meshName)
 {
