@@ -84,6 +84,9 @@ bool setIndexCount(MeshRecord& mesh, int64_t count, const char* procedure);
 // The group index of `name`, appending the group when it is new.
 int groupIndex(MeshRecord& mesh, std::string_view name);
 
+// Whether every index is inside the vertex array; false with the red entry finish writes.
+bool indicesInRange(const MeshRecord& mesh);
+
 // Uploads the mesh to new GL objects (the old ones are deleted) and logs its counts.
 // False, with nothing uploaded, when an index is outside the vertex array.
 bool finish(MeshRecord& mesh);

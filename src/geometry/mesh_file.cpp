@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "core/log.h"
 #include "defs/definition_node.h"
@@ -181,14 +182,23 @@ KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name)
         KVE_FreeDefinition(root, 1);
         return nullptr;
     }
-    const std::string_view meshName = name && *name ? std::string_view(name) : kve::defs::filePart(file);
-    geometry::MeshRecord* mesh = geometry::createMesh(&id, meshName);
-    bool made = mesh && geometry::readMeshNode(*mesh, node);
+    // The arrays are read and checked before the registry is touched: creating the record
+    // replaces a mesh of the same number or name, which a bad file must not cost.
+    geometry::MeshRecord staged;
+    const bool read = geometry::readMeshNode(staged, node);
     const bool tangents =
         KVE_GetDefinitionInteger(KVE_FindDefinitionNode(node, "\\CalculateMeshTangents", "", 0), 0) != 0;
     KVE_FreeDefinition(root, 1);
-    made = made && geometry::finish(*mesh);
-    if (!made) {
+    if (!read || !geometry::indicesInRange(staged))
+        return nullptr;
+    const std::string_view meshName = name && *name ? std::string_view(name) : kve::defs::filePart(file);
+    geometry::MeshRecord* mesh = geometry::createMesh(&id, meshName);
+    if (!mesh)
+        return nullptr;
+    mesh->vertices = std::move(staged.vertices);
+    mesh->indices = std::move(staged.indices);
+    mesh->indexCount = staged.indexCount;
+    if (!geometry::finish(*mesh)) {
         geometry::releaseMesh(mesh);
         return nullptr;
     }
