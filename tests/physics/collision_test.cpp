@@ -35,16 +35,10 @@ protected:
         KVE_ScaleObject(plane->number, 10, 10, 10, 0);
         return plane;
     }
-    // A box body on the -1..1 cube, scaled before the body is attached so that its
-    // inertia follows the scale.
+    // A box body on the -1..1 cube.
     KVE_OBJECT* box(float sx, float sy, float sz, float x, float y, float z, float mass)
     {
-        KVE_OBJECT* object = KVE_CreateObject(-1, unitCube(), -1, "", 0, 0);
-        KVE_ScaleObject(object->number, sx, sy, sz, 0);
-        KVE_MoveObject(object->number, x, y, z, 0);
-        KVE_SetObjectBody(object->number, KVE_BODY_BOX, 1.0f);
-        KVE_SetObjectMass(object->number, mass);
-        return object;
+        return place(unitCube(), x, y, z, KVE_BODY_BOX, mass, {sx, sy, sz, 0});
     }
     int unitCube()
     {
