@@ -402,6 +402,21 @@ struct DeepestCrossing {
     float depth = 0.0f;
 };
 
+// Whether a point (in the geometry's own frame) lies behind or on every face plane. For
+// an open sheet such as the ground this is the half-space below it, for a closed convex
+// leaf its inside.
+bool behindEveryFace(const BodyGeometry& geometry, const KVE_Vector& point)
+{
+    for (size_t f = 0; f + 2 < geometry.faces.size(); f += 3) {
+        const KVE_Vector &a = geometry.vertices[static_cast<size_t>(geometry.faces[f])],
+                         &b = geometry.vertices[static_cast<size_t>(geometry.faces[f + 1])],
+                         &c = geometry.vertices[static_cast<size_t>(geometry.faces[f + 2])];
+        if (dot(sub(point, a), cross(sub(b, a), sub(c, a))) > 0.0f)
+            return false;
+    }
+    return true;
+}
+
 void edgesThroughFaces(const BodyGeometry& edgesOf, const std::vector<KVE_Vector>& edgeVertices,
                        const KVE_OBJECT& edgeObject, const BodyGeometry& facesOf, const KVE_OBJECT& faceObject,
                        DeepestCrossing& deepest)
@@ -422,7 +437,14 @@ void edgesThroughFaces(const BodyGeometry& edgesOf, const std::vector<KVE_Vector
             if (!segmentTriangle(start, direction, a, b, c, crossing) || !crossing.inside() || crossing.t <= 0.0f ||
                 crossing.t >= 1.0f)
                 continue;
-            const KVE_Vector n = unit(transformed(cross(sub(b, a), sub(c, a)), faceObject.fullMatrix));
+            // The depth below is the part of the edge behind the face. It is a penetration
+            // only when the edge ends inside the face's leaf; an edge that passes through
+            // and out again (the ground's long diagonal through a plank's side) would
+            // otherwise give its full length behind the face, many units for a touch.
+            const KVE_Vector localNormal = cross(sub(b, a), sub(c, a));
+            if (!behindEveryFace(facesOf, dot(direction, localNormal) > 0.0f ? start : end))
+                continue;
+            const KVE_Vector n = unit(transformed(localNormal, faceObject.fullMatrix));
             const float s = dot(n, worldDirection);
             const float depth = s >= 0.0f ? s * crossing.t : -s * (1.0f - crossing.t);
             KVE_Vector local = start;

@@ -2,6 +2,7 @@
 // restitution and Coulomb friction, collision sounds and callbacks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -34,6 +35,18 @@ protected:
         KVE_ScaleObject(plane->number, 10, 10, 10, 0);
         return plane;
     }
+    // A box body on the -1..1 cube.
+    KVE_OBJECT* box(float sx, float sy, float sz, float x, float y, float z, float mass)
+    {
+        return place(unitCube(), x, y, z, KVE_BODY_BOX, mass, {sx, sy, sz, 0});
+    }
+    int unitCube()
+    {
+        if (cubeMesh < 0)
+            cubeMesh = makeCubeMesh(31);
+        return cubeMesh;
+    }
+    int cubeMesh = -1;
 };
 
 TEST_F(Collisions, TwoSpheresAtOneAndAHalfMoveAQuarterApartEach)
@@ -69,10 +82,9 @@ TEST_F(Collisions, SphereOnAStaticPlaneIsPushedOutByTheFullPenetration)
 TEST_F(Collisions, CubeOnAStaticPlaneIsCorrectedAlongUpByTheDeepestEdgeCrossing)
 {
     KVE_OBJECT* plane = ground();
-    const int cubeMesh = makeCubeMesh(31);
     for (float turn : {0.0f, 30.0f}) {
         SCOPED_TRACE(turn);
-        KVE_OBJECT* cube = place(cubeMesh, 5, 0.9f, 5, KVE_BODY_BOX, 1.0f);
+        KVE_OBJECT* cube = place(unitCube(), 5, 0.9f, 5, KVE_BODY_BOX, 1.0f);
         KVE_RotateObject(cube->number, 0, turn, 0, 0);
         EXPECT_EQ(collideWithResponse(*plane, *cube), 1);
         expectNear3(world().contactNormal, 0, 1, 0);
@@ -80,6 +92,55 @@ TEST_F(Collisions, CubeOnAStaticPlaneIsCorrectedAlongUpByTheDeepestEdgeCrossing)
         EXPECT_NEAR(world().contactPoint.y, 0.0f, 1e-5f);
         KVE_ReleaseObject(cube->number);
     }
+}
+
+// Turned 45 degrees about z the cube stands on an edge along z, its lowest edge sqrt(2)
+// below the centre; the ground's diagonal x = -z passes through its two lower faces.
+// Each lower slanted edge (length 2, rising sqrt(2)) crosses the ground 0.1 / sqrt(2) of
+// its way from the buried end: depth sqrt(2) * 0.1 / sqrt(2) = 0.1. The diagonal ends
+// far outside the cube on both sides and adds nothing (it used to add about 7).
+TEST_F(Collisions, GroundDiagonalThroughACubeEdgeAddsNoDepth)
+{
+    KVE_OBJECT* plane = ground();
+    const float lift = std::sqrt(2.0f);
+    KVE_OBJECT* cube = box(1, 1, 1, 0, lift - 0.1f, 0, 1.0f);
+    KVE_RotateObject(cube->number, 0, 0, 45, 0);
+    EXPECT_EQ(collideWithResponse(*plane, *cube), 1);
+    expectNear3(cube->v4fPosition, 0, lift, 0);
+    expectNear3(world().contactNormal, 0, 1, 0);
+    EXPECT_NEAR(world().contactPoint.y, 0.0f, 1e-5f);
+    EXPECT_NEAR(std::fabs(world().contactPoint.x), 0.1f, 1e-4f);
+    EXPECT_NEAR(std::fabs(world().contactPoint.z), 1.0f, 1e-4f);
+}
+
+// Two planks crossed like an X, overlapping by 0.1 in height: every crossing edge runs
+// through the other plank's side and out again (3 units beyond it), with no corner inside
+// either, so there is no penetration depth to correct.
+TEST_F(Collisions, EdgesPassingThroughABoxAndOutAgainGiveNoDepth)
+{
+    KVE_OBJECT* along = box(3, 0.2f, 0.2f, 0, 0, 0, 1.0f);
+    KVE_OBJECT* across = box(0.2f, 0.2f, 3, 0, 0.3f, 0, 1.0f);
+    EXPECT_EQ(collideWithResponse(*along, *across), 0);
+    expectNear3(along->v4fPosition, 0, 0, 0);
+    expectNear3(across->v4fPosition, 0, 0.3f, 0);
+}
+
+// The demo's plank (1 x 0.5 x 0.2 on a 1-unit cube) dropped tilted from 3 units: it lands
+// and stays down, its centre ending near its half-thickness 0.1 above the ground.
+TEST_F(Collisions, PlankDroppedOnTheGroundComesToRestOnIt)
+{
+    KVE_SetGravity(0, -9.81f, 0);
+    ground();
+    KVE_OBJECT* plank = box(0.5f, 0.25f, 0.1f, 0, 3, 0, 1.0f);
+    KVE_RotateObject(plank->number, 30, 40, 50, 0);
+    float highest = plank->v4fPosition.y;
+    for (int i = 0; i < 300; ++i) {
+        kve::physics::step(1.0f / 60.0f);
+        highest = std::max(highest, plank->v4fPosition.y);
+    }
+    EXPECT_LE(highest, 3.0f);
+    EXPECT_LT(plank->v4fPosition.y, 1.0f);
+    EXPECT_GT(plank->v4fPosition.y, 0.0f);
 }
 
 TEST_F(Collisions, PointSweepingThroughThePlaneStopsOnIt)

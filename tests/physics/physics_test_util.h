@@ -70,10 +70,12 @@ protected:
                          2, 6, 7, 3});
     }
 
-    // An object of `mesh` at (x, y, z) with `body` attached and `mass`.
-    KVE_OBJECT* place(int mesh, float x, float y, float z, int body, float mass)
+    // An object of `mesh` at (x, y, z) with `body` attached and `mass`; the scale is set
+    // before the body so that the inertia follows it.
+    KVE_OBJECT* place(int mesh, float x, float y, float z, int body, float mass, KVE_Vector scale = {1, 1, 1, 0})
     {
         KVE_OBJECT* object = KVE_CreateObject(-1, mesh, -1, "", 0, 0);
+        KVE_ScaleObject(object->number, scale.x, scale.y, scale.z, 0);
         KVE_MoveObject(object->number, x, y, z, 0);
         KVE_SetObjectBody(object->number, body, 1.0f);
         KVE_SetObjectMass(object->number, mass);
