@@ -8,19 +8,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 namespace kve::fuzz {
 
 // The path of this process's input file, ending in `extension` (readers that pick their
-// format by extension need the right one), removed when the process exits.
+// format by extension need the right one). libFuzzer ends without running exit handlers,
+// so the one file is left behind in the temporary directory.
 inline const std::string& inputPath(const char* extension)
 {
     static const std::string path = [extension] {
         std::string made = std::filesystem::temp_directory_path() / ("kve_fuzz_input_" + std::to_string(getpid()) + extension);
-        std::atexit([] { std::remove(inputPath("").c_str()); });
         return made;
     }();
     return path;
