@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr size_t kMagicBytes = 4;
-
 uint32_t readU32(const uint8_t* p)
 {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
@@ -24,7 +22,7 @@ uint32_t readU32(const uint8_t* p)
 // Walks the chunks as the reader does (length, checksum, body) and writes each checksum.
 void fixChecksums(std::vector<uint8_t>& bytes)
 {
-    size_t at = kMagicBytes;
+    size_t at = sizeof kve::render::kFontMagic;
     while (bytes.size() >= at + 8) {
         const size_t length = readU32(&bytes[at]);
         if (length > bytes.size() - at - 8)

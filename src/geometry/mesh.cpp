@@ -155,16 +155,22 @@ int64_t firstBadIndex(const MeshRecord& mesh)
     return -1;
 }
 
-bool finish(MeshRecord& mesh)
+bool indicesInRange(const MeshRecord& mesh)
 {
     const int64_t bad = firstBadIndex(mesh);
-    if (bad >= 0) {
-        log::fail("Fail: Index out of range! Index " + std::to_string(bad) + " is " +
-                      std::to_string(mesh.indices[static_cast<size_t>(bad)]) + ", vertex count " +
-                      std::to_string(mesh.vertexCount()),
-                  "KVE_FinishMesh");
+    if (bad < 0)
+        return true;
+    log::fail("Fail: Index out of range! Index " + std::to_string(bad) + " is " +
+                  std::to_string(mesh.indices[static_cast<size_t>(bad)]) + ", vertex count " +
+                  std::to_string(mesh.vertexCount()),
+              "KVE_FinishMesh");
+    return false;
+}
+
+bool finish(MeshRecord& mesh)
+{
+    if (!indicesInRange(mesh))
         return false;
-    }
     if (!glAvailable("KVE_FinishMesh"))
         return false;
 

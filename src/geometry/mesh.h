@@ -84,6 +84,9 @@ bool setIndexCount(MeshRecord& mesh, int64_t count, const char* procedure);
 // The group index of `name`, appending the group when it is new.
 int groupIndex(MeshRecord& mesh, std::string_view name);
 
+// Whether every index is inside the vertex array; false with the red entry finish writes.
+bool indicesInRange(const MeshRecord& mesh);
+
 // Uploads the mesh to new GL objects (the old ones are deleted) and logs its counts.
 // False, with nothing uploaded, when an index is outside the vertex array.
 bool finish(MeshRecord& mesh);
@@ -91,6 +94,10 @@ bool finish(MeshRecord& mesh);
 // Accumulates per-triangle tangents, orthogonalises them against the stored normals and
 // writes them into the vertices' tangent fields (no upload).
 void computeTangents(MeshRecord& mesh);
+
+// Fills the arrays from the keys under a ".kvm" Mesh node, without GL; false (logged
+// under KVE_LoadMesh) when a count is beyond the mesh limits or memory runs out.
+bool readMeshNode(MeshRecord& mesh, DefinitionNode* node);
 
 // The ".kvm" text of a mesh under `meshName` (CR LF line ends, six decimals).
 std::string meshFileText(const MeshRecord& mesh, std::string_view meshName);

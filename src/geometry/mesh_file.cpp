@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "core/log.h"
 #include "defs/definition_node.h"
@@ -76,8 +77,8 @@ int32_t groupFromNumber(float value)
     return std::isfinite(value) && std::fabs(value) < 2147483520.0f ? static_cast<int32_t>(value) : 0;
 }
 
-// Fills the arrays from the keys under the Mesh node; false (logged) when a count is
-// beyond the mesh limits or memory runs out.
+} // namespace
+
 bool readMeshNode(MeshRecord& mesh, DefinitionNode* node)
 {
     constexpr const char* kProcedure = "KVE_LoadMesh";
@@ -113,8 +114,6 @@ bool readMeshNode(MeshRecord& mesh, DefinitionNode* node)
     });
     return true;
 }
-
-} // namespace
 
 std::string meshFileText(const MeshRecord& mesh, std::string_view meshName)
 {
@@ -183,14 +182,23 @@ KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name)
         KVE_FreeDefinition(root, 1);
         return nullptr;
     }
-    const std::string_view meshName = name && *name ? std::string_view(name) : kve::defs::filePart(file);
-    geometry::MeshRecord* mesh = geometry::createMesh(&id, meshName);
-    bool made = mesh && geometry::readMeshNode(*mesh, node);
+    // The arrays are read and checked before the registry is touched: creating the record
+    // replaces a mesh of the same number or name, which a bad file must not cost.
+    geometry::MeshRecord staged;
+    const bool read = geometry::readMeshNode(staged, node);
     const bool tangents =
         KVE_GetDefinitionInteger(KVE_FindDefinitionNode(node, "\\CalculateMeshTangents", "", 0), 0) != 0;
     KVE_FreeDefinition(root, 1);
-    made = made && geometry::finish(*mesh);
-    if (!made) {
+    if (!read || !geometry::indicesInRange(staged))
+        return nullptr;
+    const std::string_view meshName = name && *name ? std::string_view(name) : kve::defs::filePart(file);
+    geometry::MeshRecord* mesh = geometry::createMesh(&id, meshName);
+    if (!mesh)
+        return nullptr;
+    mesh->vertices = std::move(staged.vertices);
+    mesh->indices = std::move(staged.indices);
+    mesh->indexCount = staged.indexCount;
+    if (!geometry::finish(*mesh)) {
         geometry::releaseMesh(mesh);
         return nullptr;
     }

@@ -16,7 +16,6 @@ namespace kve::particles {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-constexpr float kDegreesToRadians = 0.017453292519943295f;
 
 // splitmix64: small, seedable and well mixed; the top 31 bits give the uniform value.
 uint64_t randomState = 0x853C49E6748FEA9Bull;

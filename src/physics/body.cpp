@@ -446,12 +446,8 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name)
         kve::log::fail("Fail: File not found!", kLoadBody);
         return nullptr;
     }
-    const std::string bodyName = name && *name ? std::string(name) : std::string(kve::defs::filePart(path));
-    BodyRecord* body = createBody(id, bodyName.c_str(), KVE_BODY_MESH);
-    if (!body) {
-        KVE_FreeDefinition(tree, 1);
-        return nullptr;
-    }
+    // The file is read and checked before the registry is touched: creating the record
+    // replaces a body of the same number or name, which a bad file must not cost.
     auto geometry = std::make_unique<BodyGeometry>();
     DefinitionNode* vertices = KVE_FindDefinitionNode(node, "\\Vertices", nullptr, 0);
     geometry->vertices.reserve(static_cast<size_t>(KVE_CountDefinitionChildren(vertices, nullptr)));
@@ -464,10 +460,13 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name)
     geometry->faces = readIndexSection(KVE_FindDefinitionNode(node, "\\Faces", nullptr, 0), 3);
     KVE_FreeDefinition(tree, 1);
     if (!geometry->indicesValid()) {
-        bodies().release(body);
         kve::log::fail("Fail: Index beyond the vertex count!", kLoadBody);
         return nullptr;
     }
+    const std::string bodyName = name && *name ? std::string(name) : std::string(kve::defs::filePart(path));
+    BodyRecord* body = createBody(id, bodyName.c_str(), KVE_BODY_MESH);
+    if (!body)
+        return nullptr;
     boundsFromOrigin(geometry->vertices.data(), geometry->vertices.size(), sizeof(KVE_Vector), *body->root);
     const int vertexCount = static_cast<int>(geometry->vertices.size());
     const int edgeCount = static_cast<int>(geometry->edges.size() / 2);

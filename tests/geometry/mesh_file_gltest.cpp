@@ -146,6 +146,29 @@ TEST_F(MeshFile, MissingFilesAndBadContentLeaveNoMesh)
     EXPECT_EQ(KVE_LoadMesh(94, nullptr, nullptr), nullptr);
 }
 
+// A bad file loaded under the number or the name of a mesh already loaded must leave that
+// mesh in place and drawable (the record used to be made, replacing it, before the
+// indices were checked).
+TEST_F(MeshFile, BadFileUnderTheNumberOrNameOfALoadedMeshKeepsThatMesh)
+{
+    const std::string good = path("Good.kvm");
+    kve::test::writeFile(good, "Mesh: Good { Vertices: 3 {\n0,0,0\n1,0,0\n0,1,0\n}\nFaces: 1 {\n0,1,2\n}\n}\n");
+    auto* kept = static_cast<MeshRecord*>(KVE_LoadMesh(97, good.c_str(), "Kept"));
+    ASSERT_NE(kept, nullptr);
+    const uint32_t vertexArray = kept->vertexArray;
+    const std::string bad = path("Bad.kvm");
+    kve::test::writeFile(bad, "Mesh: Bad { Vertices: 2 {\n0,0,0\n1,0,0\n}\nFaces: 1 {\n0,1,2\n}\n}\n");
+    EXPECT_EQ(KVE_LoadMesh(97, bad.c_str(), "Other"), nullptr);
+    EXPECT_EQ(KVE_LoadMesh(-1, bad.c_str(), "Kept"), nullptr);
+    EXPECT_EQ(kve::test::countOccurrences(capturedLog(), "Fail: Index out of range! Index 2 is 2, vertex count 2"), 2);
+    ASSERT_EQ(KVE_GetMesh(97), kept);
+    EXPECT_STREQ(kept->name, "Kept");
+    EXPECT_EQ(kept->vertexArray, vertexArray);
+    EXPECT_EQ(kept->vertexCount(), 3);
+    EXPECT_EQ(kept->indexCount, 3);
+    KVE_ReleaseMesh(97);
+}
+
 TEST_F(MeshFile, TruncatedAndRandomFilesNeverCrash)
 {
     // Every prefix of a saved mesh either loads with indices inside its vertices or is

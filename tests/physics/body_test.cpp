@@ -109,6 +109,37 @@ TEST_F(BodyFiles, BadFilesFailCleanlyAndRegisterNothing)
     }
 }
 
+// A bad file loaded under the number or the name of a body already loaded must leave that
+// body in place (the record used to be made, replacing it, before the indices were checked).
+TEST_F(BodyFiles, BadFileUnderTheNumberOrNameOfALoadedBodyKeepsThatBody)
+{
+    const auto good = dir / "good.kvb";
+    const auto bad = dir / "bad.kvb";
+    kve::test::writeFile(good, "Body: { Vertices: { 0,0,0\n 1,0,0\n 0,1,0 }\n Faces: { 0,1,2 } }");
+    kve::test::writeFile(bad, "Body: { Vertices: { 0,0,0\n 1,0,0 }\n Faces: { 0,1,2 } }");
+    auto* kept = static_cast<BodyRecord*>(KVE_LoadBody(3, good.c_str(), "Kept"));
+    ASSERT_NE(kept, nullptr);
+    struct Attempt {
+        const char* what;
+        int id;
+        const char* name;
+    };
+    for (const Attempt& attempt : {Attempt{"same number", 3, "Other"}, Attempt{"same name", -1, "Kept"}}) {
+        SCOPED_TRACE(attempt.what);
+        EXPECT_EQ(KVE_LoadBody(attempt.id, bad.c_str(), attempt.name), nullptr);
+        EXPECT_EQ(KVE_GetBody(3), kept);
+        EXPECT_EQ(kve::physics::bodies().findByName("Kept"), kept);
+        EXPECT_EQ(kve::physics::bodies().size(), 1u);
+        ASSERT_NE(kept->root, nullptr);
+        ASSERT_NE(kept->root->geometry, nullptr);
+        EXPECT_EQ(kept->root->geometry->vertices.size(), 3u);
+        EXPECT_EQ(kept->root->geometry->faces.size(), 3u);
+    }
+    const std::string log = capturedLog();
+    EXPECT_EQ(kve::test::countOccurrences(log, row("Fail: Index beyond the vertex count!", "#FF0000")), 2);
+    EXPECT_EQ(log.find("Loaded double"), std::string::npos);
+}
+
 TEST_F(BodyFiles, RegistryMessagesForNamesAndNumbers)
 {
     EXPECT_NE(KVE_CreateEmptyBody(-1, "Twice"), nullptr);
