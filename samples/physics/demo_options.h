@@ -11,6 +11,7 @@ struct DemoOptions {
     std::string inputScript;  // frame-stamped input to feed (see input_script.h)
     std::string record;       // where to write the session's input in the same format
     bool printCamera = false; // print the camera's final world position
+    bool printStatistics = false; // print the statistics lines of the last frame
     bool help = false;
     std::string error; // set when the command line could not be read
 };

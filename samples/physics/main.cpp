@@ -240,6 +240,8 @@ int main(int argc, char** argv)
     }
     KVE_Vector camera{};
     KVE_GetCameraPosition(&camera, KVE_GLOBAL);
+    if (options.printStatistics)
+        printStatistics(physicsShare.percent());
     KVE_Shutdown();
 
     const int presented = end == End::FrameLimit ? frame : frame - 1;

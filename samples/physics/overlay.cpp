@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "kve.h"
 
@@ -43,9 +44,22 @@ std::string oneDecimal(float value)
     return text;
 }
 
-void line(float y, const std::string& text)
+// The statistics column, top to bottom, at the heights of kLineY.
+constexpr float kLineY[] = {25, 50, 100, 125, 150, 175, 200, 250, 275, 300, 350};
+
+std::vector<std::string> statisticsLines(const Statistics& s, int treeSize, float physicsPercent)
 {
-    KVE_DrawText(kFont, kLeft, y, text.c_str(), KVE_DEFAULT, KVE_DEFAULT_FLOAT, KVE_DEFAULT_FLOAT);
+    return {"Frames: " + oneDecimal(s.frames),
+            "Physik: " + oneDecimal(s.physics),
+            "Gesamtenergie: " + oneDecimal(s.totalEnergy),
+            "Lage: " + oneDecimal(s.positionEnergy),
+            "Spannung: " + oneDecimal(s.springEnergy),
+            "Translation: " + oneDecimal(s.translationEnergy),
+            "Rotation: " + oneDecimal(s.rotationEnergy),
+            "Objects: " + std::to_string(s.dynamicObjects) + " (+" + std::to_string(s.staticObjects) + ")",
+            "Joints: " + std::to_string(s.joints),
+            "BinaryTreeSize: " + std::to_string(treeSize),
+            "Benchmark: " + oneDecimal(physicsPercent) + "%"};
 }
 
 } // namespace
@@ -64,18 +78,20 @@ void drawOverlay(float physicsPercent)
     KVE_DrawSprite(kCrossSprite, static_cast<float>(KVE_GetScreenWidth() / 2),
                    static_cast<float>(KVE_GetScreenHeight() / 2));
     const Statistics s = gather();
-    line(25, "Frames: " + oneDecimal(s.frames));
-    line(50, "Physik: " + oneDecimal(s.physics));
-    line(100, "Gesamtenergie: " + oneDecimal(s.totalEnergy));
-    line(125, "Lage: " + oneDecimal(s.positionEnergy));
-    line(150, "Spannung: " + oneDecimal(s.springEnergy));
-    line(175, "Translation: " + oneDecimal(s.translationEnergy));
-    line(200, "Rotation: " + oneDecimal(s.rotationEnergy));
-    line(250, "Objects: " + std::to_string(s.dynamicObjects) + " (+" + std::to_string(s.staticObjects) + ")");
-    line(275, "Joints: " + std::to_string(s.joints));
     // The world tree is read under the physics lock, held until the last line is drawn.
     KVE_LockPhysics();
-    line(300, "BinaryTreeSize: " + std::to_string(KVE_GetPhysicsTreeSize()));
-    line(350, "Benchmark: " + oneDecimal(physicsPercent) + "%");
+    const auto texts = statisticsLines(s, KVE_GetPhysicsTreeSize(), physicsPercent);
+    for (size_t i = 0; i < texts.size(); ++i)
+        KVE_DrawText(kFont, kLeft, kLineY[i], texts[i].c_str(), KVE_DEFAULT, KVE_DEFAULT_FLOAT, KVE_DEFAULT_FLOAT);
     KVE_UnlockPhysics();
+}
+
+void printStatistics(float physicsPercent)
+{
+    const Statistics s = gather();
+    KVE_LockPhysics();
+    const auto texts = statisticsLines(s, KVE_GetPhysicsTreeSize(), physicsPercent);
+    KVE_UnlockPhysics();
+    for (const std::string& text : texts)
+        std::printf("%s\n", text.c_str());
 }

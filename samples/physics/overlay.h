@@ -9,3 +9,6 @@ void loadOverlay();
 // Loop steps 9 and 10: the crosshair, then the eleven statistics lines.
 // `physicsPercent` is the share of the frame the physics step took, for "Benchmark: ".
 void drawOverlay(float physicsPercent);
+
+// The same statistics as text lines on standard output (for scripted runs).
+void printStatistics(float physicsPercent);

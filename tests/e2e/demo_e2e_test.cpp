@@ -68,6 +68,20 @@ TEST_F(Demo, AnEscapeTapWithinOneFrameStillEndsTheRun)
         << finished.output;
 }
 
+TEST_F(Demo, MouseButtonsThrowBallsABombAndAPlank)
+{
+    // The left button is down in frames 2 to 4 (a ball each), the middle and right buttons
+    // are clicked once each; the ground is the one static object.
+    const auto finished = run({"--frames", "10", "--fixed-dt", "0.02", "--hidden", "--print-stats", "--input",
+                               script("throw.txt", "2 buttondown 1\n5 buttonup 1\n6 buttondown 4\n7 buttonup 4\n"
+                                                   "8 buttondown 2\n9 buttonup 2\n")});
+    EXPECT_EQ(finished.exitCode, 0) << finished.output;
+    EXPECT_NE(finished.output.find("\nObjects: 5 (+1)\n"), std::string::npos) << finished.output;
+    EXPECT_NE(finished.output.find("\nJoints: 0\n"), std::string::npos) << finished.output;
+    const std::string log = readFile(dir / "KVE LogFile.html");
+    EXPECT_NE(log.find("Load Particle Emitter: Particle.kvd"), std::string::npos) << "the bomb carries its fuse";
+}
+
 TEST_F(Demo, CloseLeavesBeforeAnythingElseInItsFrame)
 {
     const auto finished = run({"--frames", "100", "--hidden", "--input",
