@@ -470,10 +470,16 @@ bool meshMeshLeaf(KVE_OBJECT& a, const BodyGeometry& ga, KVE_OBJECT& b, const Bo
     edgesThroughFaces(ga, transformedVertices(ga, aInB, 1), a, gb, b, deepest);
     if (!deepest.any)
         return false;
-    const KVE_Vector up{0, 1, 0, 0};
-    world().contactNormal = up;
+    // The correction runs along world up from the first body to the second. Between two
+    // moving bodies it is turned to point at the higher one, so that a body resting on
+    // another is lifted off it rather than pushed into it; against a static body (the
+    // ground comes first in the step) it stays up.
+    KVE_Vector normal{0, 1, 0, 0};
+    if (dynamic(a) && dynamic(b) && b.v4fPosition.y < a.v4fPosition.y)
+        normal.y = -1.0f;
+    world().contactNormal = normal;
     if (world().response) {
-        separate(a, b, up, deepest.depth);
+        separate(a, b, normal, deepest.depth);
         scene::rebuildObjectMatrices(a);
         scene::rebuildObjectMatrices(b);
     }

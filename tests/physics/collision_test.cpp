@@ -125,6 +125,21 @@ TEST_F(Collisions, EdgesPassingThroughABoxAndOutAgainGiveNoDepth)
     expectNear3(across->v4fPosition, 0, 0.3f, 0);
 }
 
+// A box resting 0.1 deep on another moving box is lifted off it, whichever of the two
+// the step passes first.
+TEST_F(Collisions, StackedMovingBoxesArePushedApartInEitherOrder)
+{
+    for (const bool upperFirst : {true, false}) {
+        KVE_OBJECT* upper = box(1, 1, 1, 0, 1.9f, 0, 1.0f);
+        KVE_OBJECT* lower = box(1, 1, 1, 0, 0, 0, 1.0f);
+        ASSERT_EQ(upperFirst ? collideWithResponse(*upper, *lower) : collideWithResponse(*lower, *upper), 1);
+        expectNear3(upper->v4fPosition, 0, 1.95f, 0);
+        expectNear3(lower->v4fPosition, 0, -0.05f, 0);
+        KVE_ReleaseObject(upper->number);
+        KVE_ReleaseObject(lower->number);
+    }
+}
+
 // The demo's plank (1 x 0.5 x 0.2 on a 1-unit cube) dropped tilted from 3 units: it lands
 // and stays down, its centre ending near its half-thickness 0.1 above the ground.
 TEST_F(Collisions, PlankDroppedOnTheGroundComesToRestOnIt)
