@@ -10,12 +10,13 @@
 
 #include "kve.h"
 #include "platform/gl.h"
+#include "scene_setup.h"
 
 namespace {
 
 constexpr int kWidth = 1600, kHeight = 900;
 constexpr int kAbsolute = 0;
-constexpr int kLight = 26, kBombLight = 40;
+constexpr int kBombLight = 40;
 constexpr int kGroundObject = 3;
 constexpr int kPlaneMesh = 1, kBallMesh = 5;
 constexpr int kBallCount = 20;
@@ -26,19 +27,7 @@ void loadScene()
 {
     std::error_code ignored;
     std::filesystem::current_path(KVE_BENCH_RESOURCES, ignored);
-    KVE_SetBackgroundColor(static_cast<int>(0xFF808080));
-    KVE_SetDirectLightEnabled(0);
-    KVE_CreateLight(kLight, 0.0f, 5.0f, 0.0f, KVE_LIGHT_POINT);
-    KVE_SetLightColor(kLight, static_cast<int>(0xFFFFFFFF));
-    KVE_SetLightShadow(kLight, 1, 0);
-    KVE_SetLightIntensity(kLight, 0.5f);
-    KVE_SetLightRange(kLight, 100.0f);
-    KVE_SetAmbientColor(static_cast<int>(0xFF101010));
-    KVE_SetShadows(1);
-    KVE_SetProjectionFar(200.0f);
-    KVE_SetProjectionNear(0.1f);
-    KVE_SetProjectionFOV(60.0f);
-    KVE_MoveCamera(0, 0.0f, 4.0f, 8.0f, kAbsolute);
+    setUpLightingAndView();
     KVE_ParseDefinitionFiles("Materials.kvd", KVE_DEFINITION_ALL);
     KVE_LoadMesh(kPlaneMesh, "Plane.kvm", "");
     KVE_LoadOBJMesh(kBallMesh, "Ball.obj", "");

@@ -9,6 +9,7 @@
 #include "demo_options.h"
 #include "kve.h"
 #include "overlay.h"
+#include "scene_setup.h"
 #include "spawning.h"
 
 namespace {
@@ -17,7 +18,6 @@ constexpr int kWindowWidth = 1600;
 constexpr int kWindowHeight = 900;
 constexpr int kCamera = 0;      // there is one camera; its number is not looked at
 constexpr int kParentSpace = 0; // move and rotate mode: absolute, in the parent's space
-constexpr int kLight = 26;
 constexpr int kSteamSound = 31, kHitSound = 28;
 constexpr int kGroundObject = 3;
 constexpr int kPlaneMesh = 1, kBallMesh = 5, kCubeMesh = 11, kRocksMesh = 21, kSphereMesh = 27;
@@ -51,24 +51,8 @@ bool openScreen(const DemoOptions& options)
 // and the ground. Nothing is checked: a missing file leaves its failure in the log.
 void loadScene()
 {
-    // 5. Background; the scene has no directional light.
-    KVE_SetBackgroundColor(static_cast<int>(0xFF808080));
-    KVE_SetDirectLightEnabled(0);
-    // 6. The point light, casting shadows.
-    KVE_CreateLight(kLight, 0.0f, 5.0f, 0.0f, KVE_LIGHT_POINT);
-    KVE_SetLightColor(kLight, static_cast<int>(0xFFFFFFFF));
-    KVE_SetLightShadow(kLight, 1, 0);
-    KVE_SetLightIntensity(kLight, 0.5f);
-    KVE_SetLightRange(kLight, 100.0f);
-    // 7. Ambient colour and shadows.
-    KVE_SetAmbientColor(static_cast<int>(0xFF101010));
-    KVE_SetShadows(1);
-    // 8. Projection.
-    KVE_SetProjectionFar(200.0f);
-    KVE_SetProjectionNear(0.1f);
-    KVE_SetProjectionFOV(60.0f);
-    // 9. Camera.
-    KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, kParentSpace);
+    // 5-9. Background, the shadowed light, ambient term, projection and camera.
+    setUpLightingAndView();
     // 10. The steam sound: looping at (5, 4, -5), turned to face along +x, heard inside a
     // 45 degree cone.
     KVE_LoadSound(kSteamSound, "Steam.ogg", KVE_SOUND_PLAY | KVE_SOUND_LOOP, "");

@@ -1,0 +1,9 @@
+// The part of the demonstration's start-up that decides how its scene looks: background,
+// the shadowed point light 26, the ambient term, the projection and the camera's place.
+// Shared by the demo and the frame-rendering benchmark.
+#pragma once
+
+inline constexpr int kDemoLight = 26;
+
+// Start-up steps 5 to 9.
+void setUpLightingAndView();
