@@ -39,7 +39,6 @@
 namespace kve::engine {
 namespace {
 
-State engineState;
 platform::ContextInfo grantedContext;
 
 std::string glText(GLenum name)
@@ -85,15 +84,13 @@ void logSystem()
 
 } // namespace
 
-State& state()
-{
-    return engineState;
-}
-
 } // namespace kve::engine
 
-using kve::engine::engineState;
 namespace platform = kve::platform;
+
+namespace {
+kve::engine::State& engineState = kve::engine::state();
+} // namespace
 
 extern "C" {
 
