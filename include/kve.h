@@ -923,6 +923,10 @@ int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
 int KVE_InitGBuffer(void);              /* G-buffer and lighting programs; 0 when incomplete */
 int KVE_InitSceneTargets(void);         /* scene and glow targets; 0 when incomplete */
 int KVE_InitShadowTargets(int size);    /* 2D and cube shadow maps of size^2; 0 when incomplete */
+/* 1 (default): a shadow map face is drawn only from the casters that meet it, and kept
+ * while its casters and light are unchanged; 0: every face is redrawn from all casters
+ * every frame. The picture is the same either way. */
+void KVE_SetShadowMapReuse(int enabled);
 void KVE_ResizeGBuffer(void);           /* reallocates the targets at the current screen size */
 void KVE_SetGlow(int enabled);          /* glow image built and added; 1 */
 void KVE_SetGlowBlur(float width);      /* glow blur tap spacing in screen pixels; 2.5 */

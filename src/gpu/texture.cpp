@@ -144,10 +144,20 @@ int resolveTextureFilter(int filter)
     return filter == KVE_DEFAULT ? static_cast<int>(engine::state().textureFilter) : filter;
 }
 
+namespace {
+uint64_t imageUploads = 0;
+}
+
+uint64_t textureUploadCount()
+{
+    return imageUploads;
+}
+
 void uploadImage(const Image& image, unsigned target, int layer)
 {
     if (image.width <= 0 || image.height <= 0 || image.pixels.empty())
         return;
+    ++imageUploads;
     static constexpr GLenum kFormats[] = {GL_RGB, GL_BGR, GL_RGBA, GL_BGRA};
     const GLenum format = kFormats[static_cast<int>(image.channels)];
     const size_t rowBytes = static_cast<size_t>(image.width) * image.bytesPerPixel();

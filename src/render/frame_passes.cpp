@@ -15,6 +15,7 @@
 #include "render/gbuffer.h"
 #include "render/render_targets.h"
 #include "render/shader_queues.h"
+#include "render/shadow_casters.h"
 #include "render/uniform_blocks.h"
 #include "scene/lighting.h"
 #include "scene/object.h"
@@ -269,7 +270,7 @@ void walkQueue(int queue, const MeshPass& pass)
             else
                 bindMaterial(*element.program, material);
             for (const KVE_OBJECT* object : queued.objects)
-                if (passesFilter(*object, pass.filter))
+                if (pass.volume ? castsInto(*object, kind, pass.filter, pass.volume) : passesFilter(*object, pass.filter))
                     drawObject(*object, *pass.view);
             if (wireframe)
                 glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
