@@ -1,5 +1,6 @@
 // Korvane Engine - Physics: fly the camera and throw balls, planks and burning bombs
 // into a lit, shadowed scene. Start-up, the main loop and shutdown.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -147,6 +148,22 @@ private:
     float percent_ = 0.0f;
 };
 
+// The render passes' GPU times, one line per pass that ran, and their sum.
+void printRenderPassTimes()
+{
+    KVE_RENDER_PASS_TIME times[32];
+    const int count = std::min(KVE_GetRenderPassTimes(times, 32), 32);
+    std::printf("%-24s %8s %12s %10s\n", "Render pass", "frames", "average ms", "max ms");
+    double sum = 0;
+    for (int i = 0; i < count; ++i) {
+        if (times[i].frames == 0)
+            continue;
+        std::printf("%-24s %8d %12.2f %10.2f\n", times[i].name, times[i].frames, times[i].averageMs, times[i].maxMs);
+        sum += times[i].averageMs;
+    }
+    std::printf("%-24s %8s %12.2f\n", "all passes", "", sum);
+}
+
 const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};
 enum class End { FrameLimit, Close, Escape };
 
@@ -175,6 +192,8 @@ int main(int argc, char** argv)
     if (options.fixedFrameTime > 0)
         KVE_SetFixedFrameTime(options.fixedFrameTime);
     loadScene();
+    if (options.profile)
+        KVE_SetRenderPassTiming(1);
 
     End end = End::FrameLimit;
     PhysicsShare physicsShare;
@@ -226,6 +245,8 @@ int main(int argc, char** argv)
     KVE_GetCameraPosition(&camera, KVE_GLOBAL);
     if (options.printStatistics)
         printStatistics(physicsShare.percent());
+    if (options.profile)
+        printRenderPassTimes();
     KVE_Shutdown();
 
     const int presented = end == End::FrameLimit ? frame : frame - 1;
