@@ -11,6 +11,7 @@
 #include "render/frame_settings.h"
 #include "render/gbuffer.h"
 #include "render/light_volumes.h"
+#include "render/pass_timer.h"
 #include "render/render_targets.h"
 #include "render/shadow.h"
 #include "render/uniform_blocks.h"
@@ -61,8 +62,10 @@ void drawShadowedPointLight(const KVE_LIGHT& light)
     const bool baked = light.isStatic && light.staticShadowMap >= 0;
     const LightCube cube =
         frameSettings().shadowMapReuse ? lightCubeMap(light) : LightCube{shadow.cubeMap, nullptr};
+    beginRenderPass(RenderPass::PointShadowMaps);
     renderCubeShadowMap(light, cube.texture, baked ? ObjectFilter::DynamicCaster : ObjectFilter::Caster,
                         sceneTarget().framebuffer, cube.faces);
+    beginRenderPass(RenderPass::PointLights);
     const FrameMatrices& frame = frameMatrices();
     KVE_Matrix lightToTexture;
     KVE_MultiplyMatrix(&lightToTexture, &shadow.lightProjection, &shadow.worldToLightView);
