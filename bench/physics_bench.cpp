@@ -89,7 +89,9 @@ bool onGround(const Layout& layout, float x, float y, float z)
     return std::fabs(x) <= edge && std::fabs(z) <= edge && y > 0.0f;
 }
 
-void buildScene(const Layout& layout)
+// The ground square (the two triangles scaled by `groundScale`), the ball mesh and body,
+// and gravity.
+void buildGround(float groundScale)
 {
     KVE_CreateMesh(kPlaneMesh, "");
     KVE_SetMeshVertexCount(kPlaneMesh, 4);
@@ -103,10 +105,16 @@ void buildScene(const Layout& layout)
     KVE_CreateSphereBody(kBallBody, kBallRadius, "");
 
     KVE_OBJECT* ground = KVE_CreateObject(-1, kPlaneMesh, -1, "", 0, 0);
-    KVE_ScaleObject(ground->number, layout.groundScale, layout.groundScale, layout.groundScale, 0);
+    KVE_ScaleObject(ground->number, groundScale, groundScale, groundScale, 0);
     KVE_SetObjectBody(ground->number, KVE_BODY_MESH, 1.0f);
     KVE_SetObjectRestitution(ground->number, kRestitution);
     KVE_SetObjectFriction(ground->number, kFriction);
+    KVE_SetGravity(0, kGravity, 0);
+}
+
+void buildScene(const Layout& layout)
+{
+    buildGround(layout.groundScale);
     for (int i = 0; i < layout.balls; ++i) {
         KVE_OBJECT* ball = KVE_CreateObject(-1, kBallMesh, -1, "", 0, 0);
         const Start at = startOf(layout, i);
@@ -116,7 +124,6 @@ void buildScene(const Layout& layout)
         KVE_SetObjectRestitution(ball->number, kRestitution);
         KVE_SetObjectFriction(ball->number, kFriction);
     }
-    KVE_SetGravity(0, kGravity, 0);
 }
 
 int korvaneBallsOnGround(const Layout& layout)
@@ -240,8 +247,55 @@ void runBullet(benchmark::State& state, const Layout& layout)
 }
 #endif
 
+// Planks (the demonstration's box body: a unit cube scaled 1 x 0.5 x 0.2) dropped in five
+// layers of 40 onto the 20 x 20 ground and onto each other, turned about the vertical
+// and slightly tilted; the mesh-mesh pair tests dominate.
+constexpr int kPlankCount = 200, kCubeMesh = 903, kPlankBody = 904;
+constexpr int kPlankSettlingSteps = 30, kPlankTimedSteps = 600;
+
+void buildPlanks()
+{
+    buildGround(10.0f);
+    KVE_CreateMesh(kCubeMesh, "");
+    KVE_SetMeshVertexCount(kCubeMesh, 8);
+    for (int i = 0; i < 8; ++i)
+        KVE_SetMeshVertex(kCubeMesh, i, i & 1 ? 0.5f : -0.5f, i & 2 ? 0.5f : -0.5f, i & 4 ? 0.5f : -0.5f, 1);
+    KVE_CreateBodyFromMesh(kPlankBody, kCubeMesh, KVE_BODY_BOX, 1.0f, "");
+    for (int i = 0; i < kPlankCount; ++i) {
+        KVE_OBJECT* plank = KVE_CreateObject(-1, kCubeMesh, -1, "", 0, 0);
+        KVE_ScaleObject(plank->number, 1.0f, 0.5f, 0.2f, 0);
+        KVE_MoveObject(plank->number, -4.0f + 2.0f * static_cast<float>(i % 5), 1.0f + 0.6f * static_cast<float>(i / 40),
+                       -3.5f + static_cast<float>((i / 5) % 8), 0);
+        KVE_RotateObject(plank->number, 90.0f + static_cast<float>(i % 7) * 3.0f, static_cast<float>(i * 37 % 360),
+                         static_cast<float>(i % 3) * 4.0f, 0);
+        KVE_SetObjectBody(plank->number, kPlankBody, 1.0f);
+        KVE_SetObjectMass(plank->number, 1.0f);
+    }
+}
+
+void BM_KorvanePlanks(benchmark::State& state)
+{
+    kve::physics::setPhasePause(false);
+    KVE_InitPhysics();
+    buildPlanks();
+    for (int i = 0; i < kPlankSettlingSteps; ++i)
+        kve::physics::step(kStep);
+    for (auto _ : state)
+        kve::physics::step(kStep);
+    int below = 0; // planks that sank through the ground
+    for (const KVE_OBJECT* object : kve::physics::world().dynamicSet)
+        below += std::fabs(object->v4fPosition.x) < 10.0f && std::fabs(object->v4fPosition.z) < 10.0f &&
+                 object->v4fPosition.y < 0.0f;
+    state.counters["below_ground"] = below;
+    tearDown();
+    KVE_ReleaseMesh(kCubeMesh);
+}
+
 void registerAll()
 {
+    benchmark::RegisterBenchmark("BM_KorvanePlanks/200", BM_KorvanePlanks)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(kPlankTimedSteps);
     for (int count : kCounts) {
         const Layout layout(count);
         const auto named = [count](const char* base) {
