@@ -15,6 +15,8 @@ struct Rgb {
     int r = 0, g = 0, b = 0;
 };
 
+std::string text(Rgb p); // "(r, g, b)" for failure messages
+
 struct ExampleRun {
     int exitCode = -1;
     std::string output;            // what the example printed
@@ -22,6 +24,7 @@ struct ExampleRun {
     std::string error;              // why there is no shot
 
     Rgb at(int x, int y) const;
+    Rgb mean(int x0, int y0, int x1, int y1) const; // over [x0, x1) x [y0, y1)
     // Pixels in [x0, x1) x [y0, y1) for which `test` holds.
     template <typename Test>
     int count(int x0, int y0, int x1, int y1, Test test) const
