@@ -49,8 +49,8 @@ int main(int argc, char** argv)
     KVE_LoadSound(kSound, "Steam.ogg", KVE_SOUND_PLAY | KVE_SOUND_LOOP, "");
     KVE_SetSoundRange(kSound, 1.0f, 30.0f);
     KVE_CreateSphere(kMarkerMesh, 0.2f, 16, 8, "");
-    const KVE_OBJECT* marker = KVE_CreateObject(-1, kMarkerMesh, -1, "", 0, 0);
-    KVE_SetMaterialColor(KVE_GetMaterialNumber(marker->material), static_cast<int>(0xFFFFFFFF));
+    const KVE_MATERIAL* white = KVE_CreateMaterial(-1, KVE_NO_TEXTURE, KVE_SHADER_DEFAULT, "Marker");
+    const KVE_OBJECT* marker = KVE_CreateObject(-1, kMarkerMesh, KVE_GetMaterialNumber(white), "", 0, 0);
     KVE_AttachItem(KVE_GetSoundItem(kSound), KVE_GetObjectItem(marker->number), KVE_ATTACH_RIGID);
 
     // The listener is the camera: above the ground in front of the emitters.
@@ -69,10 +69,11 @@ int main(int argc, char** argv)
         KVE_UpdateKeyboard();
         running = running && !KVE_KeyDown(KVE_VK_ESCAPE);
 
-        // Once round the listener every six seconds, at ear height; then the sounds'
-        // volume and pan follow their places, and the emitters emit, move and fade.
+        // Once round the listener every 16 seconds, at ear height, starting straight
+        // ahead; then the sounds' volume and pan follow their places, and the emitters
+        // emit, move and fade.
         seconds += KVE_GetFrameTime();
-        const float angle = seconds * 6.2831853f / 6.0f;
+        const float angle = seconds * 6.2831853f / 16.0f;
         KVE_MoveSound(kSound, kListenerX + kSoundRadius * std::sin(angle), kListenerY,
                       kListenerZ - kSoundRadius * std::cos(angle), kAbsolute);
         KVE_UpdateSounds();

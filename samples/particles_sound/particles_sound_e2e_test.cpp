@@ -1,10 +1,10 @@
 // Particles and sound, run headless with the null sound output: the fire's orange glow on
 // the left, the fountain's pale blue drops on the right, and the sound still playing on
-// its circle round the listener.
+// its circle round the listener, where the ball attached to it is seen.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 
 #include "example_test.h"
 
@@ -15,22 +15,18 @@ using kve::test::Rgb;
 TEST(ParticlesSoundExample, FireAndFountainGlowWhileTheSoundCircles)
 {
     const auto run = kve::test::runExample("particles_sound");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    ASSERT_TRUE(run.shot) << run.error;
+    ASSERT_TRUE(run.drawn()) << run.why();
 
-    int playing = 0, fire = 0, fountain = 0;
-    float x = 0, y = 0, z = 0;
-    const size_t at = run.output.find("Sound playing:");
-    ASSERT_NE(at, std::string::npos) << run.output;
-    ASSERT_EQ(std::sscanf(run.output.c_str() + at, "Sound playing: %d at %f %f %f\nParticles: fire %d, fountain %d",
-                          &playing, &x, &y, &z, &fire, &fountain),
-              6)
-        << run.output;
-    EXPECT_EQ(playing, 1);
-    // On its circle of radius 4 round the listener at (0, 2, 8), a quarter of the way round.
+    const auto sound = run.numbers("Sound playing:"), particles = run.numbers("Particles:");
+    ASSERT_EQ(sound.size(), 4u) << run.output;
+    ASSERT_EQ(particles.size(), 2u) << run.output;
+    const float playing = sound[0], x = sound[1], y = sound[2], z = sound[3];
+    const float fire = particles[0], fountain = particles[1];
+    EXPECT_EQ(playing, 1.0f);
+    // On its circle of radius 4 round the listener at (0, 2, 8), ahead and to the right.
     EXPECT_NEAR(std::hypot(x, z - 8.0f), 4.0f, 0.01f);
     EXPECT_FLOAT_EQ(y, 2.0f);
-    EXPECT_GT(x, 3.0f) << "a quarter turn in 1.5 seconds puts it to the listener's right";
+    EXPECT_NEAR(std::atan2(x, 8.0f - z), 1.5f * 6.2831853f / 16.0f, 0.05f) << "1.5 seconds round a 16 second circle";
     EXPECT_GT(fire, 50);
     EXPECT_GT(fountain, 50);
 
@@ -40,6 +36,10 @@ TEST(ParticlesSoundExample, FireAndFountainGlowWhileTheSoundCircles)
     EXPECT_LT(run.count(420, 0, 800, 300, flame), 20);
     EXPECT_GT(run.count(420, 0, 750, 300, drop), 100);
     EXPECT_LT(run.count(0, 0, 400, 300, drop), 20);
+    // The white ball attached to the sound, ahead and to the right at eye height.
+    const auto white = [](Rgb p) { return p.r > 190 && p.g > 190 && p.b > 190 && std::abs(p.r - p.b) < 40; };
+    EXPECT_GT(run.count(640, 60, 800, 240, white), 1000);
+    EXPECT_LT(run.count(0, 0, 600, 450, white), 50);
 }
 
 } // namespace
