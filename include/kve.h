@@ -104,6 +104,8 @@ void KVE_Shutdown(void);                         /* releases everything, closes 
 int KVE_GetScreenWidth(void);                    /* pixels */
 int KVE_GetScreenHeight(void);                   /* pixels */
 int KVE_SaveScreenshot(const char* fileName);    /* PNG of the default framebuffer; 1 on success */
+void KVE_KeepPresentedFrame(int keep);           /* 1: every flip keeps a copy of the frame it presents */
+int KVE_SavePresentedFrame(const char* fileName); /* PNG of the last kept frame; 0 if none or not written */
 const char* KVE_GetExecutableDirectory(void);    /* the running program's directory, ending in a separator */
 
 int KVE_FlipBuffers(void);    /* ends the frame: logo, timing, buffer swap; 0 */
