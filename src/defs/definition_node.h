@@ -66,6 +66,12 @@ struct CurrentDefinition {
 const CurrentDefinition& currentDefinition();
 void setCurrentDefinition(DefinitionNode* root, std::string_view path);
 
+// The path of the file a node's tree was read from; "" for a text parsed in memory.
+std::string_view sourceFileOf(const DefinitionNode* node);
+// Whether a node's tree was parsed from a text that closed every block, quote and
+// comment it opened and had no stray "}" (a file cut short mid-write fails this).
+bool isWellFormed(const DefinitionNode* node);
+
 // Parses `text` (up to its first NUL byte) into a new root appended to the tree list.
 // `directory` is stored with exactly one trailing separator. Null when memory runs out
 // or the text is longer than kMaxTextSize.

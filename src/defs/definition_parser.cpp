@@ -2,6 +2,7 @@
 // levels (the root, blocks and lists) instead of recursion, so that no nesting depth a
 // file can reach exhausts the call stack. Names and values are kept as offsets into the
 // text until a node is made, and nodes, texts and child arrays go to the tree's arena.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -61,6 +62,8 @@ private:
     void close();
     void closeList(size_t terminator);
     void closeAll();
+    // Notes whether the text ended cleanly: every block closed, nothing cut short.
+    void noteEnd(bool clean);
 
     std::string_view text_;
     DefinitionTree& tree_;
@@ -157,6 +160,11 @@ void Parser::closeAll()
     }
 }
 
+void Parser::noteEnd(bool clean)
+{
+    tree_.wellFormed = clean && std::all_of(levels_.begin() + 1, levels_.end(), [](const Level& l) { return l.list; });
+}
+
 void Parser::parse()
 {
     const char* const s = text_.data();
@@ -174,6 +182,7 @@ void Parser::parse()
             // level with it.
             if (level.token.empty())
                 level.token = run(level, p);
+            noteEnd(true);
             commit();
             closeAll();
             return;
@@ -190,6 +199,7 @@ void Parser::parse()
             level.token = run(level, p);
             const size_t end = next == '/' ? find(p + 2, '\n') : findCommentEnd(p + 2);
             if (end == std::string_view::npos) {
+                noteEnd(next == '/');
                 if (next == '/')
                     commit(); // an unterminated block comment drops the pending entry
                 closeAll();
@@ -204,6 +214,7 @@ void Parser::parse()
         case '\'': {
             const size_t end = find(p + 1, '\'');
             if (end == std::string_view::npos) {
+                noteEnd(false);
                 closeAll(); // an unterminated quote drops the pending entry
                 return;
             }
@@ -262,6 +273,7 @@ void Parser::parse()
                 level.token = run(level, p);
             commit();
             if (levels_.size() == 1) {
+                noteEnd(false);
                 close(); // a "}" with no open block ends the whole text
                 return;
             }

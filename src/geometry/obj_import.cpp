@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "core/log.h"
+#include "core/resource_sources.h"
 #include "defs/definition_node.h"
 #include "defs/number_text.h"
 
@@ -295,6 +296,7 @@ KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name)
         return nullptr;
     }
     kve::log::ok(kProcedure);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::ObjMesh, mesh->number, mesh, file);
     return mesh;
 }
 
