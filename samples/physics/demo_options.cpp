@@ -17,7 +17,7 @@ bool readNumber(const char* text, double* value)
 const char* demoUsage()
 {
     return "usage: physics [--frames N] [--screenshot FILE] [--fixed-dt SECONDS] [--hidden]\n"
-           "               [--input FILE] [--record FILE] [--print-camera] [--print-stats]\n"
+           "               [--input FILE] [--record FILE] [--print-camera] [--print-stats] [--watch]\n"
            "  --frames N          run N frames, then shut down\n"
            "  --screenshot FILE   write the last frame to FILE (PNG)\n"
            "  --fixed-dt SECONDS  every frame lasts exactly SECONDS (reproducible runs)\n"
@@ -25,7 +25,8 @@ const char* demoUsage()
            "  --input FILE        feed the frame-stamped input in FILE (see README.md)\n"
            "  --record FILE       write the session's input to FILE in the same format\n"
            "  --print-camera      print the camera's world position on exit\n"
-           "  --print-stats       print the statistics lines on exit\n";
+           "  --print-stats       print the statistics lines on exit\n"
+           "  --watch             reload resources whose files change while it runs\n";
 }
 
 DemoOptions parseDemoOptions(int argc, char** argv)
@@ -55,6 +56,8 @@ DemoOptions parseDemoOptions(int argc, char** argv)
             options.printCamera = true;
         } else if (std::strcmp(arg, "--print-stats") == 0) {
             options.printStatistics = true;
+        } else if (std::strcmp(arg, "--watch") == 0) {
+            options.watch = true;
         } else {
             options.error = std::string("cannot read the option ") + arg;
             break;

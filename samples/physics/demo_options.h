@@ -12,6 +12,7 @@ struct DemoOptions {
     std::string record;       // where to write the session's input in the same format
     bool printCamera = false; // print the camera's final world position
     bool printStatistics = false; // print the statistics lines of the last frame
+    bool watch = false;       // reload resources whose files change while it runs
     bool help = false;
     std::string error; // set when the command line could not be read
 };

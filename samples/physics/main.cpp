@@ -175,6 +175,7 @@ int main(int argc, char** argv)
     if (options.fixedFrameTime > 0)
         KVE_SetFixedFrameTime(options.fixedFrameTime);
     loadScene();
+    KVE_SetResourceWatching(options.watch ? 1 : 0);
 
     End end = End::FrameLimit;
     PhysicsShare physicsShare;
