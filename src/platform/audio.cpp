@@ -198,6 +198,16 @@ bool voicePlaying(const Voice& voice)
     return state == AL_PLAYING || (voice.stream && !voice.streamEnded);
 }
 
+void applyOutput(const Voice& voice, const Clip& clip, const Output& output)
+{
+    const float pan = static_cast<float>(std::clamp(output.pan, -100, 100)) / 100.0f;
+    alSourcef(voice.source, AL_GAIN, static_cast<float>(std::clamp(output.volume, 0, 100)) / 100.0f);
+    alSource3f(voice.source, AL_POSITION, pan, 0.0f, -std::sqrt(1.0f - pan * pan));
+    // Pitch must stay positive; a frequency below 1 Hz is taken as 1 Hz.
+    const float hz = static_cast<float>(std::max(output.frequency, 1));
+    alSourcef(voice.source, AL_PITCH, hz / static_cast<float>(clip.format.rate));
+}
+
 Clip* findClip(int clip)
 {
     const auto found = service.clips.find(clip);
@@ -349,17 +359,18 @@ int clipChannels(int clip)
     return found ? found->format.channels : 0;
 }
 
-bool play(int clip, bool loop)
+bool play(int clip, bool loop, const Output& output)
 {
     std::lock_guard lock(serviceMutex);
     Clip* found = findClip(clip);
     if (!found)
         return false;
+    applyOutput(*found->own, *found, output);
     startVoice(*found->own, loop);
     return true;
 }
 
-int playChannel(int clip, bool loop)
+int playChannel(int clip, bool loop, const Output& output)
 {
     std::lock_guard lock(serviceMutex);
     Clip* found = findClip(clip);
@@ -371,6 +382,7 @@ int playChannel(int clip, bool loop)
         log::fail(error, "KVE_PlaySound");
         return 0;
     }
+    applyOutput(*voice, *found, output);
     startVoice(*voice, loop);
     const int channel = service.nextChannel++;
     service.channels.emplace(channel, Channel{clip, std::move(voice)});
@@ -384,12 +396,7 @@ bool setOutput(int clip, int channel, const Output& output)
     const Clip* found = findClip(clip);
     if (!voice || !found)
         return false;
-    const float pan = static_cast<float>(std::clamp(output.pan, -100, 100)) / 100.0f;
-    alSourcef(voice->source, AL_GAIN, static_cast<float>(std::clamp(output.volume, 0, 100)) / 100.0f);
-    alSource3f(voice->source, AL_POSITION, pan, 0.0f, -std::sqrt(1.0f - pan * pan));
-    // Pitch must stay positive; a frequency below 1 Hz is taken as 1 Hz.
-    const float hz = static_cast<float>(std::max(output.frequency, 1));
-    alSourcef(voice->source, AL_PITCH, hz / static_cast<float>(found->format.rate));
+    applyOutput(*voice, *found, output);
     return true;
 }
 

@@ -25,11 +25,6 @@ int clipRate(int clip);     // frames per second; 0 for no clip
 long clipFrames(int clip);  // length of a clip loaded whole; 0 for a stream or no clip
 int clipChannels(int clip); // 1 or 2; 0 for no clip
 
-// Starts the clip on its own voice, from the beginning even when it plays. False for no clip.
-bool play(int clip, bool loop);
-// Starts the clip on a new channel: its number (> 0), or 0 for no clip.
-int playChannel(int clip, bool loop);
-
 // What one voice plays like: volume 0..100, pan -100 (left) .. 100 (right), frequency in
 // Hz (the clip's rate plays it unchanged). Values outside the ranges are clamped.
 struct Output {
@@ -37,6 +32,12 @@ struct Output {
     int pan = 0;
     int frequency = 0;
 };
+
+// Starts the clip on its own voice, from the beginning even when it plays, already set
+// to `output` so that its first samples are mixed as meant. False for no clip.
+bool play(int clip, bool loop, const Output& output);
+// Starts the clip on a new channel set to `output`: its number (> 0), or 0 for no clip.
+int playChannel(int clip, bool loop, const Output& output);
 // Channel 0 is the clip's own voice. False when the clip or channel does not exist.
 bool setOutput(int clip, int channel, const Output& output);
 

@@ -159,17 +159,66 @@ int changeSound(int number, Change&& change)
     return 0;
 }
 
+// KVE_PlaySound; a channel copy gets the original's volume x `copyVolumeFactor` before its
+// voice starts.
+SoundRecord* startSound(int sound, int mode, const KVE_Vector* position, float copyVolumeFactor)
+{
+    std::lock_guard lock(core::physicsLock());
+    SoundRecord* original = findSound(sound);
+    if (!original)
+        return nullptr;
+    if (position && original->range[1] != 0) {
+        KVE_Vector heard{position->x, position->y, position->z, 1.0f};
+        const KVE_Matrix view = listenerSpace();
+        KVE_TransformVector(&heard, &view);
+        if (length3(heard) > original->range[1])
+            return nullptr;
+    }
+    if (mode == KVE_DEFAULT)
+        mode = original->mode;
+    if (audio::clipRate(original->clip) == 0)
+        return nullptr;
+    const bool loop = (mode & KVE_SOUND_LOOP) != 0;
+    SoundRecord* played = original;
+    if (mode & KVE_SOUND_CHANNEL) {
+        played = createCopy(*original);
+        if (!played)
+            return nullptr;
+        played->volume *= copyVolumeFactor;
+    }
+    played->mode = mode;
+    played->distanceKnown = false;
+    if (position) {
+        // A given position is a world position: a copy is heard there whatever its original
+        // hangs on.
+        if (played != original)
+            scene::attachItem(nullptr, played->item, KVE_ATTACH_NONE);
+        played->position = {position->x, position->y, position->z, 1.0f};
+        scene::rebuildMatrices(placementOf(*played));
+    }
+    // The voice starts with this sound's own mix; until the next update it would otherwise
+    // play at whatever its source was last set to (full volume for a new channel).
+    const audio::Output output =
+        toOutput(mixOf(*played, listenerSpace(), KVE_GetFrameTime()), played->baseFrequency);
+    if (played != original) {
+        played->channel = audio::playChannel(original->clip, loop, output);
+        if (played->channel == 0) {
+            played->clip = 0; // without a channel it would pass for the clip's owner
+            sounds().release(played);
+            return nullptr;
+        }
+    } else {
+        audio::play(original->clip, loop, output);
+    }
+    played->playing = 1;
+    return played;
+}
+
 } // namespace
 
 void playAt(int sound, const KVE_Vector& position, float volumeFactor)
 {
-    std::lock_guard lock(core::physicsLock());
-    const SoundRecord* original = findSound(sound);
-    if (!original)
-        return;
-    const float volume = original->volume * volumeFactor;
-    if (KVE_SOUND* copy = KVE_PlaySound(sound, KVE_SOUND_CHANNEL, &position))
-        copy->volume = volume;
+    startSound(sound, KVE_SOUND_CHANNEL, &position, volumeFactor);
 }
 
 int modeFromKeywords(std::string_view text)
@@ -261,45 +310,7 @@ KVE_SOUND* KVE_LoadSound(int id, const char* file, int mode, const char* name)
 
 KVE_SOUND* KVE_PlaySound(int sound, int mode, const KVE_Vector* position)
 {
-    std::lock_guard lock(kve::core::physicsLock());
-    sound::SoundRecord* original = sound::findSound(sound);
-    if (!original)
-        return nullptr;
-    if (position && original->range[1] != 0) {
-        KVE_Vector heard{position->x, position->y, position->z, 1.0f};
-        const KVE_Matrix view = sound::listenerSpace();
-        KVE_TransformVector(&heard, &view);
-        if (sound::length3(heard) > original->range[1])
-            return nullptr;
-    }
-    if (mode == KVE_DEFAULT)
-        mode = original->mode;
-    const bool loop = (mode & KVE_SOUND_LOOP) != 0;
-    sound::SoundRecord* played = original;
-    if (mode & KVE_SOUND_CHANNEL) {
-        played = sound::createCopy(*original);
-        if (!played)
-            return nullptr;
-        played->channel = audio::playChannel(original->clip, loop);
-        if (played->channel == 0) {
-            sound::sounds().release(played);
-            return nullptr;
-        }
-    } else if (!audio::play(original->clip, loop)) {
-        return nullptr;
-    }
-    played->playing = 1;
-    played->mode = mode;
-    played->distanceKnown = false;
-    if (position) {
-        // A given position is a world position: a copy is heard there whatever its original
-        // hangs on.
-        if (played != original)
-            kve::scene::attachItem(nullptr, played->item, KVE_ATTACH_NONE);
-        played->position = {position->x, position->y, position->z, 1.0f};
-        kve::scene::rebuildMatrices(sound::placementOf(*played));
-    }
-    return played;
+    return sound::startSound(sound, mode, position, 1.0f);
 }
 
 int KVE_SetSoundVolume(int sound, float volume)

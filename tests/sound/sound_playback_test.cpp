@@ -104,10 +104,13 @@ TEST_F(SoundPlayback, UpdateHandsThePositionalMixToTheService)
     KVE_SetMasterVolume(0.5f);
     ASSERT_EQ(KVE_MoveSound(41, 0, 0, -6, 0), 1);
     ASSERT_EQ(KVE_PlaySound(41, KVE_DEFAULT, nullptr), steam);
-    KVE_UpdateSounds();
+    // The voice starts with its mix already set, not at full volume until the next update.
     audio::Output heard;
     ASSERT_TRUE(audio::readOutput(steam->clip, 0, &heard));
     EXPECT_EQ(heard.volume, 15); // 0.5 x 0.6 x half-way
+    KVE_UpdateSounds();
+    ASSERT_TRUE(audio::readOutput(steam->clip, 0, &heard));
+    EXPECT_EQ(heard.volume, 15);
     EXPECT_EQ(heard.pan, 0);
     EXPECT_TRUE(audio::isPlaying(steam->clip, 0));
     EXPECT_FLOAT_EQ(steam->previousDistance, 6.0f);
@@ -156,6 +159,9 @@ TEST_F(SoundPlayback, FreeingASoundTakesItsCopiesAndPlayAtScalesTheVolume)
     for (int number = 0x10000; copies < 2 && number < 0x12000; ++number) {
         if (const KVE_SOUND* copy = KVE_GetSound(number)) {
             EXPECT_FLOAT_EQ(copy->volume, copies == 0 ? 0.4f : 0.2f);
+            audio::Output heard; // from its first sample, before any update
+            ASSERT_TRUE(audio::readOutput(copy->clip, copy->channel, &heard));
+            EXPECT_EQ(heard.volume, copies == 0 ? 25 : 13); // x (0.6 + 0.4 / 14): pan 1 / sqrt(14)
             EXPECT_EQ(copy->mode, KVE_SOUND_CHANNEL);
             ++copies;
         }
