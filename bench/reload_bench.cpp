@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "core/resource_sources.h"
 #include "kve.h"
 #include "platform/file_watch.h"
 
@@ -16,24 +15,23 @@ namespace {
 
 constexpr int kFiles = 200;
 
-// 200 small files, each recorded as the source of a resource; the records are only
-// consulted when a file changes, which it never does here.
+// 200 body files loaded as bodies (the one file kind that needs no GL context).
 class WatchedFiles {
 public:
     WatchedFiles() : directory_(std::filesystem::temp_directory_path() / "kve_reload_bench")
     {
         std::filesystem::create_directories(directory_);
-        records_.resize(kFiles);
         for (int i = 0; i < kFiles; ++i) {
-            const std::string path = (directory_ / ("mesh" + std::to_string(i) + ".kvm")).string();
-            std::ofstream(path) << "Mesh: m {}\n";
-            kve::core::recordResourceSource(kve::core::ResourceLoader::MeshFile, 0x10000 + i, &records_[i], path);
+            const std::string path = (directory_ / ("body" + std::to_string(i) + ".kvb")).string();
+            std::ofstream(path) << "Body: {\n  Vertices: {\n    1, 2, 3\n  }\n}\n";
+            bodies_.push_back(KVE_LoadBody(-1, path.c_str(), "")->number);
         }
     }
     ~WatchedFiles()
     {
         KVE_SetResourceWatching(0);
-        kve::core::resourceSources().clear();
+        for (int body : bodies_)
+            KVE_FreeBody(body);
         std::filesystem::remove_all(directory_);
     }
     WatchedFiles(const WatchedFiles&) = delete;
@@ -41,7 +39,7 @@ public:
 
 private:
     std::filesystem::path directory_;
-    std::vector<int> records_;
+    std::vector<int> bodies_;
 };
 
 void frameCost(benchmark::State& state, bool polling)

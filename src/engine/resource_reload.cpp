@@ -45,6 +45,7 @@ constexpr uint64_t kQuietMs = 100;
 struct Reloader {
     bool watching = false;
     size_t watchedSources = 0;                        // sources whose files are watched
+    std::unordered_set<std::string> watchedPaths;     // as recorded, so each is watched once
     std::unordered_map<std::string, uint64_t> pending; // normal path -> when its change was seen, ms
     std::vector<std::string> changed;                 // reused every frame
     uint64_t clockStart = 0;
@@ -65,21 +66,6 @@ uint64_t nowMs()
 std::string normalPath(const std::string& path)
 {
     return platform::normalFilePath(defs::nativePath(path));
-}
-
-// Watches the files of every source recorded since the last call.
-void watchNewSources()
-{
-    Reloader& r = reloader();
-    const auto& sources = core::resourceSources();
-    if (sources.size() == r.watchedSources)
-        return;
-    for (const auto& [record, source] : sources) {
-        platform::watchFile(defs::nativePath(source.file));
-        if (!source.dependency.empty())
-            platform::watchFile(defs::nativePath(source.dependency));
-    }
-    r.watchedSources = sources.size();
 }
 
 // The order in which one pass reloads: what others refer to first.
@@ -114,6 +100,31 @@ bool alive(const ResourceSource& source)
     case ResourceLoader::SoundDefinition: return KVE_GetSound(n) == source.record;
     }
     return false;
+}
+
+// Watches the files of sources recorded since the last call, and forgets the sources of
+// resources released since (an application that loads and frees emitters all the time
+// would otherwise grow the record without end).
+void watchNewSources()
+{
+    Reloader& r = reloader();
+    auto& sources = core::resourceSources();
+    if (sources.size() == r.watchedSources)
+        return;
+    const auto watch = [&](const std::string& path) {
+        if (!path.empty() && r.watchedPaths.insert(path).second)
+            platform::watchFile(defs::nativePath(path));
+    };
+    for (auto it = sources.begin(); it != sources.end();) {
+        if (!alive(it->second)) {
+            it = sources.erase(it);
+            continue;
+        }
+        watch(it->second.file);
+        watch(it->second.dependency);
+        ++it;
+    }
+    r.watchedSources = sources.size();
 }
 
 // The definition files one pass has read, each once, freed at the end of the pass.
@@ -236,6 +247,7 @@ bool reloadBody(ResourceSource& source)
     auto* staged = static_cast<physics::BodyRecord*>(loaded);
     if (!staged)
         return false;
+    std::lock_guard lock(core::physicsLock());
     swapContents(*live, *staged);
     physics::bodies().release(staged);
     // The inertia of every moving object on the body follows its new extent.
@@ -405,8 +417,7 @@ private:
     defs::CurrentDefinition saved_;
 };
 
-} // namespace
-
+// Reloads the resources loaded from any of the files (normal paths); the number reloaded.
 int reloadFiles(const std::vector<std::string>& normalPaths)
 {
     const std::unordered_set<std::string> paths(normalPaths.begin(), normalPaths.end());
@@ -460,6 +471,8 @@ bool settled(const std::string& path, uint64_t seenMs, uint64_t now)
     return age >= std::chrono::milliseconds(kQuietMs);
 }
 
+} // namespace
+
 int reloadChangedResources()
 {
     Reloader& r = reloader();
@@ -496,15 +509,11 @@ void setResourceWatching(bool on)
         return;
     platform::unwatchAllFiles();
     r.pending.clear();
+    r.watchedPaths.clear();
     r.watchedSources = 0;
     r.watching = on;
     if (on)
         watchNewSources();
-}
-
-bool resourceWatching()
-{
-    return reloader().watching;
 }
 
 void stopResourceWatching()

@@ -12,7 +12,9 @@
 #include "gpu/texture.h"
 #include "kve.h"
 #include "platform/file_watch.h"
+#include "render/font_samples.h"
 #include "render/screen_pixels.h"
+#include "sound/sound_files.h"
 #include "support/test_files.h"
 
 namespace {
@@ -277,6 +279,39 @@ TEST_F(ReloadTest, ModificationTimesServeWhereNotificationsAreOffAndWatchingOffR
     }
     EXPECT_EQ(reloaded, 3);
     EXPECT_EQ(KVE_GetMaterialColor(material_), static_cast<int>(0xFF00FF00));
+}
+
+TEST_F(ReloadTest, FontsAndSoundsFollowTheirFilesUnderTheirNumbers)
+{
+    const auto fontFile = [](int advance) {
+        return kve::test::FontBytes().glyphs({{'A', 0, 0, advance, 8, 0, 0, 4, 8}}).chunk(0, "").bytes;
+    };
+    writeFile(dir_ / "small.tf", fontFile(10));
+    KVE_FONT* font = KVE_LoadFont(-1, path("small.tf").c_str());
+    ASSERT_NE(font, nullptr);
+    KVE_FONT* copy = KVE_CopyFont(font->number, -1);
+    writeFile(dir_ / "hiss.wav", kve::test::wavBytes(8000, 1, 16, kve::test::rampSamples(800)));
+    writeFile(dir_ / "sounds.kvd", "Sound: Hiss { File: hiss.wav; Volume: 0.5; }\n");
+    DefinitionNode* tree = KVE_ReadDefinitionFile(path("sounds.kvd").c_str());
+    KVE_SOUND* sound = KVE_LoadSoundDefinition(tree, -1, "");
+    KVE_FreeDefinition(tree, 1);
+    ASSERT_NE(sound, nullptr);
+    const int soundNumber = sound->number;
+
+    writeFile(dir_ / "small.tf", fontFile(20));
+    writeFile(dir_ / "hiss.wav", kve::test::wavBytes(22050, 1, 16, kve::test::rampSamples(800)));
+    writeFile(dir_ / "sounds.kvd", "Sound: Hiss { File: hiss.wav; Volume: 0.25; }\n");
+    EXPECT_EQ(reloadAfterQuiet(), 2);
+    EXPECT_EQ(kve::render::findFont(font->number), font);
+    EXPECT_EQ(font->glyphs->glyph('A')->advance, 20);
+    EXPECT_EQ(copy->glyphs->glyph('A')->advance, 20); // the copy shares the reloaded set
+    EXPECT_EQ(KVE_GetSound(soundNumber), sound);
+    EXPECT_STREQ(sound->name, "Hiss");
+    EXPECT_FLOAT_EQ(sound->baseFrequency, 22050.0f);
+    EXPECT_FLOAT_EQ(sound->volume, 0.25f);
+    KVE_FreeSound(soundNumber);
+    KVE_ReleaseFont(copy->number);
+    KVE_ReleaseFont(font->number);
 }
 
 } // namespace
