@@ -62,8 +62,8 @@ private:
     void close();
     void closeList(size_t terminator);
     void closeAll();
-    // Notes whether the text ended cleanly: every block closed, nothing cut short.
-    void noteEnd(bool clean);
+    // Whether a block (not only a list) is still open below the root.
+    bool blockOpen() const;
 
     std::string_view text_;
     DefinitionTree& tree_;
@@ -150,6 +150,11 @@ void Parser::closeList(size_t terminator)
     enclosing.token = enclosing.name = {};
 }
 
+bool Parser::blockOpen() const
+{
+    return std::any_of(levels_.begin() + 1, levels_.end(), [](const Level& level) { return !level.list; });
+}
+
 void Parser::closeAll()
 {
     while (!levels_.empty()) {
@@ -158,11 +163,6 @@ void Parser::closeAll()
         else
             close();
     }
-}
-
-void Parser::noteEnd(bool clean)
-{
-    tree_.wellFormed = clean && std::all_of(levels_.begin() + 1, levels_.end(), [](const Level& l) { return l.list; });
 }
 
 void Parser::parse()
@@ -182,8 +182,8 @@ void Parser::parse()
             // level with it.
             if (level.token.empty())
                 level.token = run(level, p);
-            noteEnd(true);
             commit();
+            tree_.endedInside = blockOpen();
             closeAll();
             return;
         }
@@ -199,9 +199,9 @@ void Parser::parse()
             level.token = run(level, p);
             const size_t end = next == '/' ? find(p + 2, '\n') : findCommentEnd(p + 2);
             if (end == std::string_view::npos) {
-                noteEnd(next == '/');
                 if (next == '/')
                     commit(); // an unterminated block comment drops the pending entry
+                tree_.endedInside = next == '*' || blockOpen();
                 closeAll();
                 return;
             }
@@ -214,7 +214,7 @@ void Parser::parse()
         case '\'': {
             const size_t end = find(p + 1, '\'');
             if (end == std::string_view::npos) {
-                noteEnd(false);
+                tree_.endedInside = true;
                 closeAll(); // an unterminated quote drops the pending entry
                 return;
             }
@@ -273,7 +273,6 @@ void Parser::parse()
                 level.token = run(level, p);
             commit();
             if (levels_.size() == 1) {
-                noteEnd(false);
                 close(); // a "}" with no open block ends the whole text
                 return;
             }

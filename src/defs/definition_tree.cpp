@@ -145,20 +145,12 @@ void setCurrentDefinition(DefinitionNode* root, std::string_view path)
     current.root = root;
     current.file = filePart(path);
     current.directory = directoryPart(path);
-    if (DefinitionTree* tree = treeOf(root))
-        tree->file = path;
 }
 
 std::string_view sourceFileOf(const DefinitionNode* node)
 {
     const DefinitionTree* tree = treeOf(node);
-    return tree ? std::string_view(tree->file) : std::string_view{};
-}
-
-bool isWellFormed(const DefinitionNode* node)
-{
-    const DefinitionTree* tree = treeOf(node);
-    return tree && tree->wellFormed;
+    return tree ? std::string_view(tree->path) : std::string_view{};
 }
 
 void freeAllDefinitions()

@@ -146,7 +146,7 @@ public:
         if (known != roots_.end())
             return known->second;
         DefinitionNode* root = KVE_ReadDefinitionFile(file.c_str());
-        if (root && !defs::isWellFormed(root)) {
+        if (root && defs::endedInsideBlock(root)) {
             log::fail("Fail: Definition file is incomplete: " + file, kProcedure);
             KVE_FreeDefinition(root, 1);
             root = nullptr;

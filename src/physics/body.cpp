@@ -442,9 +442,10 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name)
     DefinitionNode* tree = KVE_ReadDefinitionFile(path.c_str());
     DefinitionNode* node = KVE_FindDefinitionNode(tree, "Body", nullptr, 0);
     if (!node) {
+        kve::log::fail("Fail: File not found!", kLoadBody);
+        kve::log::failFile(path, tree ? "no Body block" : kve::defs::unreadableReason(path), kLoadBody);
         if (tree)
             KVE_FreeDefinition(tree, 1);
-        kve::log::fail("Fail: File not found!", kLoadBody);
         return nullptr;
     }
     // The file is read and checked before the registry is touched: creating the record
@@ -459,9 +460,13 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name)
     }
     geometry->edges = readIndexSection(KVE_FindDefinitionNode(node, "\\Edges", nullptr, 0), 2);
     geometry->faces = readIndexSection(KVE_FindDefinitionNode(node, "\\Faces", nullptr, 0), 3);
+    // What a cut file still holds is used, as it always was, but the cut is reported.
+    if (kve::defs::endedInsideBlock(tree))
+        kve::log::failFile(path, kve::defs::kCutShort, kLoadBody);
     KVE_FreeDefinition(tree, 1);
     if (!geometry->indicesValid()) {
         kve::log::fail("Fail: Index beyond the vertex count!", kLoadBody);
+        kve::log::failFile(path, "an edge or face names a vertex the file does not hold", kLoadBody);
         return nullptr;
     }
     const std::string bodyName = name && *name ? std::string(name) : std::string(kve::defs::filePart(path));
