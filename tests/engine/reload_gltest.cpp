@@ -15,11 +15,11 @@
 #include "render/font_samples.h"
 #include "render/screen_pixels.h"
 #include "sound/sound_files.h"
+#include "support/log_capture.h"
 #include "support/test_files.h"
 
 namespace {
 
-using kve::test::readLog;
 using kve::test::Screen;
 using kve::test::writeFile;
 
@@ -67,10 +67,11 @@ int reloadAfterQuiet()
 }
 
 // A 10 x 10 square seen from 10 units up in white ambient light.
-class ReloadTest : public ::testing::Test {
+class ReloadTest : public kve::test::LogCaptureTest {
 protected:
     void SetUp() override
     {
+        LogCaptureTest::SetUp();
         writeFile(dir_ / "white.png", solidPng(4, 255, 255, 255));
         writeFile(dir_ / "flat.png", solidPng(4, 128, 128, 255));
         writeFile(dir_ / "square.kvm", squareMesh(5.0f));
@@ -99,6 +100,7 @@ protected:
         KVE_SetAmbientColor(static_cast<int>(0xFF000000));
         KVE_MoveCamera(0, 0.0f, 0.0f, 0.0f, 0);
         KVE_RotateCamera(0, 0.0f, 0.0f, 0.0f, 0);
+        LogCaptureTest::TearDown();
     }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
     static Screen render()
@@ -145,8 +147,8 @@ TEST_F(ReloadTest, BrokenFilesKeepTheOldResourcesWithARedEntry)
     writeFile(dir_ / "scene.kvd", "Material: Floor {\n  Color: 0, 0, 255;\n");
     EXPECT_EQ(reloadAfterQuiet(), 0);
     EXPECT_EQ(KVE_GetMaterialColor(material_), static_cast<int>(0xFF0000FF));
-    EXPECT_NE(readLog().find("Fail: Definition file is incomplete: " + path("scene.kvd")), std::string::npos);
-    EXPECT_NE(readLog().find("Fail: Reload failed, the old resource stays: " + path("scene.kvd")), std::string::npos);
+    EXPECT_NE(capturedLog().find("Fail: Definition file is incomplete: " + path("scene.kvd")), std::string::npos);
+    EXPECT_NE(capturedLog().find("Fail: Reload failed, the old resource stays: " + path("scene.kvd")), std::string::npos);
 
     writeFile(dir_ / "scene.kvd", materials("255, 0, 0"));
     writeFile(dir_ / "white.png", "\x89PNG\r\n\x1a\n broken");
@@ -156,7 +158,7 @@ TEST_F(ReloadTest, BrokenFilesKeepTheOldResourcesWithARedEntry)
     EXPECT_EQ(KVE_GetTextureObject(KVE_GetMaterialTexture(material_, 0)), textureObject);
     EXPECT_EQ(KVE_GetTextureWidth(KVE_GetMaterialTexture(material_, 0)), 4);
     EXPECT_EQ(KVE_GetMeshVertexCount(mesh_), 4);
-    EXPECT_NE(readLog().find("Fail: Reload failed, the old resource stays: " + path("square.kvm")), std::string::npos);
+    EXPECT_NE(capturedLog().find("Fail: Reload failed, the old resource stays: " + path("square.kvm")), std::string::npos);
     EXPECT_GT(render().at(kCentreX, kCentreY, 0), 150);
 }
 
@@ -247,7 +249,7 @@ TEST_F(ReloadTest, ChangedEmitterRateKeepsItsPlacementParticlesAndMaterial)
 
 TEST_F(ReloadTest, FileWrittenInStepsIsReloadedOnceComplete)
 {
-    const size_t logStart = readLog().size();
+    const size_t logStart = capturedLog().size();
     const std::string full = materials("0, 0, 255");
     writeFile(dir_ / "scene.kvd", full.substr(0, full.size() / 2));
     EXPECT_EQ(KVE_ReloadChangedResources(), 0);
@@ -256,7 +258,7 @@ TEST_F(ReloadTest, FileWrittenInStepsIsReloadedOnceComplete)
     EXPECT_EQ(KVE_ReloadChangedResources(), 0);
     EXPECT_EQ(reloadAfterQuiet(), 3);
     EXPECT_EQ(KVE_GetMaterialColor(material_), static_cast<int>(0xFFFF0000));
-    EXPECT_EQ(readLog().find("Fail: Reload failed", logStart), std::string::npos);
+    EXPECT_EQ(capturedLog().find("Fail: Reload failed", logStart), std::string::npos);
 }
 
 TEST_F(ReloadTest, ModificationTimesServeWhereNotificationsAreOffAndWatchingOffReloadsNothing)
@@ -284,7 +286,7 @@ TEST_F(ReloadTest, ModificationTimesServeWhereNotificationsAreOffAndWatchingOffR
 TEST_F(ReloadTest, FontsAndSoundsFollowTheirFilesUnderTheirNumbers)
 {
     const auto fontFile = [](int advance) {
-        return kve::test::FontBytes().glyphs({{'A', 0, 0, advance, 8, 0, 0, 4, 8}}).chunk(0, "").bytes;
+        return kve::test::FontBytes().chunk(1, solidPng(8, 255, 255, 255)).glyphs({{'A', 0, 0, advance, 8, 0, 0, 4, 8}}).chunk(0, "").bytes;
     };
     writeFile(dir_ / "small.tf", fontFile(10));
     KVE_FONT* font = KVE_LoadFont(-1, path("small.tf").c_str());
