@@ -223,7 +223,10 @@ void jpegMessage(j_common_ptr info, int level)
 struct JpegJob {
     Image image;
     std::vector<JSAMPROW> rows;
+    bool tooLarge = false; // the header claims more pixels than the data can code
 };
+
+constexpr uint64_t kMaxPixelsPerJpegByte = 8 * 64;
 
 // Runs inside the setjmp frame (see pngDecode).
 void jpegDecode(jpeg_decompress_struct* info, const uint8_t* data, size_t size, JpegJob* job)
@@ -233,6 +236,14 @@ void jpegDecode(jpeg_decompress_struct* info, const uint8_t* data, size_t size, 
     if (!sizeAcceptable(info->image_width, info->image_height)) {
         info->err->msg_code = JERR_IMAGE_TOO_BIG;
         info->err->msg_parm.i[0] = static_cast<int>(kMaxImageSide);
+        info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
+    }
+    // Huffman coding spends at least one bit on every 8 x 8 block of the full-resolution
+    // component, so n bytes code at most 512 n pixels; a header claiming more is a lie
+    // that would cost the whole image's memory before the data runs out.
+    const uint64_t pixels = uint64_t{info->image_width} * info->image_height;
+    if (!info->arith_code && pixels > (uint64_t{size} + 64) * kMaxPixelsPerJpegByte) {
+        job->tooLarge = true;
         info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
     }
     info->out_color_space = JCS_RGB;
@@ -262,7 +273,10 @@ Decoded decodeJpeg(const uint8_t* data, size_t size)
         jpegDecode(&info, data, size, &job);
         decoded = true;
     }
+    const std::string claimed = std::to_string(info.image_width) + " x " + std::to_string(info.image_height);
     jpeg_destroy_decompress(&info);
+    if (job.tooLarge)
+        return {std::nullopt, "JPEG: " + std::to_string(size) + " bytes cannot code " + claimed + " pixels"};
     if (!decoded)
         return {std::nullopt, std::string("JPEG: ") + errors.message};
     return {std::move(job.image), {}};

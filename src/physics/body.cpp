@@ -328,6 +328,7 @@ void updateMassProperties(KVE_OBJECT& object)
 void removeFromSets(KVE_OBJECT& object)
 {
     std::lock_guard lock(core::physicsLock());
+    ++world().setChanges;
     lastRemoval = {};
     for (std::vector<KVE_OBJECT*>* set : {&world().dynamicSet, &world().staticSet}) {
         const auto at = std::find(set->begin(), set->end(), &object);
@@ -341,6 +342,7 @@ void removeFromSets(KVE_OBJECT& object)
 void reinsertIntoSets(KVE_OBJECT& object)
 {
     std::lock_guard lock(core::physicsLock());
+    ++world().setChanges;
     std::vector<KVE_OBJECT*>& set = setFor(object);
     const bool back = lastRemoval.object == &object && lastRemoval.set == &set;
     const size_t index = back ? std::min(lastRemoval.index, set.size()) : 0;

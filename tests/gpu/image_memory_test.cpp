@@ -191,3 +191,28 @@ TEST(PngMemory, ImageDataTooShortForItsRowsFailsBeforeThePixelsAreAllocated)
 }
 
 } // namespace
+
+namespace {
+
+TEST(JpegMemory, AHeaderClaimingMorePixelsThanTheDataCanCodeIsRefusedUnallocated)
+{
+    // Every 8 x 8 block costs at least one bit of Huffman-coded data, so a file of n bytes
+    // holds at most 512 n pixels. A small JPEG whose frame header claims 8000 x 8000:
+    std::vector<uint8_t> rgb(16 * 16 * 3, 90);
+    std::string jpeg = kve::test::jpegOf(16, 16, rgb);
+    const size_t frame = jpeg.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    const Measured fine = measureDecode(jpeg);
+    ASSERT_TRUE(fine.decoded) << fine.error;
+    EXPECT_LE(fine.peak, fine.imageBytes + smallBound(16, 16));
+    for (size_t at : {frame + 5, frame + 7}) {
+        jpeg[at] = static_cast<char>(8000 >> 8);
+        jpeg[at + 1] = static_cast<char>(8000 & 0xFF);
+    }
+    const Measured m = measureDecode(jpeg);
+    EXPECT_FALSE(m.decoded);
+    EXPECT_NE(m.error.find("8000 x 8000"), std::string::npos) << m.error;
+    EXPECT_LT(m.peak, 1u << 20);
+}
+
+} // namespace
