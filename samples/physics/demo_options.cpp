@@ -176,6 +176,7 @@ const std::vector<Option>& optionTable()
         {"--print-stats", nullptr, "print the statistics lines on exit", setFlag(&DemoOptions::printStatistics)},
         {"--profile", nullptr, "time each render pass on the GPU and print a table on exit",
          setFlag(&DemoOptions::profile)},
+        {"--watch", nullptr, "reload resources whose files change while it runs", setFlag(&DemoOptions::watch)},
         {"--frame-log", "FILE", "write one line per frame to FILE: frame, wall-clock milliseconds, objects",
          fileToWrite(&DemoOptions::frameLog)},
         {"--help", nullptr, "show this text", setFlag(&DemoOptions::help)},

@@ -15,6 +15,7 @@ struct DemoOptions {
     bool printCamera = false;       // print the camera's final world position
     bool printStatistics = false;   // print the statistics lines of the last frame
     bool profile = false;           // time the render passes and print a table at exit
+    bool watch = false;             // reload resources whose files change while it runs
     std::string frameLog;           // one line per presented frame: number, wall milliseconds, objects
     bool help = false;
     std::string error; // set when the command line could not be read: names the option

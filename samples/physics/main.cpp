@@ -217,6 +217,7 @@ int main(int argc, char** argv)
     loadScene();
     if (options.profile)
         KVE_SetRenderPassTiming(1);
+    KVE_SetResourceWatching(options.watch ? 1 : 0);
 
     End end = End::FrameLimit;
     PhysicsShare physicsShare;
