@@ -5,6 +5,7 @@
 
 #include "core/engine.h"
 #include "core/log.h"
+#include "defs/definition_bounds.h"
 #include "defs/definition_node.h"
 #include "gpu/material.h"
 #include "gpu/texture.h"
@@ -20,9 +21,19 @@ DefinitionNode* key(DefinitionNode* block, const char* path)
     return KVE_FindDefinitionNode(block, path, nullptr, 0);
 }
 
-float floatKey(DefinitionNode* block, const char* path, float otherwise)
+// The ranges material values are held to (kve.h lists them): beyond them, or not a
+// number, a value only turns the lighting into infinities and NaNs.
+constexpr defs::Bounds kShineBounds{0, 1000};
+constexpr defs::Bounds kHardnessBounds{0, 10000};     // specular exponent
+constexpr defs::Bounds kBlendBounds{0, 100000};       // soft particles' depth fade
+constexpr defs::Bounds kReflectionBounds{0, 100};
+constexpr defs::Bounds kRefractionBounds{-1000, 1000};
+constexpr defs::Bounds kScatteringBounds{0, 100};
+
+float floatKey(DefinitionNode* block, const char* path, float otherwise, defs::Bounds bounds)
 {
-    return KVE_GetDefinitionFloat(key(block, path), otherwise);
+    return defs::boundedValue(KVE_GetDefinitionFloat(key(block, path), otherwise), otherwise, bounds, path + 1,
+                              kProcedure);
 }
 
 int integerKey(DefinitionNode* block, const char* path, int otherwise)
@@ -110,14 +121,16 @@ extern "C" KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node
     material->program = kve::render::builtinProgram(kind);
     gpu::readTextureSlots(block, *material);
     gpu::readBlending(block, *material);
-    material->shine = gpu::floatKey(block, "\\Shine", 1.0f);
+    material->shine = gpu::floatKey(block, "\\Shine", 1.0f, gpu::kShineBounds);
     gpu::colorKey(block, "\\ShineColor", material->shineColor);
-    material->hardness = kind == KVE_SHADER_SOFT_PARTICLE ? gpu::floatKey(block, "\\Blend", 300.0f)
-                                                         : gpu::floatKey(block, "\\Hardness", 1.0f);
+    material->hardness = kind == KVE_SHADER_SOFT_PARTICLE
+                             ? gpu::floatKey(block, "\\Blend", 300.0f, gpu::kBlendBounds)
+                             : gpu::floatKey(block, "\\Hardness", 1.0f, gpu::kHardnessBounds);
     material->cubeMap = kve::engine::state().defaultCubeMap;
-    material->reflection = gpu::floatKey(block, "\\Reflection", 0.0f);
-    material->refraction = gpu::floatKey(block, "\\Refraction", 5.0f) * gpu::kRefractionScale;
-    material->surfaceScattering = gpu::floatKey(block, "\\SurfaceScattering", 0.0f);
+    material->reflection = gpu::floatKey(block, "\\Reflection", 0.0f, gpu::kReflectionBounds);
+    material->refraction =
+        gpu::floatKey(block, "\\Refraction", 5.0f, gpu::kRefractionBounds) * gpu::kRefractionScale;
+    material->surfaceScattering = gpu::floatKey(block, "\\SurfaceScattering", 0.0f, gpu::kScatteringBounds);
     material->depthMask = gpu::integerKey(block, "\\DepthMask", 1);
     material->backFaceCulling = gpu::integerKey(block, "\\BackFaceCulling", 1);
     material->wireframe = gpu::integerKey(block, "\\Wireframe", 0);
