@@ -1,5 +1,5 @@
 # kve_embed(<library> <namespace> <files>...)
-# Builds a static library holding the given files as constants in kve::<namespace>
+# Builds an object library holding the given files as constants in kve::<namespace>
 # (see tools/embed.cpp); its header is <namespace>.h in the generated directory.
 add_executable(kve_embed ${CMAKE_SOURCE_DIR}/tools/embed.cpp)
 
@@ -13,6 +13,6 @@ function(kve_embed library space)
     DEPENDS kve_embed ${ARGN}
     COMMENT "Embedding ${space}"
     VERBATIM)
-  add_library(${library} STATIC ${source})
+  add_library(${library} OBJECT ${source})
   target_include_directories(${library} PUBLIC ${KVE_GENERATED_DIR}/embedded)
 endfunction()
