@@ -1,12 +1,19 @@
-// The physics step on a fixed scene: 200 balls (sphere bodies of radius 0.5, mass 1) in
-// a 10 x 20 grid dropped from heights 2..6 onto a static ground of two triangles (20 x 20
-// units), stepped at 60 Hz, measured per step after a settling second. The engine runs it
-// with and without its phase pauses; Bullet, when its package is found, runs the same
-// scene on a triangle-mesh ground for the side-by-side figure.
+// The physics step on ball scenes of growing size: N spheres (radius 0.5, mass 1) in one
+// layer dropped from heights 2..6 onto a static ground of two triangles, widened with N
+// so that the density stays that of 200 balls on 20 x 20 units; stepped at 60 Hz and
+// measured per step after the drop has settled. The engine runs with its broad phase and
+// with every pair tested; Bullet, when its package is found, runs the same scenes. A
+// pile of 3000 balls on the demonstration's 20 x 20 ground, with the phase pauses, gives
+// the demonstration's step. Compare engines with
+//   kve_physics_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
+// so that the runs of the two engines alternate.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "physics/physics.h"
@@ -19,12 +26,9 @@
 namespace {
 
 constexpr int kPlaneMesh = 900, kBallMesh = 901, kBallBody = 902;
-constexpr int kBallCount = 200;
 constexpr float kBallRadius = 0.5f, kBallMass = 1.0f;
-constexpr float kGroundScale = 10.0f; // the two triangles span -1..1, scaled to 20 x 20
 constexpr float kGravity = -9.81f, kStep = 1.0f / 60.0f;
-constexpr int kSettlingSteps = 60;
-constexpr int kTimedSteps = 6000; // 100 simulated seconds, the same for every engine
+constexpr int kSettlingSteps = 90;
 // Both engines multiply the two objects' factors: 0.16 restitution, 0.49 friction.
 constexpr float kRestitution = 0.4f, kFriction = 0.7f;
 // The engine damps relative rotation at every contact (spin friction); Bullet's closest
@@ -33,24 +37,61 @@ constexpr float kRestitution = 0.4f, kFriction = 0.7f;
 constexpr float kBulletRollingFriction = 0.05f;
 constexpr float kCorners[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
 constexpr int kTriangles[2][3] = {{0, 2, 1}, {1, 2, 3}};
+constexpr int kCounts[] = {100, 500, 1000, 2000, 5000, 10000};
+constexpr int kAllPairsUpTo = 2000; // every pair tested: beyond this a run takes minutes
+constexpr int kPileBalls = 3000;
 
 struct Start {
     float x, y, z;
 };
-Start ballStart(int i)
+
+// One layer: columns 2 units apart in x, rows 1 unit apart in z, twice as many rows as
+// columns (for 200 balls the 10 x 20 grid on a 20 x 20 ground), heights 2..6.
+struct Layout {
+    int balls, columns, rows;
+    float groundScale; // the two triangles span -1..1
+
+    explicit Layout(int count)
+        : balls(count), columns(static_cast<int>(std::ceil(std::sqrt(count / 2.0)))),
+          rows((count + columns - 1) / columns),
+          groundScale(std::max(static_cast<float>(columns), static_cast<float>(rows) * 0.5f))
+    {
+    }
+    Start start(int i) const
+    {
+        return {-static_cast<float>(columns - 1) + static_cast<float>(i % columns) * 2.0f,
+                2.0f + static_cast<float>(i % 5), -static_cast<float>(rows - 1) * 0.5f + static_cast<float>(i / columns)};
+    }
+    // The demonstration's ground (20 x 20) with balls falling on it in stacked layers a
+    // unit apart, as holding the left button piles them up.
+    static Layout pile(int count) { return Layout(count, 10.0f); }
+    Start pileStart(int i) const
+    {
+        constexpr int kSide = 19;
+        const int layer = i / (kSide * kSide), cell = i % (kSide * kSide);
+        return {-9.0f + static_cast<float>(cell % kSide), 1.0f + 1.1f * static_cast<float>(layer),
+                -9.0f + static_cast<float>(cell / kSide)};
+    }
+
+private:
+    Layout(int count, float scale) : balls(count), columns(0), rows(0), groundScale(scale) {}
+};
+
+Start startOf(const Layout& layout, int i)
 {
-    return {-9.0f + static_cast<float>(i % 10) * 2.0f, 2.0f + static_cast<float>(i % 5),
-            -9.5f + static_cast<float>(i / 10) * 1.0f};
+    return layout.columns ? layout.start(i) : layout.pileStart(i);
 }
 
 // Balls still resting on the ground square: a run where balls roll off measures less work.
-bool onGround(float x, float y, float z)
+bool onGround(const Layout& layout, float x, float y, float z)
 {
-    const float edge = kGroundScale + kBallRadius;
+    const float edge = layout.groundScale + kBallRadius;
     return std::fabs(x) <= edge && std::fabs(z) <= edge && y > 0.0f;
 }
 
-void buildScene()
+// The ground square (the two triangles scaled by `groundScale`), the ball mesh and body,
+// and gravity.
+void buildGround(float groundScale)
 {
     KVE_CreateMesh(kPlaneMesh, "");
     KVE_SetMeshVertexCount(kPlaneMesh, 4);
@@ -64,27 +105,32 @@ void buildScene()
     KVE_CreateSphereBody(kBallBody, kBallRadius, "");
 
     KVE_OBJECT* ground = KVE_CreateObject(-1, kPlaneMesh, -1, "", 0, 0);
-    KVE_ScaleObject(ground->number, kGroundScale, kGroundScale, kGroundScale, 0);
+    KVE_ScaleObject(ground->number, groundScale, groundScale, groundScale, 0);
     KVE_SetObjectBody(ground->number, KVE_BODY_MESH, 1.0f);
     KVE_SetObjectRestitution(ground->number, kRestitution);
     KVE_SetObjectFriction(ground->number, kFriction);
-    for (int i = 0; i < kBallCount; ++i) {
+    KVE_SetGravity(0, kGravity, 0);
+}
+
+void buildScene(const Layout& layout)
+{
+    buildGround(layout.groundScale);
+    for (int i = 0; i < layout.balls; ++i) {
         KVE_OBJECT* ball = KVE_CreateObject(-1, kBallMesh, -1, "", 0, 0);
-        const Start at = ballStart(i);
+        const Start at = startOf(layout, i);
         KVE_MoveObject(ball->number, at.x, at.y, at.z, 0);
         KVE_SetObjectBody(ball->number, kBallBody, 1.0f);
         KVE_SetObjectMass(ball->number, kBallMass);
         KVE_SetObjectRestitution(ball->number, kRestitution);
         KVE_SetObjectFriction(ball->number, kFriction);
     }
-    KVE_SetGravity(0, kGravity, 0);
 }
 
-int korvaneBallsOnGround()
+int korvaneBallsOnGround(const Layout& layout)
 {
     int count = 0;
     for (const KVE_OBJECT* object : kve::physics::world().dynamicSet)
-        count += onGround(object->v4fPosition.x, object->v4fPosition.y, object->v4fPosition.z);
+        count += onGround(layout, object->v4fPosition.x, object->v4fPosition.y, object->v4fPosition.z);
     return count;
 }
 
@@ -96,37 +142,35 @@ void tearDown()
     KVE_ReleaseMesh(kBallMesh);
 }
 
-void BM_Korvane200BallsOnPlane(benchmark::State& state)
+// Fewer timed steps for bigger scenes, so that each run takes a few seconds.
+int timedSteps(int balls)
+{
+    return std::clamp(1200000 / balls, 60, 6000);
+}
+
+void runKorvane(benchmark::State& state, const Layout& layout, bool broadPhase, bool pauses)
 {
     kve::physics::setPhasePause(false);
+    kve::physics::setBroadPhase(broadPhase);
     KVE_InitPhysics();
-    buildScene();
+    buildScene(layout);
     for (int i = 0; i < kSettlingSteps; ++i)
         kve::physics::step(kStep);
-    for (auto _ : state)
-        kve::physics::step(kStep);
-    state.counters["dynamic"] = KVE_GetPhysicsObjectCount(1);
-    state.counters["on_ground"] = korvaneBallsOnGround();
-    tearDown();
-}
-BENCHMARK(BM_Korvane200BallsOnPlane)->Unit(benchmark::kMicrosecond)->Iterations(kTimedSteps);
-
-void BM_KorvaneStepPauses(benchmark::State& state)
-{
-    kve::physics::setPhasePause(true);
-    KVE_InitPhysics();
-    buildScene();
+    kve::physics::setPhasePause(pauses);
     for (auto _ : state)
         kve::physics::step(kStep);
     kve::physics::setPhasePause(false);
+    state.counters["balls"] = layout.balls;
+    state.counters["on_ground"] = korvaneBallsOnGround(layout);
     tearDown();
+    kve::physics::setBroadPhase(true);
 }
-BENCHMARK(BM_KorvaneStepPauses)->Unit(benchmark::kMicrosecond)->Iterations(200);
 
 #ifdef KVE_BENCH_HAVE_BULLET
 // The same scene in Bullet: the default collision configuration and dispatcher, the
 // dynamic AABB tree broadphase and the sequential impulse solver; the ground is a
 // bounding-volume tree over the same two triangles, scaled like the engine's object.
+// No sleeping (the engine simulates every ball on every step) and rolling friction.
 struct BulletScene {
     btDefaultCollisionConfiguration configuration;
     btCollisionDispatcher dispatcher{&configuration};
@@ -138,38 +182,36 @@ struct BulletScene {
     btSphereShape ballShape{kBallRadius};
     std::unique_ptr<btRigidBody> ground;
     std::vector<std::unique_ptr<btRigidBody>> balls;
+    const Layout& layout;
 
-    BulletScene(bool sleeping, bool rollingFriction)
+    explicit BulletScene(const Layout& sceneLayout) : layout(sceneLayout)
     {
-        const btScalar rolling = rollingFriction ? kBulletRollingFriction : 0;
         world.setGravity(btVector3(0, kGravity, 0));
         auto corner = [](int i) { return btVector3(kCorners[i][0], 0, kCorners[i][1]); };
         for (const auto& t : kTriangles)
             groundTriangles.addTriangle(corner(t[0]), corner(t[1]), corner(t[2]));
         groundShape = std::make_unique<btBvhTriangleMeshShape>(&groundTriangles, true);
-        groundShape->setLocalScaling(btVector3(kGroundScale, kGroundScale, kGroundScale));
+        const btScalar scale = layout.groundScale;
+        groundShape->setLocalScaling(btVector3(scale, scale, scale));
         btRigidBody::btRigidBodyConstructionInfo groundInfo(0, nullptr, groundShape.get());
         groundInfo.m_restitution = kRestitution;
         groundInfo.m_friction = kFriction;
-        groundInfo.m_rollingFriction = groundInfo.m_spinningFriction = rolling;
+        groundInfo.m_rollingFriction = groundInfo.m_spinningFriction = kBulletRollingFriction;
         ground = std::make_unique<btRigidBody>(groundInfo);
         world.addRigidBody(ground.get());
 
         btVector3 inertia(0, 0, 0);
         ballShape.calculateLocalInertia(kBallMass, inertia);
-        for (int i = 0; i < kBallCount; ++i) {
+        for (int i = 0; i < layout.balls; ++i) {
             btRigidBody::btRigidBodyConstructionInfo info(kBallMass, nullptr, &ballShape, inertia);
-            const Start at = ballStart(i);
+            const Start at = startOf(layout, i);
             info.m_startWorldTransform.setIdentity();
             info.m_startWorldTransform.setOrigin(btVector3(at.x, at.y, at.z));
             info.m_restitution = kRestitution;
             info.m_friction = kFriction;
-            info.m_rollingFriction = info.m_spinningFriction = rolling;
+            info.m_rollingFriction = info.m_spinningFriction = kBulletRollingFriction;
             auto& ball = balls.emplace_back(std::make_unique<btRigidBody>(info));
-            // The engine never puts bodies to sleep; without this Bullet stops simulating
-            // balls at rest and the comparison would measure less work.
-            if (!sleeping)
-                ball->setActivationState(DISABLE_DEACTIVATION);
+            ball->setActivationState(DISABLE_DEACTIVATION);
             world.addRigidBody(ball.get());
         }
     }
@@ -187,38 +229,112 @@ struct BulletScene {
         int count = 0;
         for (const auto& ball : balls) {
             const btVector3& p = ball->getWorldTransform().getOrigin();
-            count += onGround(p.x(), p.y(), p.z());
+            count += onGround(layout, p.x(), p.y(), p.z());
         }
-        return count;
-    }
-    int activeBalls() const
-    {
-        int count = 0;
-        for (const auto& ball : balls)
-            count += ball->isActive();
         return count;
     }
 };
 
-void BM_Bullet200BallsOnPlane(benchmark::State& state)
+void runBullet(benchmark::State& state, const Layout& layout)
 {
-    BulletScene scene(state.range(0) != 0, state.range(1) != 0);
+    BulletScene scene(layout);
     for (int i = 0; i < kSettlingSteps; ++i)
         scene.step();
     for (auto _ : state)
         scene.step();
-    state.counters["active"] = scene.activeBalls();
+    state.counters["balls"] = layout.balls;
     state.counters["on_ground"] = scene.ballsOnGround();
 }
-BENCHMARK(BM_Bullet200BallsOnPlane)
-    ->ArgNames({"sleeping", "rolling"})
-    ->Args({0, 1})
-    ->Args({0, 0})
-    ->Args({1, 1})
-    ->Unit(benchmark::kMicrosecond)
-    ->Iterations(kTimedSteps);
 #endif
+
+// Planks (the demonstration's box body: a unit cube scaled 1 x 0.5 x 0.2) dropped in five
+// layers of 40 onto the 20 x 20 ground and onto each other, turned about the vertical
+// and slightly tilted; the mesh-mesh pair tests dominate.
+constexpr int kPlankCount = 200, kCubeMesh = 903, kPlankBody = 904;
+constexpr int kPlankSettlingSteps = 30, kPlankTimedSteps = 600;
+
+void buildPlanks()
+{
+    buildGround(10.0f);
+    KVE_CreateMesh(kCubeMesh, "");
+    KVE_SetMeshVertexCount(kCubeMesh, 8);
+    for (int i = 0; i < 8; ++i)
+        KVE_SetMeshVertex(kCubeMesh, i, i & 1 ? 0.5f : -0.5f, i & 2 ? 0.5f : -0.5f, i & 4 ? 0.5f : -0.5f, 1);
+    KVE_CreateBodyFromMesh(kPlankBody, kCubeMesh, KVE_BODY_BOX, 1.0f, "");
+    for (int i = 0; i < kPlankCount; ++i) {
+        KVE_OBJECT* plank = KVE_CreateObject(-1, kCubeMesh, -1, "", 0, 0);
+        KVE_ScaleObject(plank->number, 1.0f, 0.5f, 0.2f, 0);
+        KVE_MoveObject(plank->number, -4.0f + 2.0f * static_cast<float>(i % 5), 1.0f + 0.6f * static_cast<float>(i / 40),
+                       -3.5f + static_cast<float>((i / 5) % 8), 0);
+        KVE_RotateObject(plank->number, 90.0f + static_cast<float>(i % 7) * 3.0f, static_cast<float>(i * 37 % 360),
+                         static_cast<float>(i % 3) * 4.0f, 0);
+        KVE_SetObjectBody(plank->number, kPlankBody, 1.0f);
+        KVE_SetObjectMass(plank->number, 1.0f);
+    }
+}
+
+void BM_KorvanePlanks(benchmark::State& state)
+{
+    kve::physics::setPhasePause(false);
+    KVE_InitPhysics();
+    buildPlanks();
+    for (int i = 0; i < kPlankSettlingSteps; ++i)
+        kve::physics::step(kStep);
+    for (auto _ : state)
+        kve::physics::step(kStep);
+    int below = 0; // planks that sank through the ground
+    for (const KVE_OBJECT* object : kve::physics::world().dynamicSet)
+        below += std::fabs(object->v4fPosition.x) < 10.0f && std::fabs(object->v4fPosition.z) < 10.0f &&
+                 object->v4fPosition.y < 0.0f;
+    state.counters["below_ground"] = below;
+    tearDown();
+    KVE_ReleaseMesh(kCubeMesh);
+}
+
+void registerAll()
+{
+    benchmark::RegisterBenchmark("BM_KorvanePlanks/200", BM_KorvanePlanks)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(kPlankTimedSteps);
+    for (int count : kCounts) {
+        const Layout layout(count);
+        const auto named = [count](const char* base) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%s/%d", base, count);
+            return std::string(name);
+        };
+        benchmark::RegisterBenchmark(named("BM_KorvaneBalls").c_str(),
+                                     [layout](benchmark::State& s) { runKorvane(s, layout, true, false); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(timedSteps(count));
+#ifdef KVE_BENCH_HAVE_BULLET
+        benchmark::RegisterBenchmark(named("BM_BulletBalls").c_str(),
+                                     [layout](benchmark::State& s) { runBullet(s, layout); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(timedSteps(count));
+#endif
+        if (count <= kAllPairsUpTo)
+            benchmark::RegisterBenchmark(named("BM_KorvaneBallsAllPairs").c_str(),
+                                         [layout](benchmark::State& s) { runKorvane(s, layout, false, false); })
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(timedSteps(count));
+    }
+    const Layout pile = Layout::pile(kPileBalls);
+    benchmark::RegisterBenchmark("BM_KorvaneDemoPileWithPauses/3000",
+                                 [pile](benchmark::State& s) { runKorvane(s, pile, true, true); })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(120);
+}
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    registerAll();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

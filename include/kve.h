@@ -571,10 +571,7 @@ int KVE_CopyMaterialInto(int source, int target);                     /* 1 when 
 /* A Material block: "\Color", "\Shader", "\Texture[0]".."\Texture[3]" (a texture's name, or
  * a texture block), "\BlendingMode", "\Shine", "\ShineColor", "\Hardness" ("\Blend" for
  * SOFTPARTICLE), "\Reflection", "\Refraction" (x 0.01), "\SurfaceScattering",
- * "\DepthMask", "\BackFaceCulling", "\Wireframe". Values are held to these ranges, with a
- * blue "Warning: " entry for each one changed (a value that is not a number takes the
- * default): Shine 0..1000, Hardness 0..10000, Blend 0..100000, Reflection 0..100,
- * Refraction -1000..1000, SurfaceScattering 0..100. */
+ * "\DepthMask", "\BackFaceCulling", "\Wireframe". */
 KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node, const char* name);
 KVE_MATERIAL* KVE_GetMaterial(int material);           /* null when there is none */
 int KVE_GetMaterialNumber(const KVE_MATERIAL* material); /* -1 for null */
@@ -1141,7 +1138,7 @@ typedef struct KVE_EMITTER {
 /* Reads a definition file's ParticleEmitter node ("Emission\..." and "Particle\..." keys).
  * `id` -1 = automatic; an emitter already under the number is released first. Null when
  * the file cannot be read ("FAIL") or the number is refused (no message). Values are held
- * to these ranges, with a blue "Warning: " entry for each key changed (a value that is not
+ * to these ranges, with an orange "Warning: " entry for each key changed (a value that is not
  * a number takes the key's default): Emission\MaxParticles 0..16384, Frequency 0..10000
  * per second, Angle 0..180 degrees, Force -1000..1000, Velocity -1000..1000, Radius
  * 0..10000, Position, Size and Direction components -1e6..1e6; Particle\LifeTime 0..600 s,
@@ -1202,7 +1199,7 @@ int KVE_InitSound(void); /* starts the playback service; master volume 1.0; 1 wh
 KVE_SOUND* KVE_LoadSound(int id, const char* file, int mode, const char* name);
 /* Reads the Sound block at or below `node` (keys File, Mode, Direction, Cone in degrees,
  * Range, Volume, Frequency); name "" or null: the block's or its nearest named ancestor's.
- * Values are held to these ranges, with a blue "Warning: " entry for each key changed:
+ * Values are held to these ranges, with an orange "Warning: " entry for each key changed:
  * Volume 0..10, Frequency 0.01..100, both ends of Range 0..1e6, of Cone 0..360 degrees. */
 KVE_SOUND* KVE_LoadSoundDefinition(DefinitionNode* node, int id, const char* name);
 KVE_SOUND* KVE_CreateSoundListEntry(int* id, const char* name); /* registry entry; id in/out */

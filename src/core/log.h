@@ -44,6 +44,22 @@ inline void releasedInUse(std::string_view kind, size_t count, std::string_view 
               static_cast<int>(KVE_LOG_BLUE), procedure);
 }
 
+// Red entry naming a damaged file and what is wrong with it ("Fail: Plane.kvm: no
+// triangles"). Where a loader's failure text is fixed ("Fail: File not found!") this
+// follows it as a second entry.
+inline void failFile(std::string_view file, std::string_view reason, std::string_view procedure)
+{
+    entry("Fail: " + std::string(file) + ": " + std::string(reason), static_cast<int>(KVE_LOG_RED), procedure);
+}
+
+// Orange entry for a file that loads with something read past ("Warning: Rocks.obj:
+// index out of range in line 12").
+inline constexpr int kWarningColor = static_cast<int>(0xFF0080FFu);
+inline void warnFile(std::string_view file, std::string_view reason, std::string_view procedure)
+{
+    entry("Warning: " + std::string(file) + ": " + std::string(reason), kWarningColor, procedure);
+}
+
 // "#RRGGBB" of a packed colour (red in the lowest byte); the alpha byte is ignored.
 std::string colorText(int color);
 

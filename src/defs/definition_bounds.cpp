@@ -17,7 +17,7 @@ void warn(std::string_view key, Number read, Number used, Number low, Number hig
     std::ostringstream text;
     text << "Warning: " << key << " " << read << " is outside " << low << " to " << high << ", " << used
          << " is used";
-    log::entry(text.str(), static_cast<int>(KVE_LOG_BLUE), procedure);
+    log::entry(text.str(), log::kWarningColor, procedure);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Values of definition keys held to the ranges the engine documents for them: a value
 // outside its range is replaced by the nearest bound, one that is not a number by the
-// key's default, and a blue warning entry names the key, the value read and the value used.
+// key's default, and an orange warning entry names the key, the value read and the value used.
 #pragma once
 
 #include <string_view>

@@ -13,6 +13,7 @@
 
 #include "core/log.h"
 #include "defs/definition_node.h"
+#include "defs/definition_tree.h"
 
 namespace kve::defs {
 namespace {
@@ -85,7 +86,25 @@ bool matchesPattern(std::string_view pattern, std::string_view name)
     return p == pattern.size();
 }
 
-void parsePath(const std::string& path, const std::string& pattern, int kindMask, std::vector<fs::path>& walking);
+void parsePath(const std::string& path, const std::string& pattern, int kindMask, bool named,
+               std::vector<fs::path>& walking);
+
+// Whether the tree holds a block the batch parser hands to a loader (walked without
+// recursion: a hostile file may nest blocks a million deep).
+bool holdsResourceBlock(const DefinitionNode* root)
+{
+    std::vector<const DefinitionNode*> open{root};
+    while (!open.empty()) {
+        const DefinitionNode* node = open.back();
+        open.pop_back();
+        const std::string_view name = node->nameText();
+        if (name == "Texture" || name == "Material" || name == "Sound")
+            return true;
+        for (const DefinitionNode* child : node->childNodes())
+            open.push_back(child);
+    }
+    return false;
+}
 
 // Parses the entries of a directory that match `pattern` (all when empty), in name order
 // so that loading does not depend on the file system. A directory already being walked
@@ -107,13 +126,16 @@ void parseDirectory(const std::string& path, const std::string& pattern, int kin
     walking.push_back(std::move(identity));
     const std::string prefix = withTrailingSeparator(path);
     for (const std::string& name : names)
-        parsePath(prefix + name, {}, kindMask, walking);
+        parsePath(prefix + name, {}, kindMask, !pattern.empty(), walking);
     walking.pop_back();
 }
 
 // One file, or a directory with the entries that match `pattern`. Entry names are taken
-// literally, even when they hold a '*'.
-void parsePath(const std::string& path, const std::string& pattern, int kindMask, std::vector<fs::path>& walking)
+// literally, even when they hold a '*'. A file that was asked for by name or pattern (not
+// one met while walking a whole directory, which may hold anything) and gives no
+// resource is a failure worth a red entry.
+void parsePath(const std::string& path, const std::string& pattern, int kindMask, bool named,
+               std::vector<fs::path>& walking)
 {
     // A pattern without a directory part searches the current directory.
     std::error_code error;
@@ -121,8 +143,18 @@ void parsePath(const std::string& path, const std::string& pattern, int kindMask
     if (directory) {
         parseDirectory(path, pattern, kindMask, walking);
     } else {
-        log::progress("Parse DefinitionFile: " + path, "KVE_ParseDefinitionFiles", "KVE Definition", __LINE__);
-        if (DefinitionNode* root = KVE_ReadDefinitionFile(path.c_str()))
+        constexpr const char* kProcedure = "KVE_ParseDefinitionFiles";
+        log::progress("Parse DefinitionFile: " + path, kProcedure, "KVE Definition", __LINE__);
+        DefinitionNode* root = KVE_ReadDefinitionFile(path.c_str());
+        if (!root && named) {
+            log::fail("Fail: File not found!", kProcedure);
+            log::failFile(path, unreadableReason(path), kProcedure);
+        } else if (root && named && !holdsResourceBlock(root)) {
+            log::failFile(path, "no Texture, Material or Sound block", kProcedure);
+        } else if (root && endedInsideBlock(root)) {
+            log::failFile(path, kCutShort, kProcedure);
+        }
+        if (root)
             KVE_LoadDefinitionNode(root, kindMask);
     }
     KVE_WriteLogBreak();
@@ -135,6 +167,34 @@ std::string nativePath(std::string_view path)
     std::string native(path);
     std::replace(native.begin(), native.end(), '\\', '/');
     return native;
+}
+
+std::string definitionSource(const DefinitionNode* node)
+{
+    const DefinitionTree* tree = treeOf(node);
+    return tree && !tree->path.empty() ? tree->path : "definition text";
+}
+
+bool endedInsideBlock(const DefinitionNode* node)
+{
+    const DefinitionTree* tree = treeOf(node);
+    return tree && tree->endedInside;
+}
+
+std::string unreadableReason(std::string_view path)
+{
+    const std::string native = nativePath(path);
+    std::error_code error;
+    const fs::file_status status = fs::status(native, error);
+    if (!fs::exists(status))
+        return "no such file";
+    if (fs::is_directory(status))
+        return "a directory, not a file";
+    std::FILE* file = std::fopen(native.c_str(), "rb");
+    if (!file)
+        return "cannot be opened";
+    std::fclose(file);
+    return "cannot be read";
 }
 
 std::string_view directoryPart(std::string_view path)
@@ -174,6 +234,8 @@ DefinitionNode* KVE_ReadDefinitionFile(const char* path)
         if (!text)
             return nullptr;
         DefinitionNode* root = kve::defs::parseText(*text, kve::defs::directoryPart(path));
+        if (kve::defs::DefinitionTree* tree = kve::defs::treeOf(root))
+            tree->path = path;
         kve::defs::setCurrentDefinition(root, path);
         return root;
     } catch (const std::bad_alloc&) {
@@ -192,7 +254,7 @@ void KVE_ParseDefinitionFiles(const char* path, int kindMask)
             pattern = kve::defs::filePart(path);
             directory = kve::defs::directoryPart(path);
         }
-        kve::defs::parsePath(directory, pattern, kindMask, walking);
+        kve::defs::parsePath(directory, pattern, kindMask, true, walking);
     } catch (const std::bad_alloc&) {
     }
 }

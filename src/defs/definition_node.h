@@ -78,6 +78,19 @@ DefinitionNode* firstChildNamed(const DefinitionNode* node, std::string_view nam
 // The path with every '\' turned into the platform separator, for opening files named
 // in definitions written on other systems.
 std::string nativePath(std::string_view path);
+// The file the node's tree was read from, for messages about its content; "definition
+// text" for a tree parsed from memory or a detached node.
+std::string definitionSource(const DefinitionNode* node);
+
+// Whether the text of the node's tree ended inside a block, a block comment or a quote:
+// the mark of a file cut short.
+bool endedInsideBlock(const DefinitionNode* node);
+inline constexpr const char* kCutShort = "the text ends inside a block, cut short";
+
+// Why the file at `path` (either separator) cannot be read, for the log: "no such file",
+// "a directory, not a file", "cannot be opened" or "cannot be read".
+std::string unreadableReason(std::string_view path);
+
 // Directory part (through the last '\' or '/') and file part of a path.
 std::string_view directoryPart(std::string_view path);
 std::string_view filePart(std::string_view path);

@@ -2,6 +2,7 @@
 // levels (the root, blocks and lists) instead of recursion, so that no nesting depth a
 // file can reach exhausts the call stack. Names and values are kept as offsets into the
 // text until a node is made, and nodes, texts and child arrays go to the tree's arena.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -61,6 +62,8 @@ private:
     void close();
     void closeList(size_t terminator);
     void closeAll();
+    // Whether a block (not only a list) is still open below the root.
+    bool blockOpen() const;
 
     std::string_view text_;
     DefinitionTree& tree_;
@@ -147,6 +150,11 @@ void Parser::closeList(size_t terminator)
     enclosing.token = enclosing.name = {};
 }
 
+bool Parser::blockOpen() const
+{
+    return std::any_of(levels_.begin() + 1, levels_.end(), [](const Level& level) { return !level.list; });
+}
+
 void Parser::closeAll()
 {
     while (!levels_.empty()) {
@@ -175,6 +183,7 @@ void Parser::parse()
             if (level.token.empty())
                 level.token = run(level, p);
             commit();
+            tree_.endedInside = blockOpen();
             closeAll();
             return;
         }
@@ -192,6 +201,7 @@ void Parser::parse()
             if (end == std::string_view::npos) {
                 if (next == '/')
                     commit(); // an unterminated block comment drops the pending entry
+                tree_.endedInside = next == '*' || blockOpen();
                 closeAll();
                 return;
             }
@@ -204,6 +214,7 @@ void Parser::parse()
         case '\'': {
             const size_t end = find(p + 1, '\'');
             if (end == std::string_view::npos) {
+                tree_.endedInside = true;
                 closeAll(); // an unterminated quote drops the pending entry
                 return;
             }

@@ -46,6 +46,8 @@ private:
 // KVE_FreeDefinition keeps its memory here until the whole tree goes.
 struct DefinitionTree : DefinitionNode {
     std::string directory;
+    std::string path; // the file the tree was read from; empty for a text parsed in memory
+    bool endedInside = false; // the text ended inside a block, a block comment or a quote
     Arena arena;
     // First child of each name, built on the first lookup in a node with many children.
     std::unordered_map<const DefinitionNode*, std::unordered_map<std::string_view, DefinitionNode*>> nameIndexes;

@@ -98,6 +98,9 @@ void computeTangents(MeshRecord& mesh);
 // Fills the arrays from the keys under a ".kvm" Mesh node, without GL; false (logged
 // under KVE_LoadMesh) when a count is beyond the mesh limits or memory runs out.
 bool readMeshNode(MeshRecord& mesh, DefinitionNode* node);
+// What is wrong with a mesh file's Mesh node, empty when nothing: a section holding
+// another number of entries than the count written before its brace.
+std::string meshFileDamage(DefinitionNode* node);
 
 // The ".kvm" text of a mesh under `meshName` (CR LF line ends, six decimals).
 std::string meshFileText(const MeshRecord& mesh, std::string_view meshName);

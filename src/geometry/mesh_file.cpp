@@ -77,7 +77,33 @@ int32_t groupFromNumber(float value)
     return std::isfinite(value) && std::fabs(value) < 2147483520.0f ? static_cast<int32_t>(value) : 0;
 }
 
+// The number a mesh file writes before a section's brace, when the text is one; a file
+// cut short holds fewer entries than it states.
+std::string sectionShortfall(const DefinitionNode* section, const char* key)
+{
+    const std::string_view stated = section ? section->valueText() : std::string_view{};
+    long long count = 0;
+    const auto [end, error] = std::from_chars(stated.data(), stated.data() + stated.size(), count);
+    if (stated.empty() || error != std::errc{} || end != stated.data() + stated.size())
+        return {};
+    const int held = KVE_CountDefinitionChildren(section, "");
+    if (count == held)
+        return {};
+    return std::string(key) + " states " + std::string(stated) + " entries, the file holds " + std::to_string(held);
+}
+
 } // namespace
+
+std::string meshFileDamage(DefinitionNode* node)
+{
+    for (const char* key : {"Vertices", "Normals", "TextureCoords", "Faces"}) {
+        const std::string path = std::string("\\") + key;
+        std::string shortfall = sectionShortfall(KVE_FindDefinitionNode(node, path.c_str(), "", 0), key);
+        if (!shortfall.empty())
+            return shortfall;
+    }
+    return {};
+}
 
 bool readMeshNode(MeshRecord& mesh, DefinitionNode* node)
 {
@@ -179,6 +205,7 @@ KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name)
     DefinitionNode* node = KVE_FindDefinitionNode(root, "Mesh", "", 0);
     if (!node) {
         kve::log::fail("Fail: File not found!", kProcedure);
+        kve::log::failFile(file, root ? "no Mesh block" : kve::defs::unreadableReason(file), kProcedure);
         KVE_FreeDefinition(root, 1);
         return nullptr;
     }
@@ -186,11 +213,25 @@ KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name)
     // replaces a mesh of the same number or name, which a bad file must not cost.
     geometry::MeshRecord staged;
     const bool read = geometry::readMeshNode(staged, node);
+    // A section that holds other than the count written before it: the file was cut
+    // short or edited badly. What it holds is still used, as it always was.
+    if (const std::string damage = geometry::meshFileDamage(node); read && !damage.empty())
+        kve::log::failFile(file, damage, kProcedure);
+    else if (read && kve::defs::endedInsideBlock(root))
+        kve::log::failFile(file, kve::defs::kCutShort, kProcedure);
     const bool tangents =
         KVE_GetDefinitionInteger(KVE_FindDefinitionNode(node, "\\CalculateMeshTangents", "", 0), 0) != 0;
     KVE_FreeDefinition(root, 1);
-    if (!read || !geometry::indicesInRange(staged))
+    if (!read || !geometry::indicesInRange(staged)) {
+        kve::log::failFile(file, read ? "a face names a vertex the file does not hold" : "too large", kProcedure);
         return nullptr;
+    }
+    // A truncated file keeps its vertices but loses its faces: such a mesh would be drawn
+    // as nothing and reported OK.
+    if (staged.indexCount < 3) {
+        kve::log::failFile(file, "no triangles", kProcedure);
+        return nullptr;
+    }
     const std::string_view meshName = name && *name ? std::string_view(name) : kve::defs::filePart(file);
     geometry::MeshRecord* mesh = geometry::createMesh(&id, meshName);
     if (!mesh)

@@ -1,7 +1,8 @@
-// Wavefront OBJ import: one pass over the file held in memory. Lines are split into
-// fields at every single space (two spaces give an empty field); only "v", "vt", "vn",
-// "g" and the first three corners of "f" lines are read. Indices that are missing, zero,
-// negative or out of range leave their attribute zero.
+// Wavefront OBJ import: one pass over the file held in memory. Fields are separated by
+// any run of spaces and tabs; only "v", "vt", "vn", "g" and "f" lines are read. A face of
+// n corners becomes n - 2 triangles fanned from its first corner. Negative indices count
+// back from the end of their list at the face line; indices that are zero or out of range
+// leave their attribute zero and are reported once per file by the first line that has one.
 #include "geometry/obj_import.h"
 
 #include <cstdio>
@@ -25,12 +26,19 @@ struct Float2 {
     float u, v;
 };
 
-// One face corner: 0-based indices (-1 and anything out of range mean "none").
+// An index part that the corner does not have ("1//3", "1"): the attribute stays zero
+// without a warning. kBadIndex marks one that names no element (0, or too far back).
+constexpr int32_t kAbsentIndex = -1;
+constexpr int32_t kBadIndex = -2;
+
+// One face corner: 0-based indices, the group and the line it came from.
 struct Corner {
-    int32_t position, texCoord, normal, group;
+    int32_t position, texCoord, normal, group, line;
 };
 
-// Splits a line (already stripped) into fields at single spaces. The keyword is field 1.
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Splits a line (already stripped) into fields at runs of blanks. The keyword is field 1.
 class FieldCursor {
 public:
     FieldCursor(const char* begin, const char* end) : at_(begin), end_(end) {}
@@ -38,31 +46,29 @@ public:
     // The next field; false after the last one.
     bool next(std::string_view& field)
     {
-        if (done_)
+        while (at_ < end_ && isBlank(*at_))
+            ++at_;
+        if (at_ == end_)
             return false;
         const char* start = at_;
-        const auto* space = static_cast<const char*>(std::memchr(start, ' ', static_cast<size_t>(end_ - start)));
-        const char* stop = space ? space : end_;
-        field = std::string_view(start, static_cast<size_t>(stop - start));
-        done_ = space == nullptr;
-        at_ = stop + 1;
+        while (at_ < end_ && !isBlank(*at_))
+            ++at_;
+        field = std::string_view(start, static_cast<size_t>(at_ - start));
         return true;
+    }
+
+    // What follows the fields read so far, without its leading blanks.
+    std::string_view rest()
+    {
+        while (at_ < end_ && isBlank(*at_))
+            ++at_;
+        return std::string_view(at_, static_cast<size_t>(end_ - at_));
     }
 
 private:
     const char* at_;
     const char* end_;
-    bool done_ = false;
 };
-
-std::string_view stripSpaces(std::string_view text)
-{
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
 
 // The value of the next field, 0 when the line has no more fields.
 float nextFloat(FieldCursor& fields)
@@ -71,26 +77,15 @@ float nextFloat(FieldCursor& fields)
     return fields.next(field) ? defs::parseFloatText(field) : 0.0f;
 }
 
-// Corner indices from "p/t/n": each part minus one; a missing or empty part gives -1.
-Corner readCorner(std::string_view field, int32_t group)
+// A 0-based index from one part of a corner: OBJ counts from 1, and a negative value
+// counts back from `listSize`, the length of the list when the face line is read.
+int32_t resolveIndex(int32_t value, size_t listSize)
 {
-    int32_t parts[3] = {0, 0, 0};
-    for (int32_t& part : parts) {
-        // Fast path for plain decimal parts ("12/"); anything else takes the full reader.
-        size_t digits = 0;
-        int32_t value = 0;
-        while (digits < field.size() && digits < 9 && field[digits] >= '0' && field[digits] <= '9')
-            value = value * 10 + (field[digits++] - '0');
-        const bool plain = digits > 0 && (digits == field.size() || field[digits] == '/');
-        const size_t slash = plain ? (digits == field.size() ? std::string_view::npos : digits) : field.find('/');
-        part = plain ? value : defs::parseIntegerText(field.substr(0, slash));
-        if (slash == std::string_view::npos)
-            break;
-        field.remove_prefix(slash + 1);
-    }
-    // OBJ counts from 1; the lowest integer stays out of range instead of wrapping.
-    const auto zeroBased = [](int32_t part) { return part == INT32_MIN ? part : part - 1; };
-    return Corner{zeroBased(parts[0]), zeroBased(parts[1]), zeroBased(parts[2]), group};
+    if (value > 0)
+        return value - 1;
+    if (value < 0 && static_cast<int64_t>(listSize) + value >= 0)
+        return static_cast<int32_t>(static_cast<int64_t>(listSize) + value);
+    return kBadIndex;
 }
 
 class ObjParser {
@@ -101,20 +96,16 @@ public:
     {
         const char* at = text.data();
         const char* const end = at + text.size();
+        int32_t line = 0;
         while (at < end) {
             const auto* newline = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));
             const char* lineEnd = newline ? newline : end;
             const char* lineStart = at;
             at = newline ? newline + 1 : end;
+            ++line;
             if (lineEnd > lineStart && lineEnd[-1] == '\r')
                 --lineEnd;
-            while (lineStart < lineEnd && *lineStart == ' ')
-                ++lineStart;
-            while (lineEnd > lineStart && lineEnd[-1] == ' ')
-                --lineEnd;
-            if (lineStart == lineEnd)
-                continue;
-            if (!readLine(lineStart, lineEnd))
+            if (!readLine(lineStart, lineEnd, line))
                 return "Fail: Too many face corners!";
         }
         build();
@@ -122,11 +113,12 @@ public:
     }
 
 private:
-    bool readLine(const char* begin, const char* end)
+    bool readLine(const char* begin, const char* end, int32_t line)
     {
         FieldCursor fields(begin, end);
         std::string_view keyword;
-        fields.next(keyword);
+        if (!fields.next(keyword))
+            return true;
         if (keyword == "v") {
             const float x = nextFloat(fields), y = nextFloat(fields), z = nextFloat(fields);
             positions_.push_back({x, y, z});
@@ -137,27 +129,58 @@ private:
             const float x = nextFloat(fields), y = nextFloat(fields), z = nextFloat(fields);
             normals_.push_back({x, y, z});
         } else if (keyword == "f") {
-            return readFace(fields);
+            return readFace(fields, line);
         } else if (keyword == "g") {
-            const std::string_view line(begin, static_cast<size_t>(end - begin));
-            setGroup(stripSpaces(line.size() > 2 ? line.substr(2) : std::string_view()));
+            std::string_view name = fields.rest();
+            while (!name.empty() && isBlank(name.back()))
+                name.remove_suffix(1);
+            setGroup(name);
         }
         return true;
     }
 
-    // A face contributes its first three corners; a face with fewer corners is skipped so
-    // that it cannot shift the corners of every later face into other triangles.
-    bool readFace(FieldCursor& fields)
+    // Corner indices from "p/t/n"; a part that is missing or empty is absent.
+    Corner readCorner(std::string_view field, int32_t line) const
     {
-        std::string_view corner[3];
-        for (std::string_view& field : corner)
-            if (!fields.next(field))
-                return true;
-        if (corners_.size() > static_cast<size_t>(kMaxVertexCount - 3))
-            return false;
+        const size_t sizes[3] = {positions_.size(), texCoords_.size(), normals_.size()};
+        int32_t parts[3] = {kAbsentIndex, kAbsentIndex, kAbsentIndex};
+        for (int i = 0; i < 3; ++i) {
+            // Fast path for plain decimal parts ("12/"); anything else takes the full reader.
+            size_t digits = 0;
+            int32_t value = 0;
+            while (digits < field.size() && digits < 9 && field[digits] >= '0' && field[digits] <= '9')
+                value = value * 10 + (field[digits++] - '0');
+            const bool plain = digits > 0 && (digits == field.size() || field[digits] == '/');
+            const size_t slash = plain ? (digits == field.size() ? std::string_view::npos : digits) : field.find('/');
+            const std::string_view part = field.substr(0, slash);
+            if (!part.empty())
+                parts[i] = resolveIndex(plain ? value : defs::parseIntegerText(part), sizes[i]);
+            if (slash == std::string_view::npos)
+                break;
+            field.remove_prefix(slash + 1);
+        }
         const int32_t group = currentGroup_ >= 0 ? currentGroup_ : 0;
-        for (std::string_view field : corner)
-            corners_.push_back(readCorner(stripSpaces(field), group));
+        return Corner{parts[0], parts[1], parts[2], group, line};
+    }
+
+    // A face of n >= 3 corners gives the triangles (1, k, k + 1) for k = 2 .. n - 1, each
+    // with vertices of its own; a face with fewer corners is skipped.
+    bool readFace(FieldCursor& fields, int32_t line)
+    {
+        face_.clear();
+        std::string_view field;
+        while (fields.next(field))
+            face_.push_back(readCorner(field, line));
+        if (face_.size() < 3)
+            return true;
+        const size_t added = (face_.size() - 2) * 3;
+        if (corners_.size() + added > static_cast<size_t>(kMaxVertexCount))
+            return false;
+        for (size_t k = 1; k + 1 < face_.size(); ++k) {
+            corners_.push_back(face_[0]);
+            corners_.push_back(face_[k]);
+            corners_.push_back(face_[k + 1]);
+        }
         return true;
     }
 
@@ -173,10 +196,16 @@ private:
         groupIndex_.emplace(std::string(name), currentGroup_);
     }
 
+    // The element at `index`, or none; an index that is present but names no element
+    // marks the corner's line as the first bad one if there is none yet.
     template <class T>
-    static const T* lookup(const std::vector<T>& list, int32_t index)
+    const T* lookup(const std::vector<T>& list, int32_t index, int32_t line, bool required)
     {
-        return static_cast<uint32_t>(index) < list.size() ? &list[static_cast<size_t>(index)] : nullptr;
+        if (static_cast<uint32_t>(index) < list.size())
+            return &list[static_cast<size_t>(index)];
+        if ((required || index != kAbsentIndex) && out_.firstBadIndexLine == 0)
+            out_.firstBadIndexLine = line;
+        return nullptr;
     }
 
     void build()
@@ -185,9 +214,9 @@ private:
         out_.vertices.reserve(corners_.size());
         for (const Corner& corner : corners_) {
             MeshVertex& vertex = out_.vertices.emplace_back();
-            const Float3* p = lookup(positions_, corner.position);
-            const Float3* n = lookup(normals_, corner.normal);
-            const Float2* t = lookup(texCoords_, corner.texCoord);
+            const Float3* p = lookup(positions_, corner.position, corner.line, true);
+            const Float2* t = lookup(texCoords_, corner.texCoord, corner.line, false);
+            const Float3* n = lookup(normals_, corner.normal, corner.line, false);
             vertex.position[0] = p ? p->x : 0.0f;
             vertex.position[1] = p ? p->y : 0.0f;
             vertex.position[2] = p ? p->z : 0.0f;
@@ -200,7 +229,7 @@ private:
             vertex.texCoord[1] = t ? t->v : 0.0f;
             vertex.group = corner.group;
         }
-        out_.indices.resize(corners_.size() / 3 * 3);
+        out_.indices.resize(corners_.size());
         for (size_t i = 0; i < out_.indices.size(); ++i)
             out_.indices[i] = static_cast<int32_t>(i);
     }
@@ -210,6 +239,7 @@ private:
     std::vector<Float3> normals_;
     std::vector<Float2> texCoords_;
     std::vector<Corner> corners_;
+    std::vector<Corner> face_;
     std::unordered_map<std::string, int32_t> groupIndex_;
     int32_t currentGroup_ = -1;
 };
@@ -275,12 +305,20 @@ KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name)
     kve::log::progress("Load OBJ Mesh: " + std::string(file), kProcedure, "KVE Mesh");
     if (!opened) {
         kve::log::fail("Fail: File not found!", kProcedure);
+        kve::log::failFile(file, kve::defs::unreadableReason(file), kProcedure);
         return nullptr;
     }
     if (!error.empty()) {
         kve::log::fail(error, kProcedure);
         return nullptr;
     }
+    // A mesh without a triangle would be registered, drawn as nothing and reported OK.
+    if (data.indices.empty()) {
+        kve::log::failFile(file, "no triangles", kProcedure);
+        return nullptr;
+    }
+    if (data.firstBadIndexLine > 0)
+        kve::log::warnFile(file, "index out of range in line " + std::to_string(data.firstBadIndexLine), kProcedure);
     const std::string_view meshName = name && *name ? std::string_view(name) : kve::defs::filePart(file);
     geometry::MeshRecord* mesh = geometry::createMesh(&id, meshName);
     if (!mesh)

@@ -17,10 +17,12 @@ struct ObjMeshData {
     std::vector<MeshVertex> vertices; // one per face corner, in order of appearance
     std::vector<int32_t> indices;     // triangle t is 3t, 3t + 1, 3t + 2
     std::vector<std::string> groups;  // names of the "g" lines in order of first appearance
+    int32_t firstBadIndexLine = 0;    // 1-based line of the first index naming no element, 0: none
 };
 
 // Parses OBJ text into `out`. Returns an empty text on success, otherwise the failure
-// message for the log ("Fail: ...").
+// message for the log ("Fail: ..."). Text without a face is no failure here: the
+// loader decides what an empty mesh means.
 std::string parseObj(std::string_view text, ObjMeshData& out);
 
 // A whole file in memory (left uninitialised before the read, unlike a std::string).

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 #include "core/registry_kinds.h"
 #include "defs/definition_node.h"
@@ -56,11 +57,80 @@ void pngRead(png_structp png, png_bytep target, png_size_t count)
 
 void pngWarn(png_structp, png_const_charp) {}
 
+// libpng's and zlib's memory comes from the same allocator as the rest of the engine, so
+// one hook sees everything a load takes.
+png_voidp pngAllocate(png_structp, png_alloc_size_t size)
+{
+    return ::operator new(size, std::nothrow);
+}
+
+void pngRelease(png_structp, png_voidp block)
+{
+    ::operator delete(block);
+}
+
+uint32_t bigEndian(const uint8_t* at)
+{
+    return static_cast<uint32_t>(at[0]) << 24 | static_cast<uint32_t>(at[1]) << 16 |
+           static_cast<uint32_t>(at[2]) << 8 | static_cast<uint32_t>(at[3]);
+}
+
+// Deflate turns one byte into at most 1032; image data shorter than the rows it must
+// inflate to cannot be a whole image.
+constexpr uint64_t kMaxInflateRatio = 1032;
+
+// Walks the chunk headers after the signature before libpng sees the data: libpng
+// allocates a chunk's stated length before it finds that the bytes are not there. Every
+// chunk must lie inside the data up to IEND, the first one must be a 13-byte IHDR with an
+// acceptable size, and the IDAT chunks together must be able to hold its rows.
+std::string checkPngChunks(const uint8_t* data, size_t size)
+{
+    size_t at = 8;
+    uint64_t imageDataBytes = 0;
+    uint64_t rowBytes = 0; // filtered rows of the non-interlaced image: a lower bound
+    for (bool first = true;; first = false) {
+        if (size - at < 12)
+            return "PNG: the data ends inside a chunk header at byte " + std::to_string(at);
+        const uint32_t length = bigEndian(data + at);
+        const std::string type(reinterpret_cast<const char*>(data + at + 4), 4);
+        if (length > 0x7FFFFFFFu || length > size - at - 12)
+            return "PNG: chunk " + type + " at byte " + std::to_string(at) + " claims " + std::to_string(length) +
+                   " bytes, the data holds " + std::to_string(size - at - 12);
+        const uint8_t* body = data + at + 8;
+        if (first) {
+            if (type != "IHDR" || length != 13)
+                return "PNG: the first chunk is not a 13-byte IHDR";
+            const uint32_t width = bigEndian(body), height = bigEndian(body + 4);
+            if (!sizeAcceptable(width, height))
+                return "PNG: image size " + std::to_string(width) + " x " + std::to_string(height) + " out of range";
+            static constexpr int kSamples[7] = {1, 0, 3, 1, 2, 0, 4}; // per colour type
+            const int samples = body[9] < 7 ? kSamples[body[9]] : 0;
+            const uint64_t bitsPerPixel = static_cast<uint64_t>(samples) * body[8];
+            rowBytes = uint64_t{height} * (1 + (uint64_t{width} * bitsPerPixel + 7) / 8);
+        }
+        if (type == "IDAT")
+            imageDataBytes += length;
+        at += 12 + size_t{length};
+        if (type == "IEND")
+            break;
+    }
+    if ((imageDataBytes + 1) * kMaxInflateRatio < rowBytes)
+        return "PNG: " + std::to_string(imageDataBytes) + " bytes of image data cannot hold the " +
+               std::to_string(rowBytes) + " bytes of its rows";
+    return {};
+}
+
+// Chunks the decoder has no use for; libpng skips them without reading them into memory
+// (text and profiles can be large or inflate to much more than they take in the file).
+constexpr png_byte kIgnoredChunks[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
+                                      "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+
 // Runs inside the setjmp frame: no object with a destructor may live here, since a libpng
 // error jumps over this frame. The job's members are owned by the caller.
 void pngDecode(png_structp png, png_infop info, PngJob* job)
 {
     png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, static_cast<int>(sizeof kIgnoredChunks / 5));
     png_set_read_fn(png, job, pngRead);
     png_read_info(png, info);
     const int colorType = png_get_color_type(png, info);
@@ -104,10 +174,13 @@ void pngDecode(png_structp png, png_infop info, PngJob* job)
 
 Decoded decodePng(const uint8_t* data, size_t size)
 {
+    if (std::string error = checkPngChunks(data, size); !error.empty())
+        return {std::nullopt, error};
     PngJob job;
     job.data = data;
     job.size = size;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, pngFail, pngWarn);
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &job, pngFail, pngWarn, nullptr, pngAllocate,
+                                               pngRelease);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
@@ -150,7 +223,10 @@ void jpegMessage(j_common_ptr info, int level)
 struct JpegJob {
     Image image;
     std::vector<JSAMPROW> rows;
+    bool tooLarge = false; // the header claims more pixels than the data can code
 };
+
+constexpr uint64_t kMaxPixelsPerJpegByte = 8 * 64;
 
 // Runs inside the setjmp frame (see pngDecode).
 void jpegDecode(jpeg_decompress_struct* info, const uint8_t* data, size_t size, JpegJob* job)
@@ -160,6 +236,14 @@ void jpegDecode(jpeg_decompress_struct* info, const uint8_t* data, size_t size, 
     if (!sizeAcceptable(info->image_width, info->image_height)) {
         info->err->msg_code = JERR_IMAGE_TOO_BIG;
         info->err->msg_parm.i[0] = static_cast<int>(kMaxImageSide);
+        info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
+    }
+    // Huffman coding spends at least one bit on every 8 x 8 block of the full-resolution
+    // component, so n bytes code at most 512 n pixels; a header claiming more is a lie
+    // that would cost the whole image's memory before the data runs out.
+    const uint64_t pixels = uint64_t{info->image_width} * info->image_height;
+    if (!info->arith_code && pixels > (uint64_t{size} + 64) * kMaxPixelsPerJpegByte) {
+        job->tooLarge = true;
         info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
     }
     info->out_color_space = JCS_RGB;
@@ -189,7 +273,10 @@ Decoded decodeJpeg(const uint8_t* data, size_t size)
         jpegDecode(&info, data, size, &job);
         decoded = true;
     }
+    const std::string claimed = std::to_string(info.image_width) + " x " + std::to_string(info.image_height);
     jpeg_destroy_decompress(&info);
+    if (job.tooLarge)
+        return {std::nullopt, "JPEG: " + std::to_string(size) + " bytes cannot code " + claimed + " pixels"};
     if (!decoded)
         return {std::nullopt, std::string("JPEG: ") + errors.message};
     return {std::move(job.image), {}};
@@ -276,7 +363,7 @@ Decoded decodeFile(const std::string& path, Decoded (*decode)(const uint8_t*, si
 {
     const auto bytes = readWholeFile(path);
     if (!bytes)
-        return {std::nullopt, "Image: cannot read " + path};
+        return {std::nullopt, defs::unreadableReason(path)};
     return decode(bytes->data(), bytes->size());
 }
 

@@ -1,11 +1,13 @@
 // KVE_LoadMaterialDefinition: a Material block of a definition file read key by key, and
 // the loader hooks through which the definition dispatch hands over Texture and Material
 // blocks.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "core/engine.h"
 #include "core/log.h"
-#include "defs/definition_bounds.h"
 #include "defs/definition_node.h"
 #include "gpu/material.h"
 #include "gpu/texture.h"
@@ -21,19 +23,35 @@ DefinitionNode* key(DefinitionNode* block, const char* path)
     return KVE_FindDefinitionNode(block, path, nullptr, 0);
 }
 
-// The ranges material values are held to (kve.h lists them): beyond them, or not a
-// number, a value only turns the lighting into infinities and NaNs.
-constexpr defs::Bounds kShineBounds{0, 1000};
-constexpr defs::Bounds kHardnessBounds{0, 10000};     // specular exponent
-constexpr defs::Bounds kBlendBounds{0, 100000};       // soft particles' depth fade
-constexpr defs::Bounds kReflectionBounds{0, 100};
-constexpr defs::Bounds kRefractionBounds{-1000, 1000};
-constexpr defs::Bounds kScatteringBounds{0, 100};
+// Bounds a material number may take. Far outside them the lighting overflows (a negative
+// or huge specular exponent gives infinities, which the frame turns into flat colour), so
+// such a value is brought to its bound, and a value that is no number to its default,
+// with a red entry naming the file, the material and the key.
+struct Bounds {
+    float lowest, highest;
+};
+constexpr Bounds kColorBounds{0.0f, 64.0f};
+constexpr Bounds kFactorBounds{0.0f, 1000.0f};
+constexpr Bounds kExponentBounds{0.0f, 10000.0f};
+constexpr Bounds kDistanceBounds{0.0f, 1.0e6f};
+constexpr Bounds kRefractionBounds{-1000.0f, 1000.0f};
 
-float floatKey(DefinitionNode* block, const char* path, float otherwise, defs::Bounds bounds)
+float bounded(DefinitionNode* block, const std::string& what, float value, float otherwise, Bounds bounds)
 {
-    return defs::boundedValue(KVE_GetDefinitionFloat(key(block, path), otherwise), otherwise, bounds, path + 1,
-                              kProcedure);
+    const float kept = std::isnan(value) ? otherwise : std::clamp(value, bounds.lowest, bounds.highest);
+    if (kept != value) {
+        char shown[64];
+        std::snprintf(shown, sizeof shown, "%g is out of range, %g used", static_cast<double>(value),
+                      static_cast<double>(kept));
+        log::failFile(defs::definitionSource(block), std::string("Material ") + block->value + ": " + what + " " + shown,
+                      kProcedure);
+    }
+    return kept;
+}
+
+float floatKey(DefinitionNode* block, const char* path, float otherwise, Bounds bounds)
+{
+    return bounded(block, path + 1, KVE_GetDefinitionFloat(key(block, path), otherwise), otherwise, bounds);
 }
 
 int integerKey(DefinitionNode* block, const char* path, int otherwise)
@@ -44,6 +62,8 @@ int integerKey(DefinitionNode* block, const char* path, int otherwise)
 void colorKey(DefinitionNode* block, const char* path, float (&out)[4])
 {
     KVE_GetDefinitionColor(key(block, path), out, static_cast<int>(0xFFFFFFFF));
+    for (int i = 0; i < 4; ++i)
+        out[i] = bounded(block, std::string(path + 1) + "[" + std::to_string(i) + "]", out[i], 1.0f, kColorBounds);
 }
 
 // Slot i: a registered texture by name, a texture block written under the key, or a
@@ -63,6 +83,9 @@ void readTextureSlots(DefinitionNode* block, MaterialRecord& material)
             material.textures[slot] = loaded ? loaded->number : kNoTexture;
         } else {
             log::fail("Texture[" + std::to_string(slot) + "] not found: " + value, kProcedure, kMaterialsUnit);
+            log::failFile(defs::definitionSource(block),
+                          std::string("Material ") + block->value + ": no texture named " + value + " is loaded",
+                          kProcedure);
         }
     }
 }
@@ -121,16 +144,15 @@ extern "C" KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node
     material->program = kve::render::builtinProgram(kind);
     gpu::readTextureSlots(block, *material);
     gpu::readBlending(block, *material);
-    material->shine = gpu::floatKey(block, "\\Shine", 1.0f, gpu::kShineBounds);
+    material->shine = gpu::floatKey(block, "\\Shine", 1.0f, gpu::kFactorBounds);
     gpu::colorKey(block, "\\ShineColor", material->shineColor);
     material->hardness = kind == KVE_SHADER_SOFT_PARTICLE
-                             ? gpu::floatKey(block, "\\Blend", 300.0f, gpu::kBlendBounds)
-                             : gpu::floatKey(block, "\\Hardness", 1.0f, gpu::kHardnessBounds);
+                             ? gpu::floatKey(block, "\\Blend", 300.0f, gpu::kDistanceBounds)
+                             : gpu::floatKey(block, "\\Hardness", 1.0f, gpu::kExponentBounds);
     material->cubeMap = kve::engine::state().defaultCubeMap;
-    material->reflection = gpu::floatKey(block, "\\Reflection", 0.0f, gpu::kReflectionBounds);
-    material->refraction =
-        gpu::floatKey(block, "\\Refraction", 5.0f, gpu::kRefractionBounds) * gpu::kRefractionScale;
-    material->surfaceScattering = gpu::floatKey(block, "\\SurfaceScattering", 0.0f, gpu::kScatteringBounds);
+    material->reflection = gpu::floatKey(block, "\\Reflection", 0.0f, gpu::kFactorBounds);
+    material->refraction = gpu::floatKey(block, "\\Refraction", 5.0f, gpu::kRefractionBounds) * gpu::kRefractionScale;
+    material->surfaceScattering = gpu::floatKey(block, "\\SurfaceScattering", 0.0f, gpu::kFactorBounds);
     material->depthMask = gpu::integerKey(block, "\\DepthMask", 1);
     material->backFaceCulling = gpu::integerKey(block, "\\BackFaceCulling", 1);
     material->wireframe = gpu::integerKey(block, "\\Wireframe", 0);

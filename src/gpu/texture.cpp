@@ -96,11 +96,10 @@ TextureRecord* createTexture2D(int id, std::string_view name, const Image& image
     return texture;
 }
 
-void logDecodeFailure(const std::string& reason, const char* procedure)
+void logDecodeFailure(std::string_view file, const std::string& reason, const char* procedure)
 {
-    if (!reason.empty())
-        log::progress(reason, procedure, kTexturesUnit);
     log::fail("Fail: Image not found!", procedure, kTexturesUnit);
+    log::failFile(file, reason.empty() ? "cannot be decoded" : reason, procedure);
 }
 
 // Reads level 0 back into `pixels` (width * height * 4 bytes) in `format`; false when the
@@ -183,7 +182,7 @@ TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter
 {
     const Decoded decoded = decodeImage(data, size);
     if (!decoded.image) {
-        logDecodeFailure(decoded.error, std::string(procedure).c_str());
+        logDecodeFailure("image in memory", decoded.error, std::string(procedure).c_str());
         return nullptr;
     }
     return makeTexture(id, *decoded.image, filter, name);
@@ -216,7 +215,7 @@ KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int m
     const std::string textureName = name && *name ? std::string(name) : std::string(kve::defs::filePart(file));
     const gpu::Decoded decoded = gpu::decodeImageFile(file);
     if (!decoded.image) {
-        gpu::logDecodeFailure(decoded.error, kProcedure);
+        gpu::logDecodeFailure(file, decoded.error, kProcedure);
         return nullptr;
     }
     TextureRecord* texture = gpu::createTexture2D(id, textureName, *decoded.image, gpu::resolveTextureFilter(filter),
@@ -252,7 +251,7 @@ KVE_TEXTURE* KVE_LoadTextureDefinition(int id, DefinitionNode* node, const char*
         log::entry("File: " + path, static_cast<int>(0xFF000000), kProcedure);
     }
     if (!decoded.image) {
-        gpu::logDecodeFailure(decoded.error, kProcedure);
+        gpu::logDecodeFailure(path, decoded.error, kProcedure);
         return nullptr;
     }
     TextureRecord* texture =
@@ -279,11 +278,11 @@ KVE_TEXTURE* KVE_CatchCubeMapTexture(int id, const void* const faces[6], const i
         gpu::Decoded image = gpu::decodeImage(data, size);
         if (image.image && (image.image->width != image.image->height ||
                             (!decoded.empty() && image.image->width != decoded.front().width))) {
-            image.error = "Cube face " + std::to_string(face) + " is not square or not the size of the first face";
+            image.error = "not square or not the size of the first face";
             image.image.reset();
         }
         if (!image.image) {
-            gpu::logDecodeFailure(image.error, kProcedure);
+            gpu::logDecodeFailure("cube face " + std::to_string(face) + " in memory", image.error, kProcedure);
             return nullptr;
         }
         decoded.push_back(std::move(*image.image));

@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/physics_lock.h"
 #include "core/registry_kinds.h"
+#include "defs/definition_node.h"
 #include "gpu/material.h"
 #include "particles/emitter.h"
 #include "scene/item.h"
@@ -67,6 +68,7 @@ KVE_EMITTER* KVE_LoadParticleEmitter(int id, const char* fileName)
     DefinitionNode* root = KVE_ReadDefinitionFile(file.c_str());
     if (!root) {
         kve::log::fail("FAIL", particles::kLoadProcedure, particles::kParticlesUnit);
+        kve::log::failFile(file, kve::defs::unreadableReason(file), particles::kLoadProcedure);
         return nullptr;
     }
     EmitterRecord* emitter = particles::emitters().create(&id, "");
@@ -74,6 +76,10 @@ KVE_EMITTER* KVE_LoadParticleEmitter(int id, const char* fileName)
         KVE_FreeDefinition(root, 1);
         return nullptr;
     }
+    if (!KVE_FindDefinitionNode(root, "ParticleEmitter", nullptr, 0))
+        kve::log::failFile(file, "no ParticleEmitter block, every key keeps its default", particles::kLoadProcedure);
+    else if (kve::defs::endedInsideBlock(root))
+        kve::log::failFile(file, kve::defs::kCutShort, particles::kLoadProcedure);
     particles::initEmitter(*emitter, root);
     KVE_FreeDefinition(root, 1);
     particles::createEmitterGpu(*emitter);

@@ -346,6 +346,7 @@ void updateMassProperties(KVE_OBJECT& object)
 void removeFromSets(KVE_OBJECT& object)
 {
     std::lock_guard lock(core::physicsLock());
+    ++world().setChanges;
     lastRemoval = {};
     for (std::vector<KVE_OBJECT*>* set : {&world().dynamicSet, &world().staticSet}) {
         const auto at = std::find(set->begin(), set->end(), &object);
@@ -359,6 +360,7 @@ void removeFromSets(KVE_OBJECT& object)
 void reinsertIntoSets(KVE_OBJECT& object)
 {
     std::lock_guard lock(core::physicsLock());
+    ++world().setChanges;
     std::vector<KVE_OBJECT*>& set = setFor(object);
     const bool back = lastRemoval.object == &object && lastRemoval.set == &set;
     const size_t index = back ? std::min(lastRemoval.index, set.size()) : 0;
@@ -460,9 +462,10 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name)
     DefinitionNode* tree = KVE_ReadDefinitionFile(path.c_str());
     DefinitionNode* node = KVE_FindDefinitionNode(tree, "Body", nullptr, 0);
     if (!node) {
+        kve::log::fail("Fail: File not found!", kLoadBody);
+        kve::log::failFile(path, tree ? "no Body block" : kve::defs::unreadableReason(path), kLoadBody);
         if (tree)
             KVE_FreeDefinition(tree, 1);
-        kve::log::fail("Fail: File not found!", kLoadBody);
         return nullptr;
     }
     // The file is read and checked before the registry is touched: creating the record
@@ -477,9 +480,13 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name)
     }
     geometry->edges = readIndexSection(KVE_FindDefinitionNode(node, "\\Edges", nullptr, 0), 2);
     geometry->faces = readIndexSection(KVE_FindDefinitionNode(node, "\\Faces", nullptr, 0), 3);
+    // What a cut file still holds is used, as it always was, but the cut is reported.
+    if (kve::defs::endedInsideBlock(tree))
+        kve::log::failFile(path, kve::defs::kCutShort, kLoadBody);
     KVE_FreeDefinition(tree, 1);
     if (!geometry->indicesValid()) {
         kve::log::fail("Fail: Index beyond the vertex count!", kLoadBody);
+        kve::log::failFile(path, "an edge or face names a vertex the file does not hold", kLoadBody);
         return nullptr;
     }
     const std::string bodyName = name && *name ? std::string(name) : std::string(kve::defs::filePart(path));

@@ -573,6 +573,8 @@ int collide(KVE_OBJECT& first, KVE_OBJECT& second)
     const CollisionSound* sound = findCollisionSound(first.material, second.material);
     if (sound && w.approachSpeed > 1.0f && w.soundPlayer)
         w.soundPlayer(sound->sound, w.contactPoint, 1.0f - 1.0f / w.approachSpeed);
+    if (first.Body.collisionCallback || second.Body.collisionCallback)
+        ++w.callbackCalls; // the pair loop measures everything again after a callback
     if (first.Body.collisionCallback)
         first.Body.callbackResult = first.Body.collisionCallback(first.number, second.number);
     if (second.Body.collisionCallback)

@@ -126,6 +126,14 @@ struct World {
     CollisionSoundPlayer soundPlayer;
     bool phasePause = true; // the 0.0002 s pause after each phase
     bool initialised = false;
+    bool broadPhase = true;     // false: the collision phase tests every pair
+    uint64_t setChanges = 0;    // counts changes of the two sets
+    uint64_t callbackCalls = 0; // counts collision callbacks
+    struct PairStats {
+        uint64_t tested = 0;        // pair tests run by the broad phase
+        uint64_t requeries = 0;     // rows asked again after something left its padded box
+        uint64_t plainFinishes = 0; // phases finished by the plain loop (the sets changed)
+    } pairStats;
 };
 World& world();
 
@@ -137,6 +145,9 @@ void reinsertIntoSets(KVE_OBJECT& object);
 // One step over `seconds` (the time-step entry for tests and benchmarks).
 void step(float seconds);
 void integrate(KVE_OBJECT& object, float h);
+// The collision phase's pair loop, with the broad phase or (switched off) every pair.
+void collidePairs(World& w);
+void setBroadPhase(bool on);
 // Whether the step pauses after each phase (on by default; tests and benchmarks skip it).
 void setPhasePause(bool on);
 

@@ -40,19 +40,11 @@ void springPhase(World& w)
     }
 }
 
-// All pairs: each dynamic object against the dynamic objects after it, then against
-// every static object; the other object of the pair is the first one tested. Indices are
-// re-checked on every pass because a collision callback may change the sets.
 void collisionPhase(World& w)
 {
     std::lock_guard lock(core::physicsLock());
     w.response = 1;
-    for (size_t i = 0; i < w.dynamicSet.size(); ++i) {
-        for (size_t j = i + 1; j < w.dynamicSet.size() && i < w.dynamicSet.size(); ++j)
-            collide(*w.dynamicSet[j], *w.dynamicSet[i]);
-        for (size_t j = 0; j < w.staticSet.size() && i < w.dynamicSet.size(); ++j)
-            collide(*w.staticSet[j], *w.dynamicSet[i]);
-    }
+    collidePairs(w);
     w.response = 0;
 }
 
@@ -192,6 +184,7 @@ void releaseAll()
     World fresh;
     fresh.soundPlayer = std::move(w.soundPlayer);
     fresh.phasePause = w.phasePause;
+    fresh.broadPhase = w.broadPhase;
     w = std::move(fresh);
 }
 

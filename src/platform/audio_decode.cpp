@@ -6,6 +6,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -231,6 +232,23 @@ std::unique_ptr<Decoder> openDecoder(const std::string& path, std::string* error
     }
     *error = kUnknownFormat;
     return nullptr;
+}
+
+bool isNotFound(std::string_view message)
+{
+    return message == kNotFound;
+}
+
+std::string failureReason(std::string_view message)
+{
+    if (message.starts_with("Fail: "))
+        message.remove_prefix(6);
+    if (message.ends_with('!'))
+        message.remove_suffix(1);
+    std::string reason(message);
+    if (!reason.empty())
+        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    return reason;
 }
 
 std::optional<Pcm> decodeWhole(const std::string& path, std::string* error)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kve::platform::audio {
@@ -47,5 +48,11 @@ struct Pcm {
 // The whole file decoded; nothing, with `error` set, when it cannot be opened, holds no
 // samples, is damaged anywhere, or exceeds kMaxWholeClipBytes.
 std::optional<Pcm> decodeWhole(const std::string& path, std::string* error);
+
+// Whether a failure message says the file could not be opened.
+bool isNotFound(std::string_view message);
+// A failure message of this unit as the reason in an entry naming the file: without its
+// "Fail: " and "!", starting in lower case ("damaged OGG file").
+std::string failureReason(std::string_view message);
 
 } // namespace kve::platform::audio

@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/registry_kinds.h"
 #include "data.h"
+#include "defs/definition_node.h"
 #include "gpu/material.h"
 #include "gpu/texture.h"
 #include "kve.h"
@@ -36,15 +37,24 @@ std::shared_ptr<GlyphSet> makeGlyphSet(FontFile& file)
     return set;
 }
 
-KVE_FONT* buildFont(int id, const uint8_t* data, size_t size, const char* procedure)
+// `source` names the file (or "font in memory") in the entries about damage.
+KVE_FONT* buildFont(int id, const uint8_t* data, size_t size, std::string_view source, const char* procedure)
 {
     std::optional<FontFile> file = parseFontFile(data, size);
     if (!file) {
         log::fail("Fail: Not a font file!", procedure, kFontsUnit);
+        log::failFile(source, "no font signature at its start", procedure);
         return nullptr;
     }
-    if (!file->problem.empty())
+    if (!file->problem.empty()) {
         log::fail("Fail: Font damaged, read up to the damage: " + file->problem, procedure, kFontsUnit);
+        log::failFile(source, file->problem, procedure);
+    }
+    // A font without glyphs or without its atlas would draw every text as nothing.
+    if (file->glyphs.empty() || !file->atlas) {
+        log::failFile(source, file->glyphs.empty() ? "no glyphs" : "no atlas image", procedure);
+        return nullptr;
+    }
     KVE_FONT* font = fonts().create(&id);
     if (!font)
         return nullptr;
@@ -77,7 +87,7 @@ KVE_FONT* findFont(int font)
 
 void createDefaultFonts()
 {
-    const KVE_FONT* font = buildFont(-1, data::kDefaultFont, data::kDefaultFontSize, "KVE_Init");
+    const KVE_FONT* font = buildFont(-1, data::kDefaultFont, data::kDefaultFontSize, "built-in font", "KVE_Init");
     if (!font)
         return;
     defaultFontNumbers.fill(font->number);
@@ -117,9 +127,10 @@ KVE_FONT* KVE_LoadFont(int id, const char* fileName)
     const auto bytes = kve::gpu::readWholeFile(file);
     if (!bytes) {
         kve::log::fail("Fail: Font file not found!", kProcedure, render::kFontsUnit);
+        kve::log::failFile(file, kve::defs::unreadableReason(file), kProcedure);
         return nullptr;
     }
-    KVE_FONT* font = render::buildFont(id, bytes->data(), bytes->size(), kProcedure);
+    KVE_FONT* font = render::buildFont(id, bytes->data(), bytes->size(), file, kProcedure);
     if (font)
         kve::log::ok(kProcedure, render::kFontsUnit);
     return font;
@@ -128,7 +139,7 @@ KVE_FONT* KVE_LoadFont(int id, const char* fileName)
 KVE_FONT* KVE_CatchFont(int id, const void* data, int size)
 {
     return render::buildFont(id, static_cast<const uint8_t*>(data), size > 0 ? static_cast<size_t>(size) : 0,
-                             "KVE_CatchFont");
+                             "font in memory", "KVE_CatchFont");
 }
 
 KVE_FONT* KVE_CopyFont(int font, int id)

@@ -16,6 +16,7 @@
 #include "defs/definition_node.h"
 #include "physics/physics.h"
 #include "platform/audio.h"
+#include "platform/audio_decode.h"
 #include "scene/camera.h"
 #include "scene/item.h"
 #include "sound/sound_mix.h"
@@ -286,6 +287,8 @@ KVE_SOUND* KVE_LoadSound(int id, const char* file, int mode, const char* name)
     const int clip = audio::openClip(kve::defs::nativePath(path), (mode & KVE_SOUND_STREAM) != 0, &error);
     if (!clip) {
         kve::log::fail(error, kProcedure);
+        kve::log::failFile(path, audio::isNotFound(error) ? kve::defs::unreadableReason(path) : audio::failureReason(error),
+                           kProcedure);
         return nullptr;
     }
     sound::SoundRecord* loaded = nullptr;

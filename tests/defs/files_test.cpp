@@ -139,8 +139,13 @@ TEST_F(FilesTest, MissingFileIsLoggedAndLoadsNothing)
     KVE_ParseDefinitionFiles("tmp_nowhere/missing.kvd", KVE_DEFINITION_ALL);
     KVE_ParseDefinitionFiles(nullptr, KVE_DEFINITION_ALL);
     const std::string log = readFile(kLog);
-    EXPECT_NE(log.find("Parse DefinitionFile: tmp_nowhere/missing.kvd</i></td></tr><br>"), std::string::npos);
-    EXPECT_EQ(countOccurrences(log, "<tr>"), 1) << "no failure entry of its own";
+    EXPECT_NE(log.find("Parse DefinitionFile: tmp_nowhere/missing.kvd</i></td></tr>"), std::string::npos);
+    // The loader's wording, then the file and the reason, both red.
+    EXPECT_NE(log.find("color:#FF0000;'>Fail: File not found!</i>"), std::string::npos) << log;
+    EXPECT_NE(log.find("color:#FF0000;'>Fail: tmp_nowhere/missing.kvd: no such file</i></td></tr><br>"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(countOccurrences(log, "<tr>"), 3);
     EXPECT_EQ(loadedTextures, "");
     EXPECT_EQ(kve::defs::definitionTreeCount(), 0u);
 }

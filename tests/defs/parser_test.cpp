@@ -135,3 +135,18 @@ TEST_F(ParserTest, MillionNestedBlocksNeedNoCallStack)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ParserTest, TextsCutInsideABlockCommentOrQuoteAreMarked)
+{
+    // Cut: an open block (also with a list or a line comment inside), a block comment, a quote.
+    for (const char* text : {"Mesh: A { Vertices: 2 {\n0,0,0\n1,0", "A { B: 1; // note", "A: 1; /* note",
+                             "A: 'open quote", "A { B { }"})
+        EXPECT_TRUE(kve::defs::endedInsideBlock(parse(text))) << text;
+    // Whole: closed blocks, a list or a line comment at the end of the top level.
+    for (const char* text : {"", "A { B: 1; }\n", "A: 1, 2, 3", "A { } // last words", "A: 'x'; /* c */"})
+        EXPECT_FALSE(kve::defs::endedInsideBlock(parse(text))) << text;
+}
+
+} // namespace

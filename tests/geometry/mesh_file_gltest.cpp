@@ -133,7 +133,8 @@ TEST_F(MeshFile, MissingFilesAndBadContentLeaveNoMesh)
 {
     EXPECT_EQ(KVE_LoadMesh(94, path("Missing.kvm").c_str(), ""), nullptr);
     EXPECT_EQ(capturedLog(), logRow("Load Mesh: " + path("Missing.kvm"), "#404040", "KVE_LoadMesh") +
-                                 logRow("Fail: File not found!", "#FF0000", "KVE_LoadMesh"));
+                                 logRow("Fail: File not found!", "#FF0000", "KVE_LoadMesh") +
+                                 logRow("Fail: " + path("Missing.kvm") + ": no such file", "#FF0000", "KVE_LoadMesh"));
 
     // A definition file without a Mesh node reads as not found.
     EXPECT_EQ(load(94, "Texture: Wood { File: wood.png; }\n"), nullptr);

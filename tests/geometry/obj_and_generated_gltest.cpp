@@ -49,10 +49,50 @@ TEST_F(ObjMesh, MissingFileCreatesNoEntry)
     EXPECT_EQ(KVE_LoadOBJMesh(71, "missing.obj", "Missing"), nullptr);
     EXPECT_EQ(KVE_GetMesh(71), nullptr);
     EXPECT_EQ(capturedLog(), logRow("Load OBJ Mesh: missing.obj", "#404040", "KVE_LoadOBJMesh") +
-                                 logRow("Fail: File not found!", "#FF0000", "KVE_LoadOBJMesh"));
+                                 logRow("Fail: File not found!", "#FF0000", "KVE_LoadOBJMesh") +
+                                 logRow("Fail: missing.obj: no such file", "#FF0000", "KVE_LoadOBJMesh"));
     EXPECT_EQ(KVE_LoadOBJMesh(71, nullptr, nullptr), nullptr);
     EXPECT_EQ(KVE_LoadOBJMesh(71, ".", nullptr), nullptr); // a directory is no file
     EXPECT_EQ(KVE_GetMesh(71), nullptr);
+}
+
+TEST_F(ObjMesh, FilesWithoutATriangleFailAndKeepTheLoadedMesh)
+{
+    kve::test::TempDir dir("obj_empty");
+    KVE_MESH* kept = KVE_CreateGrassQuad(75, 1, 1, "Kept");
+    ASSERT_NE(kept, nullptr);
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"))
+        utf16 += std::string(1, c) + '\0';
+    const std::pair<const char*, std::string> files[] = {
+        {"Empty.obj", ""}, {"Garbage.obj", "\x8f\x01\xfe\x7f v\x00 1\n\xff\xff f"}, {"Utf16.obj", utf16},
+        {"NoFaces.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2\n"}};
+    for (const auto& [name, content] : files) {
+        const auto path = dir / name;
+        kve::test::writeFile(path, content);
+        EXPECT_EQ(KVE_LoadOBJMesh(75, path.string().c_str(), ""), nullptr) << name;
+        EXPECT_NE(capturedLog().find(logRow("Fail: " + path.string() + ": no triangles", "#FF0000",
+                                            "KVE_LoadOBJMesh")),
+                  std::string::npos)
+            << name;
+    }
+    EXPECT_EQ(KVE_GetMesh(75), kept);
+    EXPECT_EQ(capturedLog().find(logRow("OK", "#11FF00", "KVE_LoadOBJMesh")), std::string::npos);
+    KVE_ReleaseMesh(75);
+}
+
+TEST_F(ObjMesh, BadIndicesGiveOneWarningNamingTheFirstLine)
+{
+    kve::test::TempDir dir("obj_index");
+    const auto path = dir / "Bad.obj";
+    kve::test::writeFile(path, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 2 9\nf 7 2 3\n");
+    ASSERT_NE(KVE_LoadOBJMesh(76, path.string().c_str(), ""), nullptr);
+    EXPECT_EQ(KVE_GetMeshTriangleCount(76), 3);
+    const std::string warning =
+        logRow("Warning: " + path.string() + ": index out of range in line 5", "#FF8000", "KVE_LoadOBJMesh");
+    EXPECT_EQ(kve::test::countOccurrences(capturedLog(), warning), 1) << capturedLog();
+    EXPECT_TRUE(inOrder(capturedLog(), {warning, logRow("OK", "#11FF00", "KVE_LoadOBJMesh")})) << capturedLog();
+    KVE_ReleaseMesh(76);
 }
 
 TEST_F(GeneratedMesh, SphereFollowsItsParametrisation)

@@ -138,21 +138,6 @@ TEST_F(MaterialTest, KeysSelectProgramHardnessBlendingRefractionAndSwitches)
     EXPECT_EQ(keyed->depthMask, 0);
     EXPECT_EQ(keyed->backFaceCulling, 0);
     EXPECT_EQ(keyed->wireframe, 1);
-
-    // Values far outside their ranges are held to them, with a warning each.
-    KVE_MATERIAL* absurd = keep(loadMaterial("Material: Absurd { Shine: 1e30; Hardness: NaN; Reflection: -4;"
-                                             " Refraction: Infinity; SurfaceScattering: 0.5; }",
-                                             "Absurd"));
-    EXPECT_EQ(absurd->shine, 1000.0f);
-    EXPECT_EQ(absurd->hardness, 1.0f);
-    EXPECT_EQ(absurd->reflection, 0.0f);
-    EXPECT_FLOAT_EQ(KVE_GetMaterialRefraction(absurd->number), 1000.0f);
-    EXPECT_EQ(absurd->surfaceScattering, 0.5f);
-    const std::string log = readLog();
-    EXPECT_NE(log.find("Warning: Shine 1e+30 is outside 0 to 1000, 1000 is used"), std::string::npos);
-    EXPECT_NE(log.find("Warning: Hardness nan is outside 0 to 10000, 1 is used"), std::string::npos);
-    EXPECT_NE(log.find("Warning: Refraction inf is outside -1000 to 1000, 1000 is used"), std::string::npos);
-    EXPECT_EQ(countOccurrences(log, "Warning: "), 4);
 }
 
 TEST_F(MaterialTest, TextureSlotsTakeNamedTexturesAndInlineBlocksInFileOrder)

@@ -222,7 +222,7 @@ TEST_F(ParticleBounds, AbsurdValuesAreClampedWithAWarning)
     EXPECT_EQ(r.intensity[0], 0.5f);
     EXPECT_EQ(r.intensity[1], 100.0f);
     const std::string log = capturedLog();
-    EXPECT_NE(log.find(logRow("Warning: Emission\\Frequency 1e+09 is outside 0 to 10000, 10000 is used", "#0000FF",
+    EXPECT_NE(log.find(logRow("Warning: Emission\\Frequency 1e+09 is outside 0 to 10000, 10000 is used", "#FF8000",
                               "KVE_LoadParticleEmitter")),
               std::string::npos)
         << log;

@@ -244,7 +244,7 @@ TEST_F(SoundPlayback, AbsurdDefinitionValuesAreClampedWithAWarning)
     EXPECT_NEAR(loud->cone[0], 1.5707963f, 1e-6f);
     EXPECT_NEAR(loud->cone[1], 6.2831853f, 1e-6f);
     const std::string log = capturedLog();
-    EXPECT_NE(log.find(logRow("Warning: Volume 1e+06 is outside 0 to 10, 10 is used", "#0000FF",
+    EXPECT_NE(log.find(logRow("Warning: Volume 1e+06 is outside 0 to 10, 10 is used", "#FF8000",
                               "KVE_LoadSoundDefinition")),
               std::string::npos)
         << log;
