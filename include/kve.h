@@ -103,6 +103,12 @@ void KVE_SetBlendFunc(int source, int destination); /* GL blend factors, remembe
 void KVE_Shutdown(void);                         /* releases everything, closes the window */
 int KVE_GetScreenWidth(void);                    /* pixels */
 int KVE_GetScreenHeight(void);                   /* pixels */
+/* Gives the drawing surface a new size: every screen-sized render target, the screen
+ * quads, the viewport, the projection's aspect and the 2D matrix follow. A width or
+ * height of 0 (a minimised window) keeps the targets and makes KVE_RenderScene draw
+ * nothing until a real size comes back. KVE_PeekMessage calls it on KVE_WM_SIZE.
+ * Returns 0 (and logs) for a size beyond the largest render target the driver allows. */
+int KVE_ResizeScreen(int width, int height);
 int KVE_SaveScreenshot(const char* fileName);    /* PNG of the default framebuffer; 1 on success */
 const char* KVE_GetExecutableDirectory(void);    /* the running program's directory, ending in a separator */
 
@@ -769,6 +775,10 @@ typedef struct KVE_NODE {
  * object. Null when the mesh does not exist (no message) or the number is refused. */
 KVE_OBJECT* KVE_CreateObject(int number, int mesh, int material, const char* name, int animationFlag,
                              int animationValue); /* material -1: the default material */
+/* Registry entries alone (id in: wanted or -1; out: given): every field zero but the
+ * item header, nothing drawn or simulated until the caller fills the record. */
+KVE_OBJECT* KVE_CreateObjectListEntry(int* id, const char* name);
+KVE_NODE* KVE_CreateNodeListEntry(int* id, const char* name);
 KVE_OBJECT* KVE_CopyObject(int number, int source, const char* name); /* same mesh and material, same placement */
 KVE_OBJECT* KVE_GetObject(int object);                               /* null when there is none */
 int KVE_ReleaseObject(int object);                                   /* 1 when released; detaches its children */
@@ -930,6 +940,14 @@ void KVE_SetGlow(int enabled);          /* glow image built and added; 1 */
 void KVE_SetGlowBlur(float width);      /* glow blur tap spacing in screen pixels; 2.5 */
 void KVE_SetSkyBox(int texture, int color); /* cube-map texture and packed tint of the sky box */
 void KVE_EnableSkyBox(int enabled);     /* sky drawn where no geometry is; 0 */
+void KVE_SetSkyBoxRotation(float x, float y, float z); /* degrees about x, y, z; the sky turns, layers keep theirs */
+/* Extra layers drawn over the sky in the order added, blended by their texels' alpha:
+ * a mesh centred on the camera (-1: the sky's own cube) showing a cube-map texture with
+ * a packed tint. Returns the layer's index. Released meshes or textures skip the layer. */
+int KVE_AddSkyBoxLayer(int mesh, int texture, int color);
+int KVE_SetSkyBoxLayerRotation(int layer, float x, float y, float z); /* degrees; 0 for no such layer */
+int KVE_GetSkyBoxLayerCount(void);
+void KVE_ClearSkyBoxLayers(void);
 
 /* ========================================================================== */
 /* 9c. 2D drawing: sprites and text                                           */

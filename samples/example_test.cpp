@@ -1,9 +1,11 @@
 #include "example_test.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "process.h"
 
@@ -14,6 +16,36 @@ std::string text(Rgb p)
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "(%d, %d, %d)", p.r, p.g, p.b);
     return buffer;
+}
+
+std::string ExampleRun::why() const
+{
+    return "exit code " + std::to_string(exitCode) + ": " + error + "\n" + output;
+}
+
+std::vector<float> ExampleRun::numbers(const std::string& label) const
+{
+    std::vector<float> found;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, label.size(), label) != 0)
+            continue;
+        // Every number in the rest of the line: digits, or a minus sign before a digit.
+        for (const char* p = line.c_str() + label.size(); *p;) {
+            const bool starts = std::isdigit(static_cast<unsigned char>(*p)) ||
+                                (*p == '-' && std::isdigit(static_cast<unsigned char>(p[1])));
+            char* end = nullptr;
+            const float value = starts ? std::strtof(p, &end) : 0.0f;
+            if (starts && end != p) {
+                found.push_back(value);
+                p = end;
+            } else {
+                ++p;
+            }
+        }
+        break;
+    }
+    return found;
 }
 
 Rgb ExampleRun::at(int x, int y) const
@@ -46,7 +78,9 @@ ExampleRun runExample(const std::string& name)
     // engine writes its log there and the screenshot stays for a look.
     const std::string shot = (std::filesystem::current_path() / (name + ".png")).string();
     std::filesystem::remove(shot);
-    const auto finished = run({std::string(examples) + "/" + name, shot}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"});
+    // A software renderer on a busy machine may take minutes over the shadowed frames.
+    const auto finished =
+        run({std::string(examples) + "/" + name, shot}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}, 280.0);
     result.exitCode = finished.exitCode;
     result.output = finished.output;
     auto decoded = gpu::decodeImageFile(shot);

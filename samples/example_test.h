@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gpu/image.h"
 
@@ -19,15 +20,19 @@ std::string text(Rgb p); // "(r, g, b)" for failure messages
 
 struct ExampleRun {
     int exitCode = -1;
-    std::string output;            // what the example printed
+    std::string output;             // what the example printed
     std::optional<gpu::Image> shot; // its last frame
     std::string error;              // why there is no shot
+
+    bool drawn() const { return exitCode == 0 && shot; } // ran to its end and saved its frame
+    std::string why() const; // exit code (-1: killed after the time limit), error and output
+    // The numbers on the printed line that starts with `label` (none without such a line).
+    std::vector<float> numbers(const std::string& label) const;
 
     Rgb at(int x, int y) const;
     Rgb mean(int x0, int y0, int x1, int y1) const; // over [x0, x1) x [y0, y1)
     // Pixels in [x0, x1) x [y0, y1) for which `test` holds.
-    template <typename Test>
-    int count(int x0, int y0, int x1, int y1, Test test) const
+    template <typename Test> int count(int x0, int y0, int x1, int y1, Test test) const
     {
         int n = 0;
         for (int y = y0; y < y1; ++y)

@@ -47,8 +47,8 @@ int main(int argc, char** argv)
         KVE_RenderScene(-1); // no 3D content: clears to the background
         KVE_RotateSprite(logo, 15.0f * KVE_GetFrameTime(), 1);
         KVE_DrawSprite(logo, width / 2.0f, height / 2.0f - 40.0f);
-        KVE_DrawText(font, (width - textWidth) / 2.0f, height / 2.0f + 90.0f, greeting, KVE_DEFAULT,
-                     KVE_DEFAULT_FLOAT, KVE_DEFAULT_FLOAT);
+        KVE_DrawText(font, (width - textWidth) / 2.0f, height / 2.0f + 90.0f, greeting, KVE_DEFAULT, KVE_DEFAULT_FLOAT,
+                     KVE_DEFAULT_FLOAT);
 
         if (screenshot && frame == 10) {
             KVE_SaveScreenshot(screenshot);

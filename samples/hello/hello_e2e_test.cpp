@@ -10,8 +10,7 @@ using kve::test::Rgb;
 TEST(HelloExample, ShowsTheLogoAndTheGreetingOnTheBackground)
 {
     const auto run = kve::test::runExample("hello");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    ASSERT_TRUE(run.shot) << run.error;
+    ASSERT_TRUE(run.drawn()) << run.why();
     ASSERT_EQ(run.shot->width, 800);
     ASSERT_EQ(run.shot->height, 450);
 

@@ -12,8 +12,7 @@ using kve::test::text;
 TEST(LitSceneExample, ShowsTheLampsLightAndTheSunsShadow)
 {
     const auto run = kve::test::runExample("lit_scene");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    ASSERT_TRUE(run.shot) << run.error;
+    ASSERT_TRUE(run.drawn()) << run.why();
 
     // Where no geometry is, the background colour (0xAABBGGRR 0xFFB08850).
     const Rgb sky = run.at(400, 30);
@@ -31,8 +30,7 @@ TEST(LitSceneExample, ShowsTheLampsLightAndTheSunsShadow)
     // The sun shines from the left: the ground just right of the big crate lies in its
     // shadow, darker than the open ground further right at the same depth.
     const Rgb shadow = run.mean(495, 280, 530, 300), open = run.mean(560, 280, 600, 300);
-    EXPECT_LT(2 * (shadow.r + shadow.g + shadow.b), open.r + open.g + open.b) << text(shadow) << " vs "
-                                                                              << text(open);
+    EXPECT_LT(2 * (shadow.r + shadow.g + shadow.b), open.r + open.g + open.b) << text(shadow) << " vs " << text(open);
 }
 
 } // namespace

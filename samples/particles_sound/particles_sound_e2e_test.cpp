@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstdio>
 
 #include "example_test.h"
 
@@ -16,18 +15,14 @@ using kve::test::Rgb;
 TEST(ParticlesSoundExample, FireAndFountainGlowWhileTheSoundCircles)
 {
     const auto run = kve::test::runExample("particles_sound");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    ASSERT_TRUE(run.shot) << run.error;
+    ASSERT_TRUE(run.drawn()) << run.why();
 
-    int playing = 0, fire = 0, fountain = 0;
-    float x = 0, y = 0, z = 0;
-    const size_t at = run.output.find("Sound playing:");
-    ASSERT_NE(at, std::string::npos) << run.output;
-    ASSERT_EQ(std::sscanf(run.output.c_str() + at, "Sound playing: %d at %f %f %f\nParticles: fire %d, fountain %d",
-                          &playing, &x, &y, &z, &fire, &fountain),
-              6)
-        << run.output;
-    EXPECT_EQ(playing, 1);
+    const auto sound = run.numbers("Sound playing:"), particles = run.numbers("Particles:");
+    ASSERT_EQ(sound.size(), 4u) << run.output;
+    ASSERT_EQ(particles.size(), 2u) << run.output;
+    const float playing = sound[0], x = sound[1], y = sound[2], z = sound[3];
+    const float fire = particles[0], fountain = particles[1];
+    EXPECT_EQ(playing, 1.0f);
     // On its circle of radius 4 round the listener at (0, 2, 8), ahead and to the right.
     EXPECT_NEAR(std::hypot(x, z - 8.0f), 4.0f, 0.01f);
     EXPECT_FLOAT_EQ(y, 2.0f);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 
 #include "example_test.h"
 
@@ -15,19 +14,14 @@ using kve::test::Rgb;
 TEST(PyramidExample, TheBallKnocksThePyramidOverWhileTheChainSwings)
 {
     const auto run = kve::test::runExample("pyramid");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    ASSERT_TRUE(run.shot) << run.error;
+    ASSERT_TRUE(run.drawn()) << run.why();
 
-    int moved = -1, boxes = 0;
-    float x = 0, y = 0, z = 0;
-    const size_t at = run.output.find("Boxes moved:");
-    ASSERT_NE(at, std::string::npos) << run.output;
-    ASSERT_EQ(std::sscanf(run.output.c_str() + at, "Boxes moved: %d of %d\nChain end: %f %f %f", &moved, &boxes, &x,
-                          &y, &z),
-              5)
-        << run.output;
-    EXPECT_EQ(boxes, 10);
-    EXPECT_GE(moved, 5) << "the ball left the pyramid standing";
+    const auto moved = run.numbers("Boxes moved:"), end = run.numbers("Chain end:");
+    ASSERT_EQ(moved.size(), 2u) << run.output;
+    ASSERT_EQ(end.size(), 3u) << run.output;
+    const float boxes = moved[1], x = end[0], y = end[1], z = end[2];
+    EXPECT_EQ(boxes, 10.0f);
+    EXPECT_GE(moved[0], 5.0f) << "the ball left the pyramid standing";
     // The last sphere started 3.6 units from the anchor at (-4, 5.5, -3); its spring keeps
     // it there (a little stretched), so it swings instead of falling to the ground.
     const float reach = std::sqrt((x + 4) * (x + 4) + (y - 5.5f) * (y - 5.5f) + (z + 3) * (z + 3));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 
 #include "example_test.h"
 
@@ -15,15 +14,12 @@ using kve::test::Rgb;
 TEST(SolarSystemExample, MoonsFollowTheirPlanetsRoundTheSun)
 {
     const auto run = kve::test::runExample("solar_system");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    ASSERT_TRUE(run.shot) << run.error;
+    ASSERT_TRUE(run.drawn()) << run.why();
 
-    float px = 0, py = 0, pz = 0, mx = 0, my = 0, mz = 0;
-    const size_t at = run.output.find("Planet:");
-    ASSERT_NE(at, std::string::npos) << run.output;
-    ASSERT_EQ(std::sscanf(run.output.c_str() + at, "Planet: %f %f %f\nMoon: %f %f %f", &px, &py, &pz, &mx, &my, &mz),
-              6)
-        << run.output;
+    const auto planet = run.numbers("Planet:"), moon = run.numbers("Moon:");
+    ASSERT_EQ(planet.size(), 3u) << run.output;
+    ASSERT_EQ(moon.size(), 3u) << run.output;
+    const float px = planet[0], py = planet[1], pz = planet[2], mx = moon[0], my = moon[1], mz = moon[2];
     // The planet 4.5 from the sun, turned from +x toward -z by about 40 degrees a second
     // for two seconds; the moon 1.2 from the planet (its orbit node ignores the planet's
     // scale), in the same plane.

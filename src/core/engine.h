@@ -11,6 +11,7 @@ struct State {
     int surface = 0;      // the drawing surface's number (the window's, on this platform)
     int screenX = 0, screenY = 0;
     int screenWidth = 0, screenHeight = 0;
+    bool minimized = false; // the window has no client area: frames draw nothing
     int bitDepth = 0;
     int swapInterval = 0;
     int blendSource = 0, blendDestination = 0;

@@ -2,6 +2,7 @@
 // initialisation of every subsystem, and the release of everything at the end.
 #include "core/engine.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/log.h"
@@ -22,6 +23,7 @@
 #include "render/frame.h"
 #include "render/frame_settings.h"
 #include "render/lines.h"
+#include "render/projection.h"
 #include "render/quad_batch.h"
 #include "render/render_targets.h"
 #include "render/render_to_texture.h"
@@ -256,6 +258,37 @@ int KVE_GetScreenHeight(void)
     return engineState.screenHeight;
 }
 
+int KVE_ResizeScreen(int width, int height)
+{
+    if (!engineState.running)
+        return 0;
+    // A minimised window has no area to draw into: frames are skipped until it returns,
+    // and the targets keep their size meanwhile.
+    if (width <= 0 || height <= 0) {
+        engineState.minimized = true;
+        return 1;
+    }
+    GLint textureLimit = 0, renderbufferLimit = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureLimit);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbufferLimit);
+    const int limit = std::min(textureLimit, renderbufferLimit);
+    if (width > limit || height > limit) {
+        kve::log::fail("Fail: Screen size " + std::to_string(width) + " x " + std::to_string(height) +
+                           " is beyond the largest render target (" + std::to_string(limit) + ")!",
+                       "KVE_ResizeScreen");
+        return 0;
+    }
+    engineState.minimized = false;
+    if (width == engineState.screenWidth && height == engineState.screenHeight)
+        return 1;
+    engineState.screenWidth = width;
+    engineState.screenHeight = height;
+    KVE_ResizeGBuffer();
+    kve::render::applyScreenSize();
+    kve::render::uploadScreenProjection();
+    return 1;
+}
+
 void KVE_Shutdown(void)
 {
     if (!engineState.running)
@@ -329,6 +362,14 @@ int KVE_PeekMessage(KVE_MESSAGE* message)
     if (!platform::nextMessage(&taken))
         return 0;
     KVE_HandleMessage(taken.message, taken.wParam, taken.lParam);
+    // The surface is the window's whole client area, so it follows every size change.
+    if (taken.message == KVE_WM_SIZE) {
+        const auto packed = static_cast<uint32_t>(taken.lParam);
+        if (taken.wParam == KVE_SIZE_MINIMIZED)
+            KVE_ResizeScreen(0, 0);
+        else
+            KVE_ResizeScreen(static_cast<int>(packed & 0xFFFFu), static_cast<int>(packed >> 16));
+    }
     if (message)
         *message = taken;
     return 1;

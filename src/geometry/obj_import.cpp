@@ -171,8 +171,11 @@ private:
         std::string_view field;
         while (fields.next(field))
             face_.push_back(readCorner(field, line));
-        if (face_.size() < 3)
+        if (face_.size() < 3) {
+            if (out_.firstShortFaceLine == 0)
+                out_.firstShortFaceLine = line;
             return true;
+        }
         const size_t added = (face_.size() - 2) * 3;
         if (corners_.size() + added > static_cast<size_t>(kMaxVertexCount))
             return false;
@@ -317,6 +320,10 @@ KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name)
         kve::log::failFile(file, "no triangles", kProcedure);
         return nullptr;
     }
+    // A face cut short is what a file cut inside its last line leaves.
+    if (data.firstShortFaceLine > 0)
+        kve::log::failFile(file, "face with fewer than three corners in line " + std::to_string(data.firstShortFaceLine),
+                           kProcedure);
     if (data.firstBadIndexLine > 0)
         kve::log::warnFile(file, "index out of range in line " + std::to_string(data.firstBadIndexLine), kProcedure);
     const std::string_view meshName = name && *name ? std::string_view(name) : kve::defs::filePart(file);

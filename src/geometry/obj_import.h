@@ -18,6 +18,7 @@ struct ObjMeshData {
     std::vector<int32_t> indices;     // triangle t is 3t, 3t + 1, 3t + 2
     std::vector<std::string> groups;  // names of the "g" lines in order of first appearance
     int32_t firstBadIndexLine = 0;    // 1-based line of the first index naming no element, 0: none
+    int32_t firstShortFaceLine = 0;   // line of the first face with fewer than three corners, 0: none
 };
 
 // Parses OBJ text into `out`. Returns an empty text on success, otherwise the failure

@@ -3,6 +3,7 @@
 // unregister, change, register, so the queues never hold a stale entry.
 #include "gpu/material.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -185,9 +186,25 @@ namespace gpu = kve::gpu;
 
 extern "C" {
 
+// A bare entry is zero but for its texture slots and cube map, which hold "none" (-1):
+// a zero there would name texture 0, which the application may well have.
 KVE_MATERIAL* KVE_CreateMaterialListEntry(int* id, const char* name)
 {
-    return gpu::materials().create(id, name ? name : "");
+    KVE_MATERIAL* material = gpu::materials().create(id, name ? name : "");
+    if (!material)
+        return nullptr;
+    gpu::MaterialRecord& fields = *material;
+    const int number = fields.number;
+    const char* const entryName = fields.name;
+    fields = gpu::MaterialRecord{};
+    fields.number = number;
+    fields.name = entryName;
+    for (float* values : {fields.color, fields.shineColor})
+        std::fill_n(values, 4, 0.0f);
+    fields.shine = fields.hardness = fields.refraction = 0.0f;
+    fields.depthMask = fields.backFaceCulling = 0;
+    fields.blendSource = fields.blendDestination = 0;
+    return material;
 }
 
 KVE_MATERIAL* KVE_CreateMaterial(int id, int texture, int kind, const char* name)

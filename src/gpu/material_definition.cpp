@@ -11,6 +11,7 @@
 #include "defs/definition_node.h"
 #include "gpu/material.h"
 #include "gpu/texture.h"
+#include "platform/gl.h"
 #include "render/builtin_programs.h"
 
 namespace kve::gpu {
@@ -91,12 +92,15 @@ void readTextureSlots(DefinitionNode* block, MaterialRecord& material)
 }
 
 // Source and destination from the first two list elements; a keyword outside the table
-// gives GL_ZERO, a missing element GL_SRC_ALPHA.
+// gives GL_ZERO, a missing element GL_SRC_ALPHA; no key gives ordinary alpha blending.
 void readBlending(DefinitionNode* block, MaterialRecord& material)
 {
     DefinitionNode* mode = key(block, "\\BlendingMode");
-    if (!mode)
+    if (!mode) {
+        material.blendSource = GL_SRC_ALPHA;
+        material.blendDestination = GL_ONE_MINUS_SRC_ALPHA;
         return;
+    }
     int* factors[2] = {&material.blendSource, &material.blendDestination};
     for (int i = 0; i < 2; ++i) {
         const int factor = blendKeywordFactor(KVE_GetDefinitionString(KVE_GetDefinitionChild(mode, i), "SRC_ALPHA"));

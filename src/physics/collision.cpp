@@ -121,14 +121,16 @@ OrientedBox orientedBox(const TreeNode& node, const KVE_OBJECT& object)
 }
 
 // Separating-axis test of two oriented boxes on their 3 + 3 face axes and the 9 edge
-// cross products, in the frame of the first box, without tolerance.
-bool boxesOverlap(const OrientedBox& a, const OrientedBox& b)
+// cross products, in the frame of the first box. Where two edges are parallel their cross
+// product vanishes and both sides of its test are rounding noise, so that overlapping
+// boxes can come out apart; `parallel` widens every projection to absorb that noise.
+bool boxesOverlap(const OrientedBox& a, const OrientedBox& b, float parallel = 0.0f)
 {
     float r[3][3], absR[3][3];
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
             r[i][j] = dot(a.axis[i], b.axis[j]);
-            absR[i][j] = std::fabs(r[i][j]);
+            absR[i][j] = std::fabs(r[i][j]) + parallel;
         }
     const KVE_Vector d = sub(b.centre, a.centre);
     const float t[3] = {dot(d, a.axis[0]), dot(d, a.axis[1]), dot(d, a.axis[2])};
@@ -201,7 +203,7 @@ bool segmentTriangle(const KVE_Vector& origin, const KVE_Vector& direction, cons
 // A leaf geometry's vertices through a matrix, in a buffer reused between leaf tests.
 const std::vector<KVE_Vector>& transformedVertices(const BodyGeometry& geometry, const KVE_Matrix& matrix, int slot)
 {
-    static thread_local std::vector<KVE_Vector> buffers[2];
+    static thread_local std::vector<KVE_Vector> buffers[4];
     std::vector<KVE_Vector>& out = buffers[slot];
     out.resize(geometry.vertices.size());
     for (size_t i = 0; i < out.size(); ++i)
@@ -223,6 +225,10 @@ bool descend(const TreeNode& node, const Overlaps& overlaps, const Leaf& leaf)
     }
     return node.geometry ? leaf(*node.geometry) : false;
 }
+
+// The impulse response with the dynamic object b second; a takes its share only when it
+// moves (with aMoves false, b meets a support that moves on untouched).
+void respond(KVE_OBJECT& a, KVE_OBJECT& b, bool aMoves);
 
 int sphereSphere(KVE_OBJECT& a, KVE_OBJECT& b)
 {
@@ -395,69 +401,113 @@ int meshPoint(KVE_OBJECT& mesh, KVE_OBJECT& point)
                : 0;
 }
 
-// The edges of one leaf (vertices already in the other object's frame) against the
-// faces of the other, from either side; the deepest crossing sets the contact point.
-struct DeepestCrossing {
-    bool any = false;
-    float depth = 0.0f;
+// Where the surfaces of two leaves cross: every edge of one leaf (its vertices already in
+// the other object's frame) through a face of the other, from either side, whether it
+// ends inside or passes through and out again. The mean of the crossing points is the
+// contact point: the middle of the line where the surfaces meet.
+struct Crossings {
+    int count = 0;
+    KVE_Vector sum{0, 0, 0, 0};
 };
 
-// Whether a point (in the geometry's own frame) lies behind or on every face plane. For
-// an open sheet such as the ground this is the half-space below it, for a closed convex
-// leaf its inside.
-bool behindEveryFace(const BodyGeometry& geometry, const KVE_Vector& point)
-{
-    for (size_t f = 0; f + 2 < geometry.faces.size(); f += 3) {
-        const KVE_Vector &a = geometry.vertices[static_cast<size_t>(geometry.faces[f])],
-                         &b = geometry.vertices[static_cast<size_t>(geometry.faces[f + 1])],
-                         &c = geometry.vertices[static_cast<size_t>(geometry.faces[f + 2])];
-        if (dot(sub(point, a), cross(sub(b, a), sub(c, a))) > 0.0f)
-            return false;
-    }
-    return true;
-}
-
 void edgesThroughFaces(const BodyGeometry& edgesOf, const std::vector<KVE_Vector>& edgeVertices,
-                       const KVE_OBJECT& edgeObject, const BodyGeometry& facesOf, const KVE_OBJECT& faceObject,
-                       DeepestCrossing& deepest)
+                       const BodyGeometry& facesOf, const KVE_OBJECT& faceObject, Crossings& found)
 {
     for (size_t e = 0; e + 1 < edgesOf.edges.size(); e += 2) {
         const KVE_Vector& start = edgeVertices[static_cast<size_t>(edgesOf.edges[e])];
         const KVE_Vector& end = edgeVertices[static_cast<size_t>(edgesOf.edges[e + 1])];
         const KVE_Vector direction = sub(end, start);
-        const KVE_Vector worldDirection =
-            transformed(sub(edgesOf.vertices[static_cast<size_t>(edgesOf.edges[e + 1])],
-                            edgesOf.vertices[static_cast<size_t>(edgesOf.edges[e])]),
-                        edgeObject.fullMatrix);
         for (size_t f = 0; f + 2 < facesOf.faces.size(); f += 3) {
-            const KVE_Vector &a = facesOf.vertices[static_cast<size_t>(facesOf.faces[f])],
-                             &b = facesOf.vertices[static_cast<size_t>(facesOf.faces[f + 1])],
-                             &c = facesOf.vertices[static_cast<size_t>(facesOf.faces[f + 2])];
             Crossing crossing;
-            if (!segmentTriangle(start, direction, a, b, c, crossing) || !crossing.inside() || crossing.t <= 0.0f ||
-                crossing.t >= 1.0f)
+            if (!segmentTriangle(start, direction, facesOf.vertices[static_cast<size_t>(facesOf.faces[f])],
+                                 facesOf.vertices[static_cast<size_t>(facesOf.faces[f + 1])],
+                                 facesOf.vertices[static_cast<size_t>(facesOf.faces[f + 2])], crossing) ||
+                !crossing.inside() || crossing.t <= 0.0f || crossing.t >= 1.0f)
                 continue;
-            // The depth below is the part of the edge behind the face. It is a penetration
-            // only when the edge ends inside the face's leaf; an edge that passes through
-            // and out again (the ground's long diagonal through a plank's side) would
-            // otherwise give its full length behind the face, many units for a touch.
-            const KVE_Vector localNormal = cross(sub(b, a), sub(c, a));
-            if (!behindEveryFace(facesOf, dot(direction, localNormal) > 0.0f ? start : end))
-                continue;
-            const KVE_Vector n = unit(transformed(localNormal, faceObject.fullMatrix));
-            const float s = dot(n, worldDirection);
-            const float depth = s >= 0.0f ? s * crossing.t : -s * (1.0f - crossing.t);
             KVE_Vector local = start;
             KVE_AddScaledVector(&local, &direction, crossing.t);
             local.w = 1.0f;
-            deepest.any = true;
-            if (depth > deepest.depth) {
-                deepest.depth = depth;
-                world().contactPoint = transformed(local, faceObject.fullMatrix);
-            }
+            const KVE_Vector world = transformed(local, faceObject.fullMatrix);
+            found.sum = add(found.sum, world);
+            ++found.count;
         }
     }
 }
+
+// A leaf in world coordinates: its vertices and the outward unit normals of its faces.
+struct WorldLeaf {
+    const BodyGeometry& geometry;
+    const std::vector<KVE_Vector>& vertices;
+    std::vector<KVE_Vector>& normals;
+};
+
+WorldLeaf worldLeaf(const BodyGeometry& geometry, const KVE_OBJECT& object, int slot)
+{
+    static thread_local std::vector<KVE_Vector> normals[2];
+    const KVE_Matrix& m = object.fullMatrix;
+    const std::vector<KVE_Vector>& v = transformedVertices(geometry, m, 2 + slot);
+    std::vector<KVE_Vector>& n = normals[slot];
+    n.clear();
+    // A mirroring matrix (a negative scale) turns the winding, and with it the normals.
+    const float outward = dot(cross(m.c[0], m.c[1]), m.c[2]) < 0.0f ? -1.0f : 1.0f;
+    for (size_t f = 0; f + 2 < geometry.faces.size(); f += 3) {
+        const KVE_Vector& a = v[static_cast<size_t>(geometry.faces[f])];
+        const KVE_Vector normal = cross(sub(v[static_cast<size_t>(geometry.faces[f + 1])], a),
+                                        sub(v[static_cast<size_t>(geometry.faces[f + 2])], a));
+        const float l = length(normal);
+        if (l > 0.0f)
+            n.push_back(scaled(normal, outward / l));
+    }
+    return {geometry, v, n};
+}
+
+// How far b must move along `direction` for all of it to lie beyond all of a.
+float depthAlong(const WorldLeaf& a, const WorldLeaf& b, const KVE_Vector& direction)
+{
+    float reach = -INFINITY, back = INFINITY;
+    for (const KVE_Vector& p : a.vertices)
+        reach = std::max(reach, dot(p, direction));
+    for (const KVE_Vector& p : b.vertices)
+        back = std::min(back, dot(p, direction));
+    return reach - back;
+}
+
+struct Separation {
+    KVE_Vector normal{0, 1, 0, 0}; // the direction b moves, away from a
+    float depth = INFINITY;
+};
+
+// The face direction that separates the leaves with the least movement of b: a's outward
+// normals, and b's outward normals reversed (a leaves through b's face). A direction
+// that kept the leaves apart before the last step's moves (`moved`: b's displacement
+// minus a's) wins, so that a fast body goes back out the side it came in through rather
+// than on through a thin one. An open leaf has only a front: against a closed one, only
+// its own faces count, so nothing is pushed through the ground's sheet.
+Separation leastSeparation(const WorldLeaf& a, const WorldLeaf& b, const KVE_Vector& moved)
+{
+    bool useA = !(a.geometry.closed() && !b.geometry.closed()) || b.normals.empty();
+    const bool useB = !(b.geometry.closed() && !a.geometry.closed()) || a.normals.empty();
+    useA = useA || !useB;
+    Separation least, leastBefore;
+    const auto consider = [&](const KVE_Vector& direction) {
+        const float depth = depthAlong(a, b, direction);
+        if (depth < least.depth)
+            least = {direction, depth};
+        if (depth + dot(moved, direction) <= 0.0f && depth < leastBefore.depth)
+            leastBefore = {direction, depth};
+    };
+    if (useA)
+        for (const KVE_Vector& n : a.normals)
+            consider(n);
+    if (useB)
+        for (const KVE_Vector& n : b.normals)
+            consider(scaled(n, -1.0f));
+    return leastBefore.depth < INFINITY ? leastBefore : least;
+}
+
+// Within this angle (about 10 degrees) of the vertical a face counts as level: the
+// correction then runs along world up, by the depth that separates along the face.
+constexpr float kLevelCosine = 0.985f;
 
 bool meshMeshLeaf(KVE_OBJECT& a, const BodyGeometry& ga, KVE_OBJECT& b, const BodyGeometry& gb)
 {
@@ -465,21 +515,41 @@ bool meshMeshLeaf(KVE_OBJECT& a, const BodyGeometry& ga, KVE_OBJECT& b, const Bo
     KVE_Matrix bInA, aInB;
     KVE_MultiplyMatrix(&bInA, &toA, &b.fullMatrix);
     KVE_MultiplyMatrix(&aInB, &toB, &a.fullMatrix);
-    DeepestCrossing deepest;
-    edgesThroughFaces(gb, transformedVertices(gb, bInA, 0), b, ga, a, deepest);
-    edgesThroughFaces(ga, transformedVertices(ga, aInB, 1), a, gb, b, deepest);
-    if (!deepest.any)
+    Crossings crossings;
+    edgesThroughFaces(gb, transformedVertices(gb, bInA, 0), ga, a, crossings);
+    edgesThroughFaces(ga, transformedVertices(ga, aInB, 1), gb, b, crossings);
+    if (crossings.count == 0)
         return false;
-    // The correction runs along world up from the first body to the second. Between two
-    // moving bodies it is turned to point at the higher one, so that a body resting on
-    // another is lifted off it rather than pushed into it; against a static body (the
-    // ground comes first in the step) it stays up.
-    KVE_Vector normal{0, 1, 0, 0};
-    if (dynamic(a) && dynamic(b) && b.v4fPosition.y < a.v4fPosition.y)
-        normal.y = -1.0f;
-    world().contactNormal = normal;
+    Separation separation = leastSeparation(worldLeaf(ga, a, 0), worldLeaf(gb, b, 1),
+                                            sub(b.Body.displacement, a.Body.displacement));
+    if (!(separation.depth < INFINITY)) // no usable face: a touch without depth
+        separation = {{0, 1, 0, 0}, 0.0f};
+    KVE_Vector& n = separation.normal;
+    const bool level = std::fabs(n.y) >= kLevelCosine;
+    if (level) {
+        separation.depth /= std::fabs(n.y);
+        n = {0, n.y > 0.0f ? 1.0f : -1.0f, 0, 0};
+    }
+    const float depth = std::max(separation.depth, 0.0f);
+    world().contactPoint = scaled(crossings.sum, 1.0f / static_cast<float>(crossings.count));
+    world().contactPoint.w = 1.0f;
+    world().contactNormal = n;
     if (world().response) {
-        separate(a, b, normal, deepest.depth);
+        if (level && dynamic(a) && dynamic(b)) {
+            // A body resting on another is lifted off it by the whole depth: pushing the
+            // lower one down, into whatever carries it, would sink a stack a little more
+            // on every step.
+            KVE_OBJECT& upper = n.y > 0.0f ? b : a;
+            KVE_OBJECT& lower = n.y > 0.0f ? a : b;
+            upper.v4fPosition.y += depth;
+            // Likewise its weight is not handed down: the lower body carries it like the
+            // ground, unless it is rising into the upper one.
+            if (lower.Body.v4fMovement.y > 0.0f)
+                applyContactImpulse(a, b);
+            else
+                respond(lower, upper, false);
+        } else
+            separate(a, b, n, depth);
         scene::rebuildObjectMatrices(a);
         scene::rebuildObjectMatrices(b);
     }
@@ -487,9 +557,13 @@ bool meshMeshLeaf(KVE_OBJECT& a, const BodyGeometry& ga, KVE_OBJECT& b, const Bo
 }
 
 // Both trees: the first is descended to its leaves before the second.
+// Two bodies lying flat on each other have parallel edges: without the widening their
+// boxes can miss each other at some turns (a plank crossed at 10 and 100 degrees).
+constexpr float kParallelNoise = 1e-5f;
+
 bool meshMeshNodes(KVE_OBJECT& a, const TreeNode& na, KVE_OBJECT& b, const TreeNode& nb)
 {
-    if (!boxesOverlap(orientedBox(na, a), orientedBox(nb, b)))
+    if (!boxesOverlap(orientedBox(na, a), orientedBox(nb, b), kParallelNoise))
         return false;
     if (!na.isLeaf()) {
         const bool first = meshMeshNodes(a, *na.first, b, nb);
@@ -587,17 +661,26 @@ int collide(KVE_OBJECT& first, KVE_OBJECT& second)
 // tangential velocity, then spin friction up to 0.1 mu vn against the relative rotation.
 void applyContactImpulse(KVE_OBJECT& objectA, KVE_OBJECT& objectB)
 {
-    World& w = world();
-    const KVE_Vector n = w.contactNormal, p = w.contactPoint;
-    const float e = objectA.Body.restitution * objectB.Body.restitution;
-    const float mu = objectA.Body.friction * objectB.Body.friction;
     KVE_OBJECT* a = &objectA;
     KVE_OBJECT* b = &objectB;
     if (!dynamic(*b))
         std::swap(a, b);
     if (!dynamic(*b))
         return; // two static objects: nothing can take the impulse
-    ContactSide sides[2] = {{*a, inverted(a->Body.inertia), sub(p, a->v4fPosition), dynamic(*a), -1.0f},
+    respond(*a, *b, dynamic(*a));
+}
+
+namespace {
+
+void respond(KVE_OBJECT& objectA, KVE_OBJECT& objectB, bool aMoves)
+{
+    World& w = world();
+    const KVE_Vector n = w.contactNormal, p = w.contactPoint;
+    const float e = objectA.Body.restitution * objectB.Body.restitution;
+    const float mu = objectA.Body.friction * objectB.Body.friction;
+    KVE_OBJECT* a = &objectA;
+    KVE_OBJECT* b = &objectB;
+    ContactSide sides[2] = {{*a, inverted(a->Body.inertia), sub(p, a->v4fPosition), aMoves, -1.0f},
                             {*b, inverted(b->Body.inertia), sub(p, b->v4fPosition), true, 1.0f}};
     KVE_OBJECT_BODY &bodyA = a->Body, &bodyB = b->Body;
     const KVE_Vector &rA = sides[0].lever, &rB = sides[1].lever;
@@ -634,6 +717,8 @@ void applyContactImpulse(KVE_OBJECT& objectA, KVE_OBJECT& objectB)
     }
 }
 
+} // namespace
+
 const CollisionSound* findCollisionSound(const KVE_MATERIAL* first, const KVE_MATERIAL* second)
 {
     for (const CollisionSound& record : world().collisionSounds) {
@@ -643,6 +728,24 @@ const CollisionSound* findCollisionSound(const KVE_MATERIAL* first, const KVE_MA
             return &record;
     }
     return nullptr;
+}
+
+bool BodyGeometry::closed() const
+{
+    if (closedState_ < 0) {
+        std::vector<uint64_t> sides;
+        for (size_t f = 0; f + 2 < faces.size(); f += 3)
+            for (size_t k = 0; k < 3; ++k) {
+                const auto i = static_cast<uint32_t>(faces[f + k]), j = static_cast<uint32_t>(faces[f + (k + 1) % 3]);
+                sides.push_back(static_cast<uint64_t>(std::min(i, j)) << 32 | std::max(i, j));
+            }
+        std::sort(sides.begin(), sides.end());
+        bool closed = !sides.empty();
+        for (size_t i = 0; i < sides.size() && closed; i += 2)
+            closed = i + 1 < sides.size() && sides[i] == sides[i + 1] && (i + 2 >= sides.size() || sides[i + 2] != sides[i]);
+        closedState_ = closed ? 1 : 0;
+    }
+    return closedState_ == 1;
 }
 
 void setCollisionSoundPlayer(CollisionSoundPlayer player)

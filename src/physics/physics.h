@@ -27,6 +27,12 @@ struct BodyGeometry {
     int lastFace() const { return static_cast<int>(faces.size()) - 1; }
     // Whether every edge and face index names a vertex.
     bool indicesValid() const;
+    // Whether the faces close up (every side shared by exactly two faces): a closed leaf has
+    // an inside, an open one (the ground's sheet, a piece of a bigger mesh) only a front.
+    bool closed() const;
+
+private:
+    mutable int8_t closedState_ = -1; // unknown until closed() is first asked
 };
 
 // A node of a body tree or of the world tree. A node has two children or none; children

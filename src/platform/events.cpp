@@ -218,6 +218,15 @@ WindowEvent fromSdl(const SDL_Event& event)
         case SDL_WINDOWEVENT_MINIMIZED:
             reduced.kind = Kind::Minimized;
             break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            // A restore need not come with a size change, yet the surface was left at
+            // zero size when the window was minimised: report the client size again.
+            if (SDL_Window* window = SDL_GetWindowFromID(event.window.windowID)) {
+                reduced.kind = Kind::Resized;
+                SDL_GetWindowSize(window, &reduced.x, &reduced.y);
+            }
+            break;
         default:
             break;
         }

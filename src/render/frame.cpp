@@ -16,6 +16,7 @@
 #include "render/render_targets.h"
 #include "render/screen_program.h"
 #include "render/shadow.h"
+#include "render/sky_box.h"
 #include "render/uniform_blocks.h"
 #include "scene/billboard.h"
 #include "scene/camera.h"
@@ -25,7 +26,6 @@ namespace kve::render {
 namespace {
 
 FrameMatrices matrices;
-SkyBox sky;
 unsigned billboardArray = 0, billboardBuffer = 0;
 
 // Blur weights of the 11 taps and the strengthening factor live in the blur program.
@@ -35,51 +35,6 @@ void bindTexture2D(int unit, unsigned texture)
 {
     glActiveTexture(GL_TEXTURE0 + unit);
     glBindTexture(GL_TEXTURE_2D, texture);
-}
-
-// A unit cube of 8 corners seen from inside, for the sky box.
-void buildSkyCube()
-{
-    const float corners[8][4] = {{-1, -1, -1, 1}, {1, -1, -1, 1}, {-1, 1, -1, 1}, {1, 1, -1, 1},
-                                 {-1, -1, 1, 1},  {1, -1, 1, 1},  {-1, 1, 1, 1},  {1, 1, 1, 1}};
-    const unsigned indices[36] = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 2, 6, 0, 6, 4,
-                                  1, 5, 7, 1, 7, 3, 0, 4, 5, 0, 5, 1, 2, 3, 7, 2, 7, 6};
-    glGenVertexArrays(1, &sky.vertexArray);
-    glBindVertexArray(sky.vertexArray);
-    glGenBuffers(1, &sky.vertexBuffer);
-    glBindBuffer(GL_ARRAY_BUFFER, sky.vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 16, nullptr);
-    glGenBuffers(1, &sky.indexBuffer);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, sky.indexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof indices, indices, GL_STATIC_DRAW);
-}
-
-void drawSkyBox()
-{
-    const ShaderProgram* program = builtinProgram(KVE_SHADER_SKYBOX);
-    const auto* cube = gpu::findTexture(sky.texture);
-    if (!program || !cube)
-        return;
-    if (!sky.vertexArray)
-        buildSkyCube();
-    // The sky turns with the camera but never moves with it.
-    KVE_Matrix modelView;
-    KVE_MultiplyMatrix(&modelView, &matrices.view, &sky.matrix);
-    modelView.c[3] = {0, 0, 0, 1};
-    writeModelBlock(modelView);
-    glUseProgram(program->program);
-    glUniform1i(glGetUniformLocation(program->program, "ColorCubeMap"), 0);
-    glUniform1i(glGetUniformLocation(program->program, "MaskMap"), 1);
-    glUniform4fv(glGetUniformLocation(program->program, "vColor"), 1, sky.color);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, cube->texture);
-    bindTexture2D(1, gbuffer().textures[kMiscMap]);
-    glDisable(GL_CULL_FACE);
-    glBindVertexArray(sky.vertexArray);
-    glDrawElements(GL_TRIANGLES, 36, GL_UNSIGNED_INT, nullptr);
-    glEnable(GL_CULL_FACE);
 }
 
 void linearizeDepth()
@@ -203,19 +158,9 @@ std::function<void(const KVE_Matrix& view)>& particleDrawHook()
     return hook;
 }
 
-SkyBox& skyBox()
-{
-    return sky;
-}
-
 void deleteFrameGeometry()
 {
-    if (sky.vertexArray) {
-        glDeleteVertexArrays(1, &sky.vertexArray);
-        glDeleteBuffers(1, &sky.vertexBuffer);
-        glDeleteBuffers(1, &sky.indexBuffer);
-    }
-    sky = SkyBox{};
+    deleteSkyBox();
     if (billboardArray) {
         glDeleteVertexArrays(1, &billboardArray);
         glDeleteBuffers(1, &billboardBuffer);
@@ -250,15 +195,6 @@ void KVE_SetGlowBlur(float width)
     kve::render::frameSettings().glowBlurWidth = width;
 }
 
-void KVE_SetSkyBox(int texture, int color)
-{
-    auto& sky = kve::render::skyBox();
-    sky.texture = texture;
-    KVE_Vector rgba;
-    KVE_ColorToVector(&rgba, color);
-    sky.color[0] = rgba.x, sky.color[1] = rgba.y, sky.color[2] = rgba.z, sky.color[3] = rgba.w;
-}
-
 void KVE_EnableSkyBox(int enabled)
 {
     kve::render::frameSettings().skyBoxEnabled = enabled;
@@ -268,7 +204,7 @@ int KVE_RenderScene(int framebuffer)
 {
     using namespace kve::render;
     const auto& screen = kve::engine::state();
-    if (!screen.running)
+    if (!screen.running || screen.minimized)
         return 0;
     const FrameSettings& settings = frameSettings();
     const auto& lighting = kve::scene::lighting();
@@ -306,7 +242,7 @@ int KVE_RenderScene(int framebuffer)
 
     // 5-7. Sky, ambient with the directional light, point lights.
     if (settings.skyBoxEnabled)
-        drawSkyBox();
+        drawSkyBox(matrices.view);
     drawDirectLight();
     drawPointLights();
 

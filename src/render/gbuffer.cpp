@@ -221,8 +221,12 @@ void KVE_ResizeGBuffer(void)
     using namespace kve::render;
     if (!gbuffer().framebuffer)
         return;
+    // Every target the frame draws at screen size, and the two quads that cover it.
     allocateGlowStorage();
     allocateGBufferStorage();
+    allocateSceneStorage();
+    if (lightVolumes().quadBuffer)
+        fillDirectLightQuad();
     const auto& screen = kve::engine::state();
     auto& misc = uniformBlock(Block::Misc);
     auto* values = reinterpret_cast<MiscBlock*>(misc.data);
@@ -231,6 +235,7 @@ void KVE_ResizeGBuffer(void)
     uploadBlockRange(Block::Misc, 0, misc.size);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 } // extern "C"

@@ -67,6 +67,24 @@ void uploadCurrentProjection()
     writeBlock(Block::Projection, 0, &currentProjectionMatrix(), sizeof(KVE_Matrix));
 }
 
+void applyScreenSize()
+{
+    const auto& screen = engine::state();
+    state.aspect = screen.screenHeight > 0
+                       ? static_cast<float>(screen.screenWidth) / static_cast<float>(screen.screenHeight)
+                       : 1.0f;
+    glViewport(0, 0, screen.screenWidth, screen.screenHeight);
+    rebuild3D();
+    state.matrix2D = orthographicMatrix(0.0f, static_cast<float>(screen.screenWidth),
+                                        static_cast<float>(screen.screenHeight), 0.0f, k2DNear, k2DFar);
+}
+
+void uploadScreenProjection()
+{
+    uploadCurrentProjection();
+    writeBlock(Block::Projection, offsetof(ProjectionBlock, matrix2D), &state.matrix2D, sizeof(KVE_Matrix));
+}
+
 void resetProjection()
 {
     state = ProjectionState{};
@@ -105,17 +123,9 @@ extern "C" {
 
 void KVE_InitProjection(void)
 {
-    const auto& screen = kve::engine::state();
     kve::scene::resetCamera();
     state = kve::render::ProjectionState{};
-    state.aspect = screen.screenHeight > 0
-                       ? static_cast<float>(screen.screenWidth) / static_cast<float>(screen.screenHeight)
-                       : 1.0f;
-    glViewport(0, 0, screen.screenWidth, screen.screenHeight);
-    kve::render::rebuild3D();
-    state.matrix2D = kve::render::orthographicMatrix(0.0f, static_cast<float>(screen.screenWidth),
-                                                     static_cast<float>(screen.screenHeight), 0.0f,
-                                                     kve::render::k2DNear, kve::render::k2DFar);
+    kve::render::applyScreenSize();
 
     glGenBuffers(1, &state.buffer);
     glBindBuffer(GL_UNIFORM_BUFFER, state.buffer);

@@ -26,6 +26,11 @@ const KVE_Matrix& currentProjectionMatrix();
 // pass that replaced it (a light's point of view).
 void uploadCurrentProjection();
 void resetProjection();
+// Takes the screen size into the aspect, both 3D matrices, the 2D matrix and the
+// viewport; uploadScreenProjection then writes the current 3D and the 2D matrix into the
+// Projection block.
+void applyScreenSize();
+void uploadScreenProjection();
 
 // Column-major builders; element [i][j] is column i, row j.
 KVE_Matrix perspectiveMatrix(float fieldOfViewDegrees, float aspect, float nearPlane, float farPlane);

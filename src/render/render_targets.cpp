@@ -3,6 +3,7 @@
 // screen quad.
 #include "render/render_targets.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/engine.h"
@@ -39,16 +40,21 @@ void makeColorTexture(unsigned& texture, int attachment, int width, int height, 
     glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + attachment, GL_TEXTURE_2D, texture, 0);
 }
 
-void buildScreenQuad(int width, int height)
+// x, y, z, u, v in pixels: the texture's top row (v = 1) at the top of the screen.
+void fillScreenQuad(int width, int height)
 {
     const float w = static_cast<float>(width), h = static_cast<float>(height);
-    // x, y, z, u, v: the texture's top row (v = 1) at the top of the screen.
     const float vertices[] = {0, 0, 0, 0, 1, 0, h, 0, 0, 0, w, 0, 0, 1, 1, w, h, 0, 1, 0};
+    glBindBuffer(GL_ARRAY_BUFFER, quad.buffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof vertices, vertices, GL_STATIC_DRAW);
+}
+
+void buildScreenQuad(int width, int height)
+{
     glGenVertexArrays(1, &quad.vertexArray);
     glBindVertexArray(quad.vertexArray);
     glGenBuffers(1, &quad.buffer);
-    glBindBuffer(GL_ARRAY_BUFFER, quad.buffer);
-    glBufferData(GL_ARRAY_BUFFER, sizeof vertices, vertices, GL_STATIC_DRAW);
+    fillScreenQuad(width, height);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 20, nullptr);
     glEnableVertexAttribArray(2);
@@ -99,7 +105,8 @@ const ScreenQuad& screenQuad()
 
 int glowExtent(int screenExtent, float scale)
 {
-    return static_cast<int>(std::nearbyint(static_cast<float>(screenExtent) * scale));
+    // Never 0: a one-pixel screen still needs a complete glow framebuffer.
+    return std::max(1, static_cast<int>(std::nearbyint(static_cast<float>(screenExtent) * scale)));
 }
 
 void selectGBufferDrawBuffers()
@@ -151,6 +158,20 @@ void allocateGlowStorage()
         glBindTexture(GL_TEXTURE_2D, texture);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, glow.width, glow.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     }
+}
+
+void allocateSceneStorage()
+{
+    const auto& screen = engine::state();
+    for (unsigned texture : scene.color) {
+        if (!texture)
+            continue;
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, screen.screenWidth, screen.screenHeight, 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, nullptr);
+    }
+    if (quad.buffer)
+        fillScreenQuad(screen.screenWidth, screen.screenHeight);
 }
 
 void deleteRenderTargets()

@@ -53,6 +53,8 @@ void drawScreenQuad();
 // textures at the current screen size.
 void allocateGBufferStorage();
 void allocateGlowStorage();
+// The same for the scene target's two colour textures and the screen quad's corners.
+void allocateSceneStorage();
 
 // Deletes every target, quad and bare program (engine shutdown).
 void deleteRenderTargets();

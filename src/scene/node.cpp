@@ -36,14 +36,23 @@ using kve::scene::findNode;
 
 extern "C" {
 
+// The record is zero apart from its item header: the header points into the record
+// itself, and without it the node would be no scene item that placement could reach.
+KVE_NODE* KVE_CreateNodeListEntry(int* id, const char* name)
+{
+    KVE_NODE* node = kve::scene::nodes().create(id, name);
+    if (node)
+        kve::scene::initItem(node->item, KVE_ITEM_NODE, &node->matrix, &node->matrix, &node->rotation);
+    return node;
+}
+
 KVE_NODE* KVE_CreateNode(int number, const char* name)
 {
-    KVE_NODE* node = kve::scene::nodes().create(&number, name ? name : "");
+    KVE_NODE* node = KVE_CreateNodeListEntry(&number, name);
     if (!node)
         return nullptr;
     node->position = {0, 0, 0, 1};
     node->rotation = {0, 0, 0, 1};
-    kve::scene::initItem(node->item, KVE_ITEM_NODE, &node->matrix, &node->matrix, &node->rotation);
     kve::scene::rebuildMatrices(kve::scene::placementOf(*node));
     return node;
 }

@@ -116,10 +116,9 @@ Placement placementOf(KVE_OBJECT& object)
 // `material` at the origin.
 KVE_OBJECT* makeObject(int number, const char* name, KVE_MESH* mesh, KVE_MATERIAL* material)
 {
-    KVE_OBJECT* object = objects().create(&number, name ? name : "");
+    KVE_OBJECT* object = KVE_CreateObjectListEntry(&number, name);
     if (!object)
         return nullptr;
-    initItem(object->item, KVE_ITEM_OBJECT, &object->fullMatrix, &object->rigidMatrix, &object->rotation);
     object->visible = 1;
     object->castsShadow = 1;
     object->binding1 = object->binding2 = object->binding3 = -1;
@@ -186,6 +185,17 @@ using kve::scene::findObject;
 using kve::scene::placementOf;
 
 extern "C" {
+
+// Zero apart from the item header, which points into the record itself: not visible, no
+// mesh, no material, no body, listed nowhere until the caller fills it.
+KVE_OBJECT* KVE_CreateObjectListEntry(int* id, const char* name)
+{
+    KVE_OBJECT* object = kve::scene::objects().create(id, name);
+    if (object)
+        kve::scene::initItem(object->item, KVE_ITEM_OBJECT, &object->fullMatrix, &object->rigidMatrix,
+                             &object->rotation);
+    return object;
+}
 
 KVE_OBJECT* KVE_CreateObject(int number, int mesh, int material, const char* name, int animationFlag,
                              int animationValue)

@@ -75,10 +75,19 @@ SoundRecord* findSound(int number)
     return sounds().find(number);
 }
 
+// A bare registry entry: zero but for the item header, which points into the record.
+SoundRecord* createEntry(int* number, const char* name)
+{
+    SoundRecord* sound = sounds().create(number, name);
+    if (sound)
+        scene::initItem(sound->item, KVE_ITEM_SOUND, &sound->matrix, &sound->matrix, &sound->rotation);
+    return sound;
+}
+
 // A registry entry with the record's initial values, placed at the origin.
 SoundRecord* createRecord(int* number, const char* name)
 {
-    SoundRecord* sound = sounds().create(number, name);
+    SoundRecord* sound = createEntry(number, name);
     if (!sound)
         return nullptr;
     sound->direction = {0, 0, -1, 0};
@@ -86,7 +95,6 @@ SoundRecord* createRecord(int* number, const char* name)
     sound->rotation = {0, 0, 0, 1};
     sound->volume = 1.0f;
     sound->frequency = 1.0f;
-    scene::initItem(sound->item, KVE_ITEM_SOUND, &sound->matrix, &sound->matrix, &sound->rotation);
     scene::rebuildMatrices(placementOf(*sound));
     return sound;
 }
@@ -270,7 +278,7 @@ int KVE_InitSound(void)
 KVE_SOUND* KVE_CreateSoundListEntry(int* id, const char* name)
 {
     std::lock_guard lock(kve::core::physicsLock());
-    return sound::createRecord(id, name ? name : "");
+    return sound::createEntry(id, name ? name : "");
 }
 
 KVE_SOUND* KVE_GetSound(int sound)

@@ -6,46 +6,15 @@
 #include <cstdlib>
 #include <regex>
 
-#include "process.h"
-#include "support/test_files.h"
+#include "demo_session.h"
 
 namespace {
 
+using kve::test::Demo;
+using kve::test::demoPath;
 using kve::test::readFile;
 using kve::test::writeFile;
-
-// Without a display the engine picks the offscreen driver by itself.
-const std::vector<std::string> kHeadless = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
-
-std::string demoPath()
-{
-    const char* path = std::getenv("KVE_DEMO");
-    return path ? path : "";
-}
-
-class Demo : public ::testing::Test {
-public:
-    void SetUp() override { ASSERT_FALSE(demoPath().empty()) << "KVE_DEMO names no demo executable"; }
-
-    // Runs the demo headless in the test's own directory, where it writes its log.
-    kve::test::Finished run(std::vector<std::string> arguments)
-    {
-        arguments.insert(arguments.begin(), demoPath());
-        const auto here = std::filesystem::current_path();
-        std::filesystem::current_path(dir.path());
-        auto finished = kve::test::run(arguments, kHeadless);
-        std::filesystem::current_path(here);
-        return finished;
-    }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    std::string script(const std::string& name, const std::string& text) const
-    {
-        writeFile(dir / name, text);
-        return path(name);
-    }
-
-    kve::test::TempDir dir{::testing::UnitTest::GetInstance()->current_test_info()->name()};
-};
+using kve::test::XvfbSession;
 
 TEST_F(Demo, EscapeInFrameFiveEndsThatFrameWithACleanShutdown)
 {
@@ -197,48 +166,6 @@ TEST_F(Demo, MouseLookTurnsWhereWMoves)
 // ---------------------------------------------------------------------------
 // A real X session
 // ---------------------------------------------------------------------------
-
-class XvfbSession : public Demo {
-protected:
-    void SetUp() override
-    {
-        Demo::SetUp();
-        if (!kve::test::onPath("Xvfb") || !kve::test::onPath("xdotool"))
-            GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/setup installs both); "
-                            "the real-session test did not run";
-        // Xvfb chooses a free display itself and writes its number to stdout. Two servers
-        // starting at the same moment can race for one number; the loser exits, so try again.
-        for (int attempt = 0; attempt < 5 && display.empty(); ++attempt) {
-            server = std::make_unique<kve::test::Process>(
-                std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten",
-                                         "tcp"},
-                std::vector<std::string>{}, dir / "xvfb.txt");
-            for (int tries = 0; tries < 200 && display.empty(); ++tries) {
-                std::smatch number;
-                const std::string text = readFile(dir / "xvfb.txt");
-                if (std::regex_search(text, number, std::regex("^([0-9]+)\n")))
-                    display = std::string(":").append(number[1].first, number[1].second);
-                else if (server->wait(0.05))
-                    break;
-            }
-        }
-        ASSERT_FALSE(display.empty()) << "Xvfb did not start: " << readFile(dir / "xvfb.txt");
-    }
-    void TearDown() override
-    {
-        demo.reset();
-        server.reset();
-    }
-
-    kve::test::Finished xdotool(std::vector<std::string> arguments)
-    {
-        arguments.insert(arguments.begin(), "xdotool");
-        return kve::test::run(arguments, {"DISPLAY=" + display}, 20);
-    }
-
-    std::unique_ptr<kve::test::Process> server, demo;
-    std::string display;
-};
 
 TEST_F(XvfbSession, RealKeyPressesReachTheDemoAndEscapeEndsItCleanly)
 {

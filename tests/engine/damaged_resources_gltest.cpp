@@ -145,6 +145,12 @@ TEST_F(DamagedResources, ObjImagesFontsSoundsAndEmittersNameTheFile)
     const std::string emptyObj = damaged("Ball.obj", std::string(original("Ball.obj").size() / 2, ' '));
     EXPECT_EQ(KVE_LoadOBJMesh(42, emptyObj.c_str(), ""), nullptr);
     EXPECT_TRUE(hasRedEntryNaming(capturedLog(), emptyObj, "no triangles"));
+    // Cut inside a face line: what came before loads, and the cut face is named.
+    const std::string ball = original("Ball.obj");
+    const std::string cutObj = damaged("Cut.obj", ball.substr(0, ball.rfind("\nf ") + 6));
+    EXPECT_NE(KVE_LoadOBJMesh(42, cutObj.c_str(), ""), nullptr);
+    EXPECT_TRUE(hasRedEntryNaming(capturedLog(), cutObj, "face with fewer than three corners in line")) << capturedLog();
+    KVE_ReleaseMesh(42);
     EXPECT_EQ(KVE_LoadOBJMesh(42, dir_.path().string().c_str(), ""), nullptr);
     EXPECT_TRUE(hasRedEntryNaming(capturedLog(), dir_.path().string(), "a directory, not a file"));
 

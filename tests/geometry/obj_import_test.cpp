@@ -105,10 +105,13 @@ TEST(ObjImport, PolygonsAreFannedFromTheirFirstCornerWithOwnVertices)
     }
     expectPosition(fan.vertices[64 * 3], 2, 0, 0);
 
-    // Fewer than three corners: the face is skipped and later faces keep their corners.
-    const ObjMeshData shortFace = parsed("v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2\nf 1 2 3\n");
+    // Fewer than three corners: the face is skipped (and its line kept for the log), and
+    // later faces keep their corners.
+    const ObjMeshData shortFace = parsed("v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2\nf 1 2 3\nf\n");
     ASSERT_EQ(shortFace.vertices.size(), 3u);
     expectPosition(shortFace.vertices[1], 1, 0, 0);
+    EXPECT_EQ(shortFace.firstShortFaceLine, 4);
+    EXPECT_EQ(fan.firstShortFaceLine, 0);
 }
 
 TEST(ObjImport, AnyRunOfSpacesAndTabsSeparatesFields)

@@ -6,47 +6,17 @@
 #include "gpu/material.h"
 #include "gpu/texture.h"
 #include "kve.h"
+#include "render/render_scene.h"
 #include "render/screen_pixels.h"
 
 namespace {
 
+using kve::test::groundMesh;
 using kve::test::Screen;
+using kve::test::solidTexture;
 
 constexpr int kCentreX = kve::test::kScreenWidth / 2, kCentreY = kve::test::kScreenHeight / 2;
 constexpr int kBackground = static_cast<int>(0xFF804020); // red 0x20, green 0x40, blue 0x80
-
-int solidTexture(uint8_t r, uint8_t g, uint8_t b)
-{
-    std::vector<uint8_t> pixels;
-    for (int i = 0; i < 16; ++i)
-        pixels.insert(pixels.end(), {r, g, b});
-    const std::string png = kve::test::pngOf(4, 4, 3, pixels);
-    return KVE_CatchTexture(-1, png.data(), static_cast<int>(png.size()), 0x2600, "")->number;
-}
-
-// A square of half size `half` in the plane y = 0 facing +y (or -y when flipped).
-int groundMesh(float half, bool flipped)
-{
-    const int mesh = KVE_CreateMesh(-1, "")->number;
-    KVE_SetMeshVertexCount(mesh, 4);
-    const float corners[4][2] = {{-half, -half}, {-half, half}, {half, half}, {half, -half}};
-    for (int i = 0; i < 4; ++i) {
-        KVE_SetMeshVertex(mesh, i, corners[i][0], 0.0f, corners[i][1], 1.0f);
-        KVE_SetMeshNormal(mesh, i, 0.0f, flipped ? -1.0f : 1.0f, 0.0f);
-        KVE_SetMeshTextureCoord(mesh, i, corners[i][0] > 0 ? 1.0f : 0.0f, corners[i][1] > 0 ? 1.0f : 0.0f);
-    }
-    KVE_SetMeshTriangleCount(mesh, 2);
-    if (flipped) {
-        KVE_SetMeshTriangle(mesh, 0, 0, 2, 1);
-        KVE_SetMeshTriangle(mesh, 1, 0, 3, 2);
-    } else {
-        KVE_SetMeshTriangle(mesh, 0, 0, 1, 2);
-        KVE_SetMeshTriangle(mesh, 1, 0, 2, 3);
-    }
-    KVE_FinishMesh(mesh);
-    KVE_CalculateMeshTangents(mesh);
-    return mesh;
-}
 
 // The demo's lighting: a white point light at (0, 5, 0) of range 100 and intensity 0.5,
 // ambient 0x101010, no directional light, seen from 10 units above the ground.
