@@ -110,6 +110,8 @@ int KVE_GetScreenHeight(void);                   /* pixels */
  * Returns 0 (and logs) for a size beyond the largest render target the driver allows. */
 int KVE_ResizeScreen(int width, int height);
 int KVE_SaveScreenshot(const char* fileName);    /* PNG of the default framebuffer; 1 on success */
+void KVE_KeepPresentedFrame(int keep);           /* 1: every flip keeps a copy of the frame it presents */
+int KVE_SavePresentedFrame(const char* fileName); /* PNG of the last kept frame; 0 if none or not written */
 const char* KVE_GetExecutableDirectory(void);    /* the running program's directory, ending in a separator */
 
 int KVE_FlipBuffers(void);    /* ends the frame: logo, timing, buffer swap; 0 */

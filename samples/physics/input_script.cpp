@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <fstream>
 #include <optional>
-#include <sstream>
 
 namespace {
 
@@ -241,9 +240,17 @@ bool InputScript::load(const std::string& path, std::string* error)
         *error = "cannot read " + path;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (parse(text.str(), error))
+    // Stops one chunk past the limit, so that an endless stream is refused too.
+    std::string text;
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+        if (text.size() > kMostScriptBytes) {
+            *error = path + " is larger than " + std::to_string(kMostScriptBytes / (1024 * 1024)) + " MiB";
+            return false;
+        }
+    }
+    if (parse(text, error))
         return true;
     *error = path + ": " + *error;
     return false;

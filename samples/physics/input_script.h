@@ -24,6 +24,10 @@
 
 #include "kve.h"
 
+// The largest script the demo reads: far beyond any recorded session, small enough to
+// keep in memory.
+constexpr unsigned long long kMostScriptBytes = 64ull * 1024 * 1024;
+
 struct ScriptEvent {
     int frame = 0;
     KVE_MESSAGE message{};
@@ -36,7 +40,8 @@ public:
     // Reads a whole script; on the first malformed line returns false and sets `error`
     // to "line N: what is wrong".
     bool parse(std::string_view text, std::string* error);
-    // Reads the file; errors read "FILE: line N: ..." or "cannot read FILE".
+    // Reads the file; errors read "FILE: line N: ...", "cannot read FILE" or "FILE is
+    // larger than ..." (more than kMostScriptBytes).
     bool load(const std::string& path, std::string* error);
 
     // The events stamped for `frame`, in file order.

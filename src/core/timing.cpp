@@ -25,8 +25,12 @@ uint64_t counterSourceFrequency = 0;
 
 // Fixed frame time: the flip then reads a virtual counter that advances by exactly
 // that much per flip, so frame time, frame rate and clock are all reproducible.
+// The clock counts whole milliseconds of virtual time since the switch, added to the
+// real clock's reading at the switch: the particle clock then repeats exactly from run to
+// run, whatever the real counter read when the run began.
 float fixedFrameTime = 0.0f;
 uint64_t virtualCounter = 0;
+uint64_t virtualStart = 0;
 uint32_t virtualClockBase = 0;
 
 uint32_t counterToMilliseconds(uint64_t value)
@@ -72,8 +76,8 @@ void advanceFrame()
         timing.lastCounter = now;
         timing.windowStart = now;
     }
-    timing.frameTime = static_cast<float>(static_cast<double>(now - timing.lastCounter) /
-                                          static_cast<double>(timing.frequency));
+    timing.frameTime =
+        static_cast<float>(static_cast<double>(now - timing.lastCounter) / static_cast<double>(timing.frequency));
     ++timing.framesInWindow;
     timing.lastCounter = now;
     const double elapsed = static_cast<double>(now - timing.windowStart) / static_cast<double>(timing.frequency);
@@ -104,7 +108,7 @@ int KVE_GetMilliseconds(void)
 {
     using namespace kve::timing;
     if (fixedFrameTime > 0.0f && timing.frequency != 0)
-        return static_cast<int>(virtualClockBase + counterToMilliseconds(virtualCounter));
+        return static_cast<int>(virtualClockBase + counterToMilliseconds(virtualCounter - virtualStart));
     return static_cast<int>(kve::platform::milliseconds());
 }
 
@@ -115,8 +119,8 @@ void KVE_SetFixedFrameTime(float seconds)
         // Start the virtual counter where the real one is, so time never runs backwards.
         if (timing.frequency == 0)
             timing.frequency = frequency();
-        virtualCounter = counterSource ? counterSource() : kve::platform::counter();
-        virtualClockBase = kve::platform::milliseconds() - counterToMilliseconds(virtualCounter);
+        virtualCounter = virtualStart = counterSource ? counterSource() : kve::platform::counter();
+        virtualClockBase = kve::platform::milliseconds();
     }
     fixedFrameTime = seconds > 0.0f ? seconds : 0.0f;
 }

@@ -28,6 +28,7 @@
 #include "render/render_targets.h"
 #include "render/render_to_texture.h"
 #include "render/screen_program.h"
+#include "render/screenshot.h"
 #include "render/sprite.h"
 #include "render/uniform_blocks.h"
 #include "scene/animation.h"
@@ -342,6 +343,7 @@ void KVE_Shutdown(void)
     kve::render::deleteRenderToTextureTarget();
     kve::render::deleteRenderTargets();
     kve::render::deleteFrameGeometry();
+    kve::render::forgetPresentedFrame();
     // 4. The surface and the window. The log stays open.
     platform::closeWindow(engineState.window);
     kve::gl::clear();
@@ -351,6 +353,7 @@ void KVE_Shutdown(void)
 int KVE_FlipBuffers(void)
 {
     kve::render::drawLogoBadge();
+    kve::render::keepPresentedFrameIfWanted();
     kve::timing::advanceFrame();
     platform::swapBuffers();
     return 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "kve.h"
 
 namespace {
@@ -75,6 +77,31 @@ TEST_F(TimingTest, FixedFrameTimeOverridesTheCounter)
     EXPECT_NEAR(KVE_GetFPS(), 22.0f, 0.01f); // 11 flips over 0.5 s
     EXPECT_NEAR(KVE_GetMilliseconds() - clockBefore, 500, 1);
     KVE_SetFixedFrameTime(0);
+}
+
+// The particle clock reads the engine clock; under a fixed frame time it must advance by
+// the same whole milliseconds in every run, wherever the real counter stood at the start.
+TEST_F(TimingTest, FixedFrameTimeClockRepeatsWhateverTheCounterStartedAt)
+{
+    std::vector<std::vector<int>> runs;
+    for (uint64_t start : {1'000'000ull, 1'000'777ull, 987'654'321ull}) {
+        fakeCounter = start;
+        KVE_SetCounterSource(readFakeCounter, 1'000'000);
+        KVE_SetFixedFrameTime(1.0f / 60.0f);
+        const int origin = KVE_GetMilliseconds();
+        std::vector<int> clock;
+        for (int flip = 0; flip < 30; ++flip) {
+            fakeCounter += 12'345; // the real counter's own pace plays no part
+            KVE_FlipBuffers();
+            clock.push_back(KVE_GetMilliseconds() - origin);
+        }
+        KVE_SetFixedFrameTime(0);
+        runs.push_back(clock);
+    }
+    EXPECT_EQ(runs[1], runs[0]);
+    EXPECT_EQ(runs[2], runs[0]);
+    EXPECT_EQ(runs[0][1], 16); // the first flip only starts the count: 16667 us
+    EXPECT_EQ(runs[0].back(), 483);
 }
 
 } // namespace

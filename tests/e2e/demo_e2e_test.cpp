@@ -16,9 +16,13 @@ using kve::test::readFile;
 using kve::test::writeFile;
 using kve::test::XvfbSession;
 
+// Runs that do not look at pixels draw a small window: a software renderer's frame costs
+// about its pixel count.
+const std::string kSmall = "--size=320x180";
+
 TEST_F(Demo, EscapeInFrameFiveEndsThatFrameWithACleanShutdown)
 {
-    const auto finished = run({"--frames", "100", "--fixed-dt", "0.02", "--hidden", "--input",
+    const auto finished = run({kSmall, "--frames", "100", "--fixed-dt", "0.02", "--hidden", "--input",
                                script("escape.txt", "# Escape goes down at the start of frame 5\n5 keydown 0x1B\n")});
     EXPECT_EQ(finished.exitCode, 0) << finished.output;
     EXPECT_NE(finished.output.find("Ended by Escape in frame 5 after 4 frames presented"), std::string::npos)
@@ -30,7 +34,7 @@ TEST_F(Demo, EscapeInFrameFiveEndsThatFrameWithACleanShutdown)
 TEST_F(Demo, AnEscapeTapWithinOneFrameStillEndsTheRun)
 {
     // Down and up between two snapshots, as a quick tap arrives when frames are slow.
-    const auto finished = run({"--frames", "100", "--fixed-dt", "0.02", "--hidden", "--input",
+    const auto finished = run({kSmall, "--frames", "100", "--fixed-dt", "0.02", "--hidden", "--input",
                                script("tap.txt", "3 keydown 0x1B\n3 keyup 0x1B\n")});
     EXPECT_EQ(finished.exitCode, 0) << finished.output;
     EXPECT_NE(finished.output.find("Ended by Escape in frame 3 after 2 frames presented"), std::string::npos)
@@ -41,7 +45,7 @@ TEST_F(Demo, MouseButtonsThrowBallsABombAndAPlank)
 {
     // The left button is down in frames 2 to 4 (a ball each), the middle and right buttons
     // are clicked once each; the ground is the one static object.
-    const auto finished = run({"--frames", "10", "--fixed-dt", "0.02", "--hidden", "--print-stats", "--input",
+    const auto finished = run({kSmall, "--frames", "10", "--fixed-dt", "0.02", "--hidden", "--print-stats", "--input",
                                script("throw.txt", "2 buttondown 1\n5 buttonup 1\n6 buttondown 4\n7 buttonup 4\n"
                                                    "8 buttondown 2\n9 buttonup 2\n")});
     EXPECT_EQ(finished.exitCode, 0) << finished.output;
@@ -51,48 +55,146 @@ TEST_F(Demo, MouseButtonsThrowBallsABombAndAPlank)
     EXPECT_NE(log.find("Load Particle Emitter: Particle.kvd"), std::string::npos) << "the bomb carries its fuse";
 }
 
+// Presses shorter than a frame, all between two snapshots: each click still throws, one a
+// frame, and a tap of D moves the camera one frame's worth.
+TEST_F(Demo, QuickClicksAndTapsBetweenTwoFramesAreNotLost)
+{
+    std::string input;
+    for (int click = 0; click < 3; ++click)
+        input += "2 buttondown 1\n2 buttonup 1\n2 buttondown 2\n2 buttonup 2\n";
+    input += "5 keydown 0x44\n5 keyup 0x44\n";
+    const auto finished = run({kSmall, "--frames", "8", "--fixed-dt", "0.02", "--hidden", "--print-stats",
+                               "--print-camera", "--input", script("quick.txt", input)});
+    EXPECT_EQ(finished.exitCode, 0) << finished.output;
+    EXPECT_NE(finished.output.find("\nObjects: 6 (+1)\n"), std::string::npos) << "three balls, three planks\n"
+                                                                              << finished.output;
+    EXPECT_NE(finished.output.find("Camera: 0.2000 4.0000 8.0000\n"), std::string::npos)
+        << "one frame of 0.02 s at 10 units/s\n"
+        << finished.output;
+}
+
 TEST_F(Demo, CloseLeavesBeforeAnythingElseInItsFrame)
 {
-    const auto finished = run({"--frames", "100", "--hidden", "--input",
+    const auto finished = run({kSmall, "--frames", "100", "--hidden", "--input",
                                script("close.txt", "3 keydown 0x41\n3 close\n3 keydown 0x1B\n9 keydown 0x1B\n")});
     EXPECT_EQ(finished.exitCode, 0) << finished.output;
     EXPECT_NE(finished.output.find("Ended by a close in frame 3 after 2 frames presented"), std::string::npos)
         << finished.output;
 }
 
-TEST_F(Demo, FrameLimitPresentsThatManyFramesAndWritesTheScreenshot)
+// However the run ends, the screenshot is the last frame presented, written where the
+// relative name points from the directory the demo was started in.
+TEST_F(Demo, ScreenshotKeepsTheLastPresentedFrameHoweverTheRunEnds)
 {
-    const auto finished = run({"--frames", "3", "--hidden", "--screenshot", path("last.png")});
+    const std::vector<std::string> common = {"--hidden", "--size", "160x90", "--fixed-dt", "0.02"};
+    auto runWith = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), common.begin(), common.end());
+        return run(arguments);
+    };
+    auto finished = runWith({"--frames", "3", "--screenshot", "limit.png"});
     EXPECT_EQ(finished.exitCode, 0) << finished.output;
     EXPECT_NE(finished.output.find("Ended by the frame limit in frame 3 after 3 frames presented"), std::string::npos)
         << finished.output;
-    EXPECT_EQ(readFile(dir / "last.png").substr(1, 3), "PNG");
+    EXPECT_NE(finished.output.find("Screenshot written to " + path("limit.png")), std::string::npos) << finished.output;
+    const std::string limit = readFile(dir / "limit.png");
+    ASSERT_EQ(limit.substr(1, 3), "PNG");
+
+    // Escape and a close at the start of frame 4 leave after the same three frames.
+    finished = runWith({"--screenshot", "escape.png", "--input", script("escape.txt", "4 keydown 0x1B\n")});
+    EXPECT_EQ(finished.exitCode, 0) << finished.output;
+    EXPECT_EQ(readFile(dir / "escape.png"), limit) << finished.output;
+    finished = runWith({"--screenshot", "close.png", "--input", script("close.txt", "4 close\n")});
+    EXPECT_EQ(finished.exitCode, 0) << finished.output;
+    EXPECT_EQ(readFile(dir / "close.png"), limit) << finished.output;
+
+    // Nothing presented, or nowhere to write: a message and a failing exit.
+    finished = runWith({"--screenshot", "none.png", "--input", script("first.txt", "1 keydown 0x1B\n")});
+    EXPECT_EQ(finished.exitCode, 1);
+    EXPECT_NE(finished.output.find("no frame was presented, so no screenshot was written to " + path("none.png")),
+              std::string::npos)
+        << finished.output;
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.png"));
+    finished = runWith({"--frames", "1", "--screenshot", "/dev/full"});
+    EXPECT_EQ(finished.exitCode, 1);
+    EXPECT_NE(finished.output.find("physics: could not write the screenshot /dev/full"), std::string::npos)
+        << finished.output;
 }
 
-TEST_F(Demo, MalformedScriptsAndUnwritableRecordsStopBeforeTheWindowOpens)
+TEST_F(Demo, BadOptionValuesStopBeforeTheWindowOpensNamingTheOption)
 {
-    const std::string bad = script("bad.txt", "1 keydown 0x57\n\n# a comment\n4 jump 3\n");
-    auto finished = run({"--hidden", "--input", bad});
-    EXPECT_EQ(finished.exitCode, 2);
-    EXPECT_NE(finished.output.find("physics: " + bad + ": line 4: unknown event 'jump'"), std::string::npos)
-        << finished.output;
-
-    finished = run({"--hidden", "--input", script("key.txt", "2 keydown 300\n")});
-    EXPECT_EQ(finished.exitCode, 2);
-    EXPECT_NE(finished.output.find("line 1: a key code must be a number from 0 to 255, not '300'"), std::string::npos)
-        << finished.output;
-
-    finished = run({"--hidden", "--input", path("missing.txt")});
-    EXPECT_EQ(finished.exitCode, 2);
-    EXPECT_NE(finished.output.find("cannot read " + path("missing.txt")), std::string::npos) << finished.output;
-
-    finished = run({"--hidden", "--record", path("no/such/dir/record.txt")});
-    EXPECT_EQ(finished.exitCode, 2);
-    EXPECT_NE(finished.output.find("cannot write"), std::string::npos) << finished.output;
-
-    finished = run({"--hidden", "--input"});
-    EXPECT_EQ(finished.exitCode, 2);
+    const std::filesystem::path directory = dir.path();
+    const std::string script = this->script("ok.txt", "1 keydown 0x57\n");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--frames", "2.9"}, "--frames '2.9': must be a whole number from 1 to 1000000000"},
+        {{"--frames", "0"}, "--frames '0': must be a whole number"},
+        {{"--frames", "3000000000"}, "--frames '3000000000': must be a whole number"},
+        {{"--frames", "-1"}, "--frames '-1': must be a whole number"},
+        {{"--fixed-dt", "1e-50"}, "--fixed-dt '1e-50': must be a time in seconds from 0.0001 to 1"},
+        {{"--fixed-dt", "1e39"}, "--fixed-dt '1e39': must be a time"},
+        {{"--fixed-dt", "nan"}, "--fixed-dt 'nan': must be a time"},
+        {{"--fixed-dt", "0.02s"}, "--fixed-dt '0.02s': must be a time"},
+        {{"--size", "1600"}, "--size '1600': must be WIDTHxHEIGHT, each a whole number from 32 to 8192"},
+        {{"--size", "16x900"}, "--size '16x900': must be WIDTHxHEIGHT"},
+        {{"--size", "1600x9000"}, "--size '1600x9000': must be WIDTHxHEIGHT"},
+        {{"--input", directory.string()},
+         "--input '" + directory.string() + "': " + directory.string() + " is not a regular file"},
+        {{"--input", "/dev/zero"}, "--input '/dev/zero': /dev/zero is not a regular file"},
+        {{"--input", path("missing.txt")},
+         "--input '" + path("missing.txt") + "': cannot read " + path("missing.txt") + ": no such file"},
+        {{"--record", directory.string()},
+         "--record '" + directory.string() + "': " + directory.string() + " is a directory"},
+        {{"--screenshot", "no/such/dir/shot.png"},
+         "--screenshot 'no/such/dir/shot.png': cannot write " + path("no/such/dir/shot.png") + ": the directory " +
+             path("no/such/dir") + " does not exist"},
+        {{"--input", script, "--size"}, "--size needs a value (WIDTHxHEIGHT)"},
+        {{"--fullscreen"}, "unknown option --fullscreen"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        std::vector<std::string> command = {"--hidden"};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        const auto finished = run(command);
+        EXPECT_EQ(finished.exitCode, 2) << arguments[0] << ": " << finished.output;
+        EXPECT_NE(finished.output.find("physics: " + message), std::string::npos) << finished.output;
+        EXPECT_NE(finished.output.find("usage: physics"), std::string::npos) << finished.output;
+    }
     EXPECT_FALSE(std::filesystem::exists(dir / "KVE LogFile.html")) << "the engine was started";
+}
+
+// With a fixed frame time every clock the frame reads follows it: frame time, the
+// particle clock behind the bomb's fuse sparks, the sound update. Two runs are identical
+// to the pixel while the bomb flies.
+TEST_F(Demo, FixedFrameTimeRunsAreIdenticalToThePixelWithABombInFlight)
+{
+    const std::string input = script("bomb.txt", "2 buttondown 4\n2 buttonup 4\n4 mousemove 0 25\n");
+    std::string shots[2];
+    for (int run = 0; run < 2; ++run) {
+        const std::string name = "bomb" + std::to_string(run) + ".png";
+        const auto finished = this->run({"--size", "480x270", "--frames", "9", "--fixed-dt", "0.0333", "--hidden",
+                                         "--print-stats", "--input", input, "--screenshot", name});
+        ASSERT_EQ(finished.exitCode, 0) << finished.output;
+        ASSERT_NE(finished.output.find("\nObjects: 1 (+1)\n"), std::string::npos) << finished.output;
+        shots[run] = readFile(dir / name);
+        ASSERT_EQ(shots[run].substr(1, 3), "PNG");
+    }
+    EXPECT_TRUE(shots[0] == shots[1]) << "the two screenshots differ";
+    const std::string log = readFile(dir / "KVE LogFile.html");
+    EXPECT_NE(log.find("Load Particle Emitter: Particle.kvd"), std::string::npos) << "the bomb carries its fuse";
+}
+
+TEST_F(Demo, SizeSetsTheWindowAndTheScreenshot)
+{
+    const auto finished = run({"--frames", "1", "--hidden", "--size", "200x120", "--screenshot", "small.png"});
+    ASSERT_EQ(finished.exitCode, 0) << finished.output;
+    const std::string png = readFile(dir / "small.png");
+    ASSERT_GT(png.size(), 24u);
+    auto be32 = [&](size_t at) {
+        uint32_t value = 0;
+        for (size_t i = 0; i < 4; ++i)
+            value = value << 8 | static_cast<uint8_t>(png[at + i]);
+        return value;
+    };
+    EXPECT_EQ(be32(16), 200u); // the header chunk's width and height
+    EXPECT_EQ(be32(20), 120u);
 }
 
 TEST_F(Demo, RecordingReplaysTheSameMessagesInTheSameFrames)
@@ -105,21 +207,21 @@ TEST_F(Demo, RecordingReplaysTheSameMessagesInTheSameFrames)
                               "6 char 0xE9\n6 keyup 0x57\n7 mouseleave\n"
                               "7 message 0x0112 0xF140 0\n"
                               "9 keydown 0x1B\n";
-    const auto first = run({"--frames", "50", "--hidden", "--fixed-dt", "0.02", "--input", script("input.txt", input),
-                            "--record", path("first.txt")});
+    const auto first = run({kSmall, "--frames", "50", "--hidden", "--fixed-dt", "0.02", "--input",
+                            script("input.txt", input), "--record", path("first.txt")});
     ASSERT_EQ(first.exitCode, 0) << first.output;
     const std::string recorded = readFile(dir / "first.txt");
     const std::string expected = "2 keydown 0x57\n"
-                                 "3 mouseto 810 446\n"
-                                 "4 mouseto 810 446\n"
-                                 "4 mouseto 807 446\n"
+                                 "3 mouseto 170 86\n"
+                                 "4 mouseto 170 86\n"
+                                 "4 mouseto 167 86\n"
                                  "5 buttondown 1\n5 buttonup 1\n5 doubleclick 2\n5 wheel -2\n"
                                  "6 char 0xE9\n6 keyup 0x57\n7 mouseleave\n"
                                  "7 message 0x0112 0xF140 0x0\n"
                                  "9 keydown 0x1B\n";
     EXPECT_NE(recorded.find(expected), std::string::npos) << recorded;
 
-    const auto second = run({"--frames", "50", "--hidden", "--fixed-dt", "0.02", "--input", path("first.txt"),
+    const auto second = run({kSmall, "--frames", "50", "--hidden", "--fixed-dt", "0.02", "--input", path("first.txt"),
                              "--record", path("second.txt")});
     ASSERT_EQ(second.exitCode, 0) << second.output;
     EXPECT_EQ(readFile(dir / "second.txt"), recorded);
@@ -130,8 +232,8 @@ TEST_F(Demo, RecordingReplaysTheSameMessagesInTheSameFrames)
 // Runs 40 frames of 0.02 s with `input` and checks the camera's printed world position.
 void expectCameraAt(Demo& demo, const std::string& input, float x, float y, float z)
 {
-    const auto finished = demo.run({"--frames", "40", "--hidden", "--fixed-dt", "0.02", "--print-camera", "--input",
-                                    demo.script("camera.txt", input)});
+    const auto finished = demo.run({kSmall, "--frames", "40", "--hidden", "--fixed-dt", "0.02", "--print-camera",
+                                    "--input", demo.script("camera.txt", input)});
     ASSERT_EQ(finished.exitCode, 0) << finished.output;
     std::smatch numbers;
     const std::regex line("Camera: (-?[0-9.]+) (-?[0-9.]+) (-?[0-9.]+)\n");
