@@ -123,6 +123,15 @@ void KVE_SetFixedFrameTime(float seconds);
 /* Test hook: when not null, the flip reads this counter instead of the platform's. */
 void KVE_SetCounterSource(uint64_t (*counter)(void), uint64_t frequency);
 
+/* Resource reload. With watching on, the files resources were loaded from (definition
+ * files and the textures, materials, sounds and emitters they define, images, mesh, OBJ
+ * and body files, fonts, sound clips) are watched, and every flip reloads the resources
+ * of files that changed, in place: numbers, names and every reference to a resource stay.
+ * A file is read once it has been quiet for 0.1 s; one that fails to load (cut short,
+ * broken) leaves the old resource as it was and writes a red entry. */
+void KVE_SetResourceWatching(int watch); /* 1: watch and reload at every flip; 0: off (the default) */
+int KVE_ReloadChangedResources(void);   /* reloads what changed now (watching on); resources reloaded */
+
 /* ========================================================================== */
 /* 4. Input                                                                   */
 /* ========================================================================== */

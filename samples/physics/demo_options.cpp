@@ -174,6 +174,7 @@ const std::vector<Option>& optionTable()
         {"--record", "FILE", "write the session's input to FILE in the same format", fileToWrite(&DemoOptions::record)},
         {"--print-camera", nullptr, "print the camera's world position on exit", setFlag(&DemoOptions::printCamera)},
         {"--print-stats", nullptr, "print the statistics lines on exit", setFlag(&DemoOptions::printStatistics)},
+        {"--watch", nullptr, "reload resources whose files change while it runs", setFlag(&DemoOptions::watch)},
         {"--frame-log", "FILE", "write one line per frame to FILE: frame, wall-clock milliseconds, objects",
          fileToWrite(&DemoOptions::frameLog)},
         {"--help", nullptr, "show this text", setFlag(&DemoOptions::help)},

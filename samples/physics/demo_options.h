@@ -14,6 +14,7 @@ struct DemoOptions {
     std::string record;             // where to write the session's input in the same format (absolute)
     bool printCamera = false;       // print the camera's final world position
     bool printStatistics = false;   // print the statistics lines of the last frame
+    bool watch = false;             // reload resources whose files change while it runs
     std::string frameLog;           // one line per presented frame: number, wall milliseconds, objects
     bool help = false;
     std::string error; // set when the command line could not be read: names the option

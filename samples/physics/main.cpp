@@ -198,6 +198,7 @@ int main(int argc, char** argv)
     if (!options.screenshot.empty())
         KVE_KeepPresentedFrame(1);
     loadScene();
+    KVE_SetResourceWatching(options.watch ? 1 : 0);
 
     End end = End::FrameLimit;
     PhysicsShare physicsShare;

@@ -32,6 +32,26 @@ inline bool isAutomaticNumber(int number)
     return (static_cast<uint32_t>(number) & 0xFFFF0000u) != 0;
 }
 
+// Staging: while a reload builds the new version of a resource beside the live one, every
+// creation is set aside: it gets an automatic number, takes over no number or name in
+// use and is not entered under its name, so the live record stays reachable and intact
+// until the reload swaps the new contents into it.
+inline int& stagingDepth()
+{
+    static int depth = 0;
+    return depth;
+}
+inline bool staging()
+{
+    return stagingDepth() > 0;
+}
+struct StagingScope {
+    StagingScope() { ++stagingDepth(); }
+    ~StagingScope() { --stagingDepth(); }
+    StagingScope(const StagingScope&) = delete;
+    StagingScope& operator=(const StagingScope&) = delete;
+};
+
 struct RegistryKind {
     const char* creator = nullptr;       // procedure name of the creation routine; null: no messages
     const char* doubleMessage = nullptr; // logged when a name in use is taken over
@@ -53,7 +73,7 @@ public:
     // given out. Returns null (and leaves `number` alone) for a refused number.
     Record* create(int* number, std::string_view name = {})
     {
-        const int wanted = number ? *number : kAutomaticNumber;
+        const int wanted = staging() ? kAutomaticNumber : (number ? *number : kAutomaticNumber);
         // A refused number changes nothing: it is checked before an entry holding the name
         // is released, so that a failed creation never costs the application a resource.
         const bool refused = wanted == kAutomaticNumber ? bySerial_.size() >= kMaxSerials : isAutomaticNumber(wanted);
@@ -62,7 +82,7 @@ public:
                 log::fail("Fail: This ID is not available!", kind_.creator);
             return nullptr;
         }
-        if (!name.empty()) {
+        if (!name.empty() && !staging()) {
             if (Record* older = findByName(name)) {
                 release(older);
                 if (kind_.creator)
@@ -85,7 +105,7 @@ public:
             byNumber_[slot] = node;
         }
         node->nameText.assign(name);
-        if (!name.empty())
+        if (!name.empty() && !staging())
             byName_[node->nameText] = node;
         node->record.number = given;
         node->record.name = node->nameText.c_str();
@@ -132,6 +152,14 @@ public:
     {
         if (Node* node = nodeOf(record))
             forget(node);
+    }
+
+    // Enters a staged record under its name, unless another record holds the name.
+    void settle(Record* record)
+    {
+        Node* node = nodeOf(record);
+        if (node && !node->nameText.empty())
+            byName_.try_emplace(node->nameText, node);
     }
 
     // Releases every record, in creation order.

@@ -66,6 +66,9 @@ struct CurrentDefinition {
 const CurrentDefinition& currentDefinition();
 void setCurrentDefinition(DefinitionNode* root, std::string_view path);
 
+// The path of the file a node's tree was read from; "" for a text parsed in memory.
+std::string_view sourceFileOf(const DefinitionNode* node);
+
 // Parses `text` (up to its first NUL byte) into a new root appended to the tree list.
 // `directory` is stored with exactly one trailing separator. Null when memory runs out
 // or the text is longer than kMaxTextSize.

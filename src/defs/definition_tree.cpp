@@ -147,6 +147,12 @@ void setCurrentDefinition(DefinitionNode* root, std::string_view path)
     current.directory = directoryPart(path);
 }
 
+std::string_view sourceFileOf(const DefinitionNode* node)
+{
+    const DefinitionTree* tree = treeOf(node);
+    return tree ? std::string_view(tree->path) : std::string_view{};
+}
+
 void freeAllDefinitions()
 {
     while (trees.first)

@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "core/timing.h"
 #include "defs/definition_node.h"
+#include "engine/resource_reload.h"
 #include "geometry/mesh.h"
 #include "gpu/material.h"
 #include "gpu/shader.h"
@@ -294,6 +295,7 @@ void KVE_Shutdown(void)
 {
     if (!engineState.running)
         return;
+    kve::engine::stopResourceWatching();
     // 1. Uniform buffers.
     kve::render::deleteUniformBuffers();
     // 2. Registries, each through its kind's release.
@@ -356,6 +358,8 @@ int KVE_FlipBuffers(void)
     kve::render::keepPresentedFrameIfWanted();
     kve::timing::advanceFrame();
     platform::swapBuffers();
+    // Reloaded after the swap, so that the next frame is the first drawn with them.
+    kve::engine::reloadChangedResources();
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/log.h"
+#include "core/resource_sources.h"
 #include "defs/definition_node.h"
 #include "geometry/mesh.h"
 
@@ -246,6 +247,7 @@ KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name)
     if (tangents)
         KVE_CalculateMeshTangents(mesh->number);
     kve::log::ok(kProcedure);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::MeshFile, mesh->number, mesh, file);
     return mesh;
 }
 

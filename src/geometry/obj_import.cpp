@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "core/log.h"
+#include "core/resource_sources.h"
 #include "defs/definition_node.h"
 #include "defs/number_text.h"
 
@@ -340,6 +341,7 @@ KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name)
         return nullptr;
     }
     kve::log::ok(kProcedure);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::ObjMesh, mesh->number, mesh, file);
     return mesh;
 }
 

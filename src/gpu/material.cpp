@@ -75,19 +75,26 @@ bool unregisterFromQueues(MaterialRecord& material)
     return material.program && render::unregisterMaterial(material.program, &material);
 }
 
-// Moves the material to another program: out of the queues, program changed, back in,
-// then the objects drawn with it re-register under the new program.
-void changeProgram(MaterialRecord& material, ShaderProgram* program)
+// Changes a material while it is out of the queues, puts it back, then lets the objects
+// drawn with it re-register (under its new program, if the change gave it one): taking a
+// material out of the queues drops its object lists, and the objects must not go with them.
+template <class Change>
+void requeue(MaterialRecord& material, Change change)
 {
     std::vector<KVE_OBJECT*> objects;
     if (users.collect)
         objects = users.collect(&material);
     unregisterFromQueues(material);
-    material.program = program;
+    change();
     registerWithQueues(material);
     if (users.reregister)
         for (KVE_OBJECT* object : objects)
             users.reregister(object);
+}
+
+void changeProgram(MaterialRecord& material, ShaderProgram* program)
+{
+    requeue(material, [&] { material.program = program; });
 }
 
 // Every field but the number and the name.
@@ -246,9 +253,7 @@ int KVE_CopyMaterialInto(int source, int target)
     KVE_MATERIAL* into = findMaterial(target);
     if (!from || !into || from == into)
         return 0;
-    gpu::unregisterFromQueues(*into);
-    gpu::copyFields(*into, *from);
-    gpu::registerWithQueues(*into);
+    gpu::requeue(*into, [&] { gpu::copyFields(*into, *from); });
     return 1;
 }
 

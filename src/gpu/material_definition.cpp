@@ -8,6 +8,7 @@
 
 #include "core/engine.h"
 #include "core/log.h"
+#include "core/resource_sources.h"
 #include "defs/definition_node.h"
 #include "gpu/material.h"
 #include "gpu/texture.h"
@@ -162,5 +163,7 @@ extern "C" KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node
     material->wireframe = gpu::integerKey(block, "\\Wireframe", 0);
     kve::log::ok(gpu::kProcedure, gpu::kMaterialsUnit);
     KVE_RegisterMaterial(material->number);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::MaterialDefinition, material->number, material,
+                                    kve::defs::sourceFileOf(block), material->name);
     return material;
 }

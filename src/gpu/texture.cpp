@@ -14,6 +14,7 @@
 #include "core/engine.h"
 #include "core/log.h"
 #include "core/registry_kinds.h"
+#include "core/resource_sources.h"
 #include "defs/definition_node.h"
 #include "gpu/material.h"
 #include "kve.h"
@@ -218,10 +219,14 @@ KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int m
         gpu::logDecodeFailure(file, decoded.error, kProcedure);
         return nullptr;
     }
-    TextureRecord* texture = gpu::createTexture2D(id, textureName, *decoded.image, gpu::resolveTextureFilter(filter),
-                                                  std::max(mipmaps, 0), true);
-    if (texture)
+    const int resolved = gpu::resolveTextureFilter(filter);
+    TextureRecord* texture =
+        gpu::createTexture2D(id, textureName, *decoded.image, resolved, std::max(mipmaps, 0), true);
+    if (texture) {
         log::ok(kProcedure, gpu::kTexturesUnit);
+        kve::core::recordResourceSource(kve::core::ResourceLoader::TextureFile, texture->number, texture, file, {}, {},
+                                        resolved, mipmaps);
+    }
     return texture;
 }
 
@@ -256,8 +261,11 @@ KVE_TEXTURE* KVE_LoadTextureDefinition(int id, DefinitionNode* node, const char*
     }
     TextureRecord* texture =
         gpu::createTexture2D(id, textureName, *decoded.image, filter == "LINEAR" ? GL_LINEAR : GL_NEAREST, mipmaps, true);
-    if (texture)
+    if (texture) {
         log::ok(kProcedure, gpu::kTexturesUnit);
+        kve::core::recordResourceSource(kve::core::ResourceLoader::TextureDefinition, texture->number, texture,
+                                        kve::defs::sourceFileOf(block), textureName, path);
+    }
     return texture;
 }
 

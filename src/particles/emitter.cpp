@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "core/physics_lock.h"
+#include "core/resource_sources.h"
 #include "core/registry_kinds.h"
 #include "defs/definition_node.h"
 #include "gpu/material.h"
@@ -83,6 +84,7 @@ KVE_EMITTER* KVE_LoadParticleEmitter(int id, const char* fileName)
     particles::initEmitter(*emitter, root);
     KVE_FreeDefinition(root, 1);
     particles::createEmitterGpu(*emitter);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::Emitter, emitter->number, emitter, file);
     return emitter;
 }
 

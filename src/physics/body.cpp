@@ -11,6 +11,7 @@
 
 #include "core/log.h"
 #include "core/physics_lock.h"
+#include "core/resource_sources.h"
 #include "core/registry_kinds.h"
 #include "defs/definition_node.h"
 #include "geometry/mesh.h"
@@ -502,6 +503,7 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name)
     kve::log::entry("Edges: " + std::to_string(edgeCount), static_cast<int>(KVE_LOG_MESH_GREY), kLoadBody);
     kve::log::entry("Faces: " + std::to_string(faceCount), static_cast<int>(KVE_LOG_MESH_GREY), kLoadBody);
     kve::log::ok(kLoadBody);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::BodyFile, body->number, body, path);
     return body;
 }
 

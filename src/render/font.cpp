@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "core/registry_kinds.h"
+#include "core/resource_sources.h"
 #include "data.h"
 #include "defs/definition_node.h"
 #include "gpu/material.h"
@@ -131,8 +132,10 @@ KVE_FONT* KVE_LoadFont(int id, const char* fileName)
         return nullptr;
     }
     KVE_FONT* font = render::buildFont(id, bytes->data(), bytes->size(), file, kProcedure);
-    if (font)
+    if (font) {
         kve::log::ok(kProcedure, render::kFontsUnit);
+        kve::core::recordResourceSource(kve::core::ResourceLoader::Font, font->number, font, file);
+    }
     return font;
 }
 

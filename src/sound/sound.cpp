@@ -13,6 +13,7 @@
 #include "core/math.h"
 #include "core/physics_lock.h"
 #include "core/registry_kinds.h"
+#include "core/resource_sources.h"
 #include "defs/definition_node.h"
 #include "physics/physics.h"
 #include "platform/audio.h"
@@ -312,6 +313,7 @@ KVE_SOUND* KVE_LoadSound(int id, const char* file, int mode, const char* name)
         loaded->baseFrequency = static_cast<float>(audio::clipRate(clip));
     }
     kve::log::ok(kProcedure);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::SoundFile, loaded->number, loaded, path, {}, {}, mode);
     if (mode & KVE_SOUND_PLAY)
         KVE_PlaySound(loaded->number, KVE_DEFAULT, nullptr);
     return loaded;

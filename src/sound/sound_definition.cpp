@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/math.h"
+#include "core/resource_sources.h"
 #include "defs/definition_bounds.h"
 #include "defs/definition_node.h"
 #include "kve.h"
@@ -86,5 +87,7 @@ extern "C" KVE_SOUND* KVE_LoadSoundDefinition(DefinitionNode* node, int id, cons
     KVE_SetSoundRange(sound->number, range[0], range[1]);
     KVE_SetSoundVolume(sound->number, kve::sound::floatKey(block, "\\Volume", 1.0f, kve::sound::kVolumeBounds));
     sound->frequency = kve::sound::floatKey(block, "\\Frequency", 1.0f, kve::sound::kFrequencyBounds);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::SoundDefinition, sound->number, sound,
+                                    kve::defs::sourceFileOf(block), soundName, path);
     return sound;
 }

@@ -1,0 +1,319 @@
+// Resource reload: files edited on disk while the engine runs come back in place, and a
+// broken or half-written file leaves the old resource as it was.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gpu/image_samples.h"
+#include "gpu/material.h"
+#include "gpu/texture.h"
+#include "kve.h"
+#include "platform/file_watch.h"
+#include "render/font_samples.h"
+#include "render/screen_pixels.h"
+#include "sound/sound_files.h"
+#include "support/log_capture.h"
+#include "support/test_files.h"
+
+namespace {
+
+using kve::test::Screen;
+using kve::test::writeFile;
+
+constexpr int kCentreX = kve::test::kScreenWidth / 2, kCentreY = kve::test::kScreenHeight / 2;
+
+std::string solidPng(int size, uint8_t r, uint8_t g, uint8_t b)
+{
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < size * size; ++i)
+        pixels.insert(pixels.end(), {r, g, b});
+    return kve::test::pngOf(size, size, 3, pixels);
+}
+
+// A ".kvm" square of half size `half` in the plane y = 0, facing +y.
+std::string squareMesh(float half)
+{
+    const std::string h = std::to_string(half), m = std::to_string(-half);
+    return "Mesh: Square {\n Vertices: 4 {\n  " + m + ", 0, " + m + "\n  " + m + ", 0, " + h + "\n  " + h + ", 0, " +
+           h + "\n  " + h + ", 0, " + m +
+           "\n }\n Normals: 4 {\n  0, 1, 0\n  0, 1, 0\n  0, 1, 0\n  0, 1, 0\n }\n"
+           " TextureCoords: 4 {\n  0, 0\n  0, 1\n  1, 1\n  1, 0\n }\n"
+           " Faces: 2 {\n  0, 1, 2\n  0, 2, 3\n }\n CalculateMeshTangents: true\n}\n";
+}
+
+std::string materials(const std::string& color)
+{
+    return "Texture: White { File: white.png; }\n"
+           "Texture: Flat { File: flat.png; }\n"
+           "Material: Floor {\n  Color: " +
+           color + ";\n  Shader: NORMALMAP;\n  Texture[0]: White;\n  Texture[1]: Flat;\n}\n";
+}
+
+std::string emitterFile(const std::string& frequency, const std::string& color)
+{
+    return "ParticleEmitter: Smoke {\n  Emission: { Frequency: " + frequency +
+           "; MaxParticles: 64; }\n  Particle: { LifeTime: 2; Material: { Shader: PARTICLE; Color: " + color +
+           "; } }\n}\n";
+}
+
+// Lets the file settle past the debounce, then runs one reload pass.
+int reloadAfterQuiet()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    return KVE_ReloadChangedResources();
+}
+
+// A 10 x 10 square seen from 10 units up in white ambient light.
+class ReloadTest : public kve::test::LogCaptureTest {
+protected:
+    void SetUp() override
+    {
+        LogCaptureTest::SetUp();
+        writeFile(dir_ / "white.png", solidPng(4, 255, 255, 255));
+        writeFile(dir_ / "flat.png", solidPng(4, 128, 128, 255));
+        writeFile(dir_ / "square.kvm", squareMesh(5.0f));
+        writeFile(dir_ / "scene.kvd", materials("255, 0, 0"));
+        KVE_ParseDefinitionFiles(path("scene.kvd").c_str(), KVE_DEFINITION_ALL);
+        mesh_ = KVE_LoadMesh(-1, path("square.kvm").c_str(), "")->number;
+        material_ = KVE_FindMaterial("Floor");
+        object_ = KVE_CreateObject(-1, mesh_, material_, "", 0, 0)->number;
+        KVE_MoveCamera(0, 0.0f, 10.0f, 0.0f, 0);
+        KVE_RotateCamera(0, -90.0f, 0.0f, 0.0f, 0);
+        KVE_SetDirectLightEnabled(0);
+        KVE_SetAmbientColor(static_cast<int>(0xFFFFFFFF)); // surfaces show their own colour
+        KVE_SetGlow(0);
+        KVE_SetResourceWatching(1);
+    }
+    void TearDown() override
+    {
+        KVE_SetResourceWatching(0);
+        kve::platform::forceFilePolling(false);
+        KVE_ReleaseObject(object_);
+        KVE_ReleaseMesh(mesh_);
+        KVE_ReleaseMaterial(material_);
+        KVE_ReleaseTexture(KVE_GetMaterialTexture(material_, 0));
+        KVE_SetDirectLightEnabled(1);
+        KVE_SetGlow(1);
+        KVE_SetAmbientColor(static_cast<int>(0xFF000000));
+        KVE_MoveCamera(0, 0.0f, 0.0f, 0.0f, 0);
+        KVE_RotateCamera(0, 0.0f, 0.0f, 0.0f, 0);
+        LogCaptureTest::TearDown();
+    }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    static Screen render()
+    {
+        KVE_RenderScene(-1);
+        return Screen();
+    }
+
+    kve::test::TempDir dir_{"reload"};
+    int mesh_ = -1, material_ = -1, object_ = -1;
+};
+
+TEST_F(ReloadTest, ChangedMaterialColourShowsInTheNextFrameOnTheSameMaterialAndObject)
+{
+    const Screen before = render();
+    ASSERT_GT(before.at(kCentreX, kCentreY, 0), before.at(kCentreX, kCentreY, 1) + 80);
+    const KVE_MATERIAL* record = KVE_GetMaterial(material_);
+
+    writeFile(dir_ / "scene.kvd", materials("0, 255, 0"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    KVE_FlipBuffers(); // the frame's reload
+    const Screen after = render();
+
+    EXPECT_GT(after.at(kCentreX, kCentreY, 1), after.at(kCentreX, kCentreY, 0) + 80);
+    EXPECT_EQ(KVE_GetMaterial(material_), record);
+    EXPECT_EQ(KVE_FindMaterial("Floor"), material_);
+    EXPECT_EQ(KVE_GetObject(object_)->material, record);
+    EXPECT_NE(KVE_GetMaterialTexture(material_, 0), -1);
+}
+
+TEST_F(ReloadTest, MaterialCopiedIntoAnotherKeepsTheTargetsObjectsDrawn)
+{
+    const int green = KVE_CopyMaterial(material_, -1, "")->number;
+    KVE_SetMaterialColor(green, static_cast<int>(0xFF00FF00));
+    KVE_CopyMaterialInto(green, material_);
+    const Screen after = render();
+    EXPECT_GT(after.at(kCentreX, kCentreY, 1), after.at(kCentreX, kCentreY, 0) + 80);
+    KVE_ReleaseMaterial(green);
+}
+
+TEST_F(ReloadTest, BrokenFilesKeepTheOldResourcesWithARedEntry)
+{
+    const unsigned textureObject = KVE_GetTextureObject(KVE_GetMaterialTexture(material_, 0));
+    writeFile(dir_ / "scene.kvd", "Material: Floor {\n  Color: 0, 0, 255;\n");
+    EXPECT_EQ(reloadAfterQuiet(), 0);
+    EXPECT_EQ(KVE_GetMaterialColor(material_), static_cast<int>(0xFF0000FF));
+    EXPECT_NE(capturedLog().find("Fail: Definition file is incomplete: " + path("scene.kvd")), std::string::npos);
+    EXPECT_NE(capturedLog().find("Fail: Reload failed, the old resource stays: " + path("scene.kvd")), std::string::npos);
+
+    writeFile(dir_ / "scene.kvd", materials("255, 0, 0"));
+    writeFile(dir_ / "white.png", "\x89PNG\r\n\x1a\n broken");
+    writeFile(dir_ / "square.kvm", "Mesh: Square { Vertices: 1 { 0, 0");
+    // Flat and Floor come back; White (its image broken) and the mesh (cut short) stay.
+    EXPECT_EQ(reloadAfterQuiet(), 2);
+    EXPECT_EQ(KVE_GetTextureObject(KVE_GetMaterialTexture(material_, 0)), textureObject);
+    EXPECT_EQ(KVE_GetTextureWidth(KVE_GetMaterialTexture(material_, 0)), 4);
+    EXPECT_EQ(KVE_GetMeshVertexCount(mesh_), 4);
+    EXPECT_NE(capturedLog().find("Fail: Reload failed, the old resource stays: " + path("square.kvm")), std::string::npos);
+    EXPECT_GT(render().at(kCentreX, kCentreY, 0), 150);
+}
+
+TEST_F(ReloadTest, ReplacedImageReachesTheMaterialThroughTheSameTextureNumber)
+{
+    const int texture = KVE_GetMaterialTexture(material_, 0);
+    writeFile(dir_ / "scene.kvd", materials("255, 255, 255"));
+    ASSERT_EQ(reloadAfterQuiet(), 3);
+    ASSERT_GT(render().at(kCentreX, kCentreY, 1), 150);
+
+    writeFile(dir_ / "white.png", solidPng(8, 0, 0, 255));
+    EXPECT_EQ(reloadAfterQuiet(), 1);
+    EXPECT_EQ(KVE_GetMaterialTexture(material_, 0), texture);
+    EXPECT_EQ(KVE_GetTextureWidth(texture), 8);
+    EXPECT_EQ(KVE_GetTextureName(texture), std::string("White"));
+    const Screen after = render();
+    EXPECT_GT(after.at(kCentreX, kCentreY, 2), after.at(kCentreX, kCentreY, 1) + 80);
+
+    // A texture loaded from its own file follows its file the same way.
+    writeFile(dir_ / "single.png", solidPng(2, 9, 9, 9));
+    const int single = KVE_LoadTextureFile(-1, path("single.png").c_str(), KVE_DEFAULT, 0, "")->number;
+    writeFile(dir_ / "single.png", solidPng(16, 9, 9, 9));
+    EXPECT_EQ(reloadAfterQuiet(), 1);
+    EXPECT_EQ(KVE_GetTextureWidth(single), 16);
+    KVE_ReleaseTexture(single);
+}
+
+TEST_F(ReloadTest, ReplacedMeshKeepsItsObjectsAndShowsItsNewShape)
+{
+    const KVE_MESH* record = KVE_GetMesh(mesh_);
+    writeFile(dir_ / "square.kvm", squareMesh(1.0f));
+    EXPECT_EQ(reloadAfterQuiet(), 1);
+    EXPECT_EQ(KVE_GetMesh(mesh_), record);
+    EXPECT_EQ(KVE_GetObject(object_)->mesh, record);
+    EXPECT_EQ(KVE_GetMeshName(mesh_), std::string("square.kvm"));
+    const Screen small = render();
+    EXPECT_GT(small.at(kCentreX, kCentreY, 0), 150);
+    EXPECT_LT(small.at(kCentreX + 300, kCentreY, 0), 60); // the edge is now outside the square
+
+    // OBJ meshes and body files come back under their objects too.
+    writeFile(dir_ / "tri.obj", "v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 2 3\n");
+    const int obj = KVE_LoadOBJMesh(-1, path("tri.obj").c_str(), "")->number;
+    writeFile(dir_ / "box.kvb", "Body: {\n Vertices: {\n  1, 1, 1\n }\n}\n");
+    KVE_BODY* body = KVE_LoadBody(-1, path("box.kvb").c_str(), "");
+    ASSERT_NE(body, nullptr);
+    const int holder = KVE_CreateObject(-1, obj, material_, "", 0, 0)->number;
+    KVE_SetObjectBody(holder, body->number, 1.0f);
+    KVE_SetObjectMass(holder, 3.0f);
+    const float inertiaBefore = KVE_GetObject(holder)->Body.inertia.c[0].x;
+
+    writeFile(dir_ / "tri.obj", "v 0 0 0\nv 1 0 0\nv 0 0 1\nv 1 0 1\nf 1 2 3\nf 2 4 3\n");
+    writeFile(dir_ / "box.kvb", "Body: {\n Vertices: {\n  2, 2, 2\n }\n}\n");
+    EXPECT_EQ(reloadAfterQuiet(), 2);
+    EXPECT_EQ(KVE_GetMeshVertexCount(obj), 6);
+    EXPECT_EQ(KVE_GetObject(holder)->Body.body, body);
+    EXPECT_EQ(KVE_GetBody(body->number), body);
+    // Half-size 1 instead of 0.5 on every axis: the inertia follows, four times larger.
+    EXPECT_FLOAT_EQ(KVE_GetObject(holder)->Body.inertia.c[0].x, 4.0f * inertiaBefore);
+    KVE_SetObjectBody(holder, KVE_BODY_NONE, 1.0f);
+    KVE_ReleaseObject(holder);
+    KVE_FreeBody(body->number);
+    KVE_ReleaseMesh(obj);
+}
+
+TEST_F(ReloadTest, ChangedEmitterRateKeepsItsPlacementParticlesAndMaterial)
+{
+    writeFile(dir_ / "smoke.kvd", emitterFile("10", "255, 0, 0"));
+    KVE_EMITTER* emitter = KVE_LoadParticleEmitter(-1, path("smoke.kvd").c_str());
+    ASSERT_NE(emitter, nullptr);
+    KVE_MoveParticleEmitter(emitter->number, 3.0f, 4.0f, 5.0f, 0);
+    KVE_EmitParticles(emitter->number, 5, 0, 0, 0);
+    const int material = emitter->material;
+    ASSERT_NE(KVE_GetMaterial(material), nullptr);
+
+    writeFile(dir_ / "smoke.kvd", emitterFile("50", "0, 0, 255"));
+    EXPECT_EQ(reloadAfterQuiet(), 2); // the emitter and the material its file defines
+    EXPECT_EQ(KVE_GetEmitter(emitter->number), emitter);
+    EXPECT_FLOAT_EQ(emitter->frequency, 50.0f);
+    EXPECT_EQ(emitter->maxParticles, 64);
+    EXPECT_FLOAT_EQ(emitter->position.x, 3.0f);
+    EXPECT_EQ(emitter->material, material);
+    EXPECT_EQ(KVE_GetMaterialColor(material), static_cast<int>(0xFFFF0000));
+    KVE_UpdateParticleEmitters();
+    EXPECT_EQ(emitter->visibleCount, 5);
+    KVE_FreeParticleEmitter(emitter->number);
+    KVE_ReleaseMaterial(material);
+}
+
+TEST_F(ReloadTest, FileWrittenInStepsIsReloadedOnceComplete)
+{
+    const size_t logStart = capturedLog().size();
+    const std::string full = materials("0, 0, 255");
+    writeFile(dir_ / "scene.kvd", full.substr(0, full.size() / 2));
+    EXPECT_EQ(KVE_ReloadChangedResources(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    writeFile(dir_ / "scene.kvd", full);
+    EXPECT_EQ(KVE_ReloadChangedResources(), 0);
+    EXPECT_EQ(reloadAfterQuiet(), 3);
+    EXPECT_EQ(KVE_GetMaterialColor(material_), static_cast<int>(0xFFFF0000));
+    EXPECT_EQ(capturedLog().find("Fail: Reload failed", logStart), std::string::npos);
+}
+
+TEST_F(ReloadTest, ModificationTimesServeWhereNotificationsAreOffAndWatchingOffReloadsNothing)
+{
+    KVE_SetResourceWatching(0);
+    writeFile(dir_ / "scene.kvd", materials("0, 0, 255"));
+    EXPECT_EQ(reloadAfterQuiet(), 0);
+    EXPECT_EQ(KVE_GetMaterialColor(material_), static_cast<int>(0xFF0000FF));
+
+    kve::platform::forceFilePolling(true);
+    KVE_SetResourceWatching(1);
+    EXPECT_FALSE(kve::platform::fileNotificationsActive());
+    KVE_ReloadChangedResources(); // takes the first modification times
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    writeFile(dir_ / "scene.kvd", materials("0, 255, 0"));
+    int reloaded = 0;
+    for (int i = 0; i < 40 && reloaded == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        reloaded = KVE_ReloadChangedResources();
+    }
+    EXPECT_EQ(reloaded, 3);
+    EXPECT_EQ(KVE_GetMaterialColor(material_), static_cast<int>(0xFF00FF00));
+}
+
+TEST_F(ReloadTest, FontsAndSoundsFollowTheirFilesUnderTheirNumbers)
+{
+    const auto fontFile = [](int advance) {
+        return kve::test::FontBytes().chunk(1, solidPng(8, 255, 255, 255)).glyphs({{'A', 0, 0, advance, 8, 0, 0, 4, 8}}).chunk(0, "").bytes;
+    };
+    writeFile(dir_ / "small.tf", fontFile(10));
+    KVE_FONT* font = KVE_LoadFont(-1, path("small.tf").c_str());
+    ASSERT_NE(font, nullptr);
+    KVE_FONT* copy = KVE_CopyFont(font->number, -1);
+    writeFile(dir_ / "hiss.wav", kve::test::wavBytes(8000, 1, 16, kve::test::rampSamples(800)));
+    writeFile(dir_ / "sounds.kvd", "Sound: Hiss { File: hiss.wav; Volume: 0.5; }\n");
+    DefinitionNode* tree = KVE_ReadDefinitionFile(path("sounds.kvd").c_str());
+    KVE_SOUND* sound = KVE_LoadSoundDefinition(tree, -1, "");
+    KVE_FreeDefinition(tree, 1);
+    ASSERT_NE(sound, nullptr);
+    const int soundNumber = sound->number;
+
+    writeFile(dir_ / "small.tf", fontFile(20));
+    writeFile(dir_ / "hiss.wav", kve::test::wavBytes(22050, 1, 16, kve::test::rampSamples(800)));
+    writeFile(dir_ / "sounds.kvd", "Sound: Hiss { File: hiss.wav; Volume: 0.25; }\n");
+    EXPECT_EQ(reloadAfterQuiet(), 2);
+    EXPECT_EQ(kve::render::findFont(font->number), font);
+    EXPECT_EQ(font->glyphs->glyph('A')->advance, 20);
+    EXPECT_EQ(copy->glyphs->glyph('A')->advance, 20); // the copy shares the reloaded set
+    EXPECT_EQ(KVE_GetSound(soundNumber), sound);
+    EXPECT_STREQ(sound->name, "Hiss");
+    EXPECT_FLOAT_EQ(sound->baseFrequency, 22050.0f);
+    EXPECT_FLOAT_EQ(sound->volume, 0.25f);
+    KVE_FreeSound(soundNumber);
+    KVE_ReleaseFont(copy->number);
+    KVE_ReleaseFont(font->number);
+}
+
+} // namespace
