@@ -22,9 +22,14 @@ void warn(std::string_view key, Number read, Number used, Number low, Number hig
 
 } // namespace
 
+float clampedValue(float value, float otherwise, Bounds bounds)
+{
+    return std::isnan(value) ? otherwise : std::clamp(value, bounds.low, bounds.high);
+}
+
 float boundedValue(float value, float otherwise, Bounds bounds, std::string_view key, std::string_view procedure)
 {
-    const float used = std::isnan(value) ? otherwise : std::clamp(value, bounds.low, bounds.high);
+    const float used = clampedValue(value, otherwise, bounds);
     if (used != value)
         warn(key, value, used, bounds.low, bounds.high, procedure);
     return used;

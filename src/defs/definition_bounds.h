@@ -12,6 +12,10 @@ struct Bounds {
     float high;
 };
 
+// `value` held to `bounds` with no entry written; `otherwise` replaces a value that is not a
+// number. For readers that report a change in words of their own.
+float clampedValue(float value, float otherwise, Bounds bounds);
+
 // `value` as read from key `key`; `otherwise` replaces a value that is not a number.
 float boundedValue(float value, float otherwise, Bounds bounds, std::string_view key, std::string_view procedure);
 int boundedValue(int value, int low, int high, std::string_view key, std::string_view procedure);
