@@ -593,7 +593,9 @@ KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node, const cha
 KVE_MATERIAL* KVE_GetMaterial(int material);           /* null when there is none */
 int KVE_GetMaterialNumber(const KVE_MATERIAL* material); /* -1 for null */
 int KVE_FindMaterial(const char* name);                 /* number of the material of that name; -1 if none */
-int KVE_ReleaseMaterial(int material);                 /* 0; leaves the shader queues */
+/* 0; leaves the shader queues. Objects that used it keep no material (not drawn until
+ * given another) and the log says how many. */
+int KVE_ReleaseMaterial(int material);
 int KVE_RegisterMaterial(int material);   /* 1 when newly listed under its program */
 int KVE_UnregisterMaterial(int material); /* 1 when taken out of its program's list */
 void KVE_SetMaterialKind(int material, int kind);     /* built-in program of the kind; objects follow */
@@ -670,7 +672,7 @@ int KVE_CalculateMeshTangents(int mesh); /* fills and uploads the tangents; 0 wi
 KVE_MESH* KVE_GetMesh(int mesh);         /* the record, null when none has that number */
 void KVE_UpdateMesh(int mesh);           /* uploads the vertices again into the finished buffer */
 void KVE_ScaleMesh(int mesh, float x, float y, float z); /* scales every position, then KVE_UpdateMesh */
-void KVE_ReleaseMesh(int mesh);                           /* GL objects and the record */
+void KVE_ReleaseMesh(int mesh); /* GL objects and the record; its objects are no longer drawn (logged) */
 const char* KVE_GetMeshName(int mesh);
 int KVE_GetMeshVertexCount(int mesh);
 int KVE_GetMeshIndexCount(int mesh);
@@ -1098,7 +1100,9 @@ KVE_BODY* KVE_CreateSphereBody(int id, float radius, const char* name);
 KVE_BODY* KVE_CreateEmptyBody(int id, const char* name); /* type 0: takes part in no collision */
 KVE_BODY* KVE_GetBody(int body);                         /* null when there is none */
 int KVE_GetBodyType(int body);                           /* KVE_BODY_*, 0 for an empty body; 0 when none */
-int KVE_FreeBody(int body); /* 0; detach its objects first (KVE_SetObjectBody with KVE_BODY_NONE) */
+/* 0. Objects still using the body are taken out of the physics (their body cleared) and
+ * the log says how many; detach them first (KVE_SetObjectBody with KVE_BODY_NONE). */
+int KVE_FreeBody(int body);
 
 /* Object physics. `body` is a body number, or a KVE_BODY_* type; `scale` only applies to
  * a sphere built from the mesh. Returns 1 when detached (KVE_BODY_NONE), else 0. */
@@ -1182,7 +1186,13 @@ typedef struct KVE_EMITTER {
 
 /* Reads a definition file's ParticleEmitter node ("Emission\..." and "Particle\..." keys).
  * `id` -1 = automatic; an emitter already under the number is released first. Null when
- * the file cannot be read ("FAIL") or the number is refused (no message). */
+ * the file cannot be read ("FAIL") or the number is refused (no message). Values are held
+ * to these ranges, with an orange "Warning: " entry for each key changed (a value that is not
+ * a number takes the key's default): Emission\MaxParticles 0..16384, Frequency 0..10000
+ * per second, Angle 0..180 degrees, Force -1000..1000, Velocity -1000..1000, Radius
+ * 0..10000, Position, Size and Direction components -1e6..1e6; Particle\LifeTime 0..600 s,
+ * Size 0..10, Raise -10..10 per second, Intensity 0..100, FadeIn and FadeOut 0..1000 per
+ * second. */
 KVE_EMITTER* KVE_LoadParticleEmitter(int id, const char* fileName);
 int KVE_UpdateParticleEmitters(void); /* once per frame before rendering: emit, fade, move; 0 */
 /* Emits `count` particles at the offset (x, y, z) in the emitter's space; 0. */
@@ -1237,7 +1247,9 @@ int KVE_InitSound(void); /* starts the playback service; master volume 1.0; 1 wh
  * KVE_SOUND_PLAY. `id` -1: automatic number; a name in use releases the older sound. */
 KVE_SOUND* KVE_LoadSound(int id, const char* file, int mode, const char* name);
 /* Reads the Sound block at or below `node` (keys File, Mode, Direction, Cone in degrees,
- * Range, Volume, Frequency); name "" or null: the block's or its nearest named ancestor's. */
+ * Range, Volume, Frequency); name "" or null: the block's or its nearest named ancestor's.
+ * Values are held to these ranges, with an orange "Warning: " entry for each key changed:
+ * Volume 0..10, Frequency 0.01..100, both ends of Range 0..1e6, of Cone 0..360 degrees. */
 KVE_SOUND* KVE_LoadSoundDefinition(DefinitionNode* node, int id, const char* name);
 KVE_SOUND* KVE_CreateSoundListEntry(int* id, const char* name); /* registry entry; id in/out */
 KVE_SOUND* KVE_GetSound(int sound);                             /* null when there is none */

@@ -32,6 +32,18 @@ inline void fail(std::string_view message, std::string_view procedure, std::stri
     entry(message, static_cast<int>(KVE_LOG_RED), procedure, unit, line);
 }
 
+// Blue notice that a resource was released while `count` objects still used it, with what
+// that means for them ("Mesh released while in use: 3 objects are no longer drawn").
+// Nothing when no object used it.
+inline void releasedInUse(std::string_view kind, size_t count, std::string_view consequence,
+                          std::string_view procedure)
+{
+    if (count > 0)
+        entry(std::string(kind) + " released while in use: " + std::to_string(count) + " objects " +
+                  std::string(consequence),
+              static_cast<int>(KVE_LOG_BLUE), procedure);
+}
+
 // Red entry naming a damaged file and what is wrong with it ("Fail: Plane.kvm: no
 // triangles"). Where a loader's failure text is fixed ("Fail: File not found!") this
 // follows it as a second entry.

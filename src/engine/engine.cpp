@@ -307,12 +307,12 @@ void KVE_Shutdown(void)
     // 2b. Particle emitters.
     kve::particles::releaseEmitters();
 
-    // 2c. Meshes.
-    kve::geometry::releaseAllMeshes();
-
-    // 2d. Objects.
+    // 2c. Objects, before the meshes and materials they are drawn with.
     kve::scene::releaseObjects();
     kve::scene::releaseNodes();
+
+    // 2d. Meshes.
+    kve::geometry::releaseAllMeshes();
 
     // 2e. Materials.
     kve::gpu::materials().releaseAll();

@@ -141,7 +141,11 @@ T read(int material, T otherwise, Get get)
 core::Registry<KVE_MATERIAL>& materials()
 {
     static core::Registry<KVE_MATERIAL> registry(core::kinds::kMaterial,
-                                                 [](KVE_MATERIAL& material) { unregisterFromQueues(material); });
+                                                 [](KVE_MATERIAL& material) {
+                                                     if (users.released)
+                                                         users.released(&material);
+                                                     unregisterFromQueues(material);
+                                                 });
     return registry;
 }
 

@@ -65,6 +65,7 @@ int blendKeywordFactor(std::string_view keyword);
 struct MaterialUsers {
     std::function<std::vector<KVE_OBJECT*>(const MaterialRecord*)> collect;
     std::function<void(KVE_OBJECT*)> reregister;
+    std::function<void(const MaterialRecord*)> released; // before the record is freed
 };
 void setMaterialUsers(MaterialUsers users);
 

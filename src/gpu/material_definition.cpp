@@ -9,6 +9,7 @@
 #include "core/engine.h"
 #include "core/log.h"
 #include "core/resource_sources.h"
+#include "defs/definition_bounds.h"
 #include "defs/definition_node.h"
 #include "gpu/material.h"
 #include "gpu/texture.h"
@@ -29,9 +30,7 @@ DefinitionNode* key(DefinitionNode* block, const char* path)
 // or huge specular exponent gives infinities, which the frame turns into flat colour), so
 // such a value is brought to its bound, and a value that is no number to its default,
 // with a red entry naming the file, the material and the key.
-struct Bounds {
-    float lowest, highest;
-};
+using defs::Bounds;
 constexpr Bounds kColorBounds{0.0f, 64.0f};
 constexpr Bounds kFactorBounds{0.0f, 1000.0f};
 constexpr Bounds kExponentBounds{0.0f, 10000.0f};
@@ -40,7 +39,7 @@ constexpr Bounds kRefractionBounds{-1000.0f, 1000.0f};
 
 float bounded(DefinitionNode* block, const std::string& what, float value, float otherwise, Bounds bounds)
 {
-    const float kept = std::isnan(value) ? otherwise : std::clamp(value, bounds.lowest, bounds.highest);
+    const float kept = defs::clampedValue(value, otherwise, bounds);
     if (kept != value) {
         char shown[64];
         std::snprintf(shown, sizeof shown, "%g is out of range, %g used", static_cast<double>(value),

@@ -15,7 +15,6 @@
 namespace kve::particles {
 namespace {
 
-constexpr const char* kLoadProcedure = "KVE_LoadParticleEmitter";
 constexpr int kLoadLine = 350;
 constexpr int kMoveAdd = 1;
 constexpr int kMoveTurned = 2;

@@ -13,9 +13,11 @@
 namespace kve::particles {
 
 inline constexpr const char* kParticlesUnit = "KVE Particles";
+inline constexpr const char* kLoadProcedure = "KVE_LoadParticleEmitter";
 inline constexpr int kDefaultMaxParticles = 256;
-// Upper bound of max particles: larger values are clamped, negative ones become 0.
-inline constexpr int kMaxParticlesLimit = 65536;
+// Upper bound of max particles (the particles drawn per frame): larger values are
+// clamped, negative ones become 0, both with a warning entry.
+inline constexpr int kMaxParticlesLimit = 16384;
 // Live particles one emitter may hold (drawn or not); emissions beyond it are dropped so
 // that an absurd frequency or lifetime cannot exhaust memory.
 inline constexpr size_t kLiveParticleLimit = 262144;

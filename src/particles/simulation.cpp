@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "defs/definition_bounds.h"
 #include "defs/definition_node.h"
 #include "gpu/material.h"
 #include "particles/emitter.h"
@@ -44,9 +45,32 @@ DefinitionNode* key(DefinitionNode* node, const char* path)
     return KVE_FindDefinitionNode(node, path, nullptr, 0);
 }
 
-void readRange(DefinitionNode* node, const char* path, float (&out)[2], float otherwise, float scale = 1.0f)
+// The ranges emitter keys are held to (kve.h lists them): far beyond any use, a value
+// would only exhaust memory or hold the frame, or, as a negative fade-out, keep
+// particles alive for ever.
+constexpr defs::Bounds kFrequencyBounds{0, 10000};     // particles per second
+constexpr defs::Bounds kAngleBounds{0, 180};           // degrees
+constexpr defs::Bounds kForceBounds{-1000, 1000};
+constexpr defs::Bounds kSpeedBounds{-1000, 1000};      // units per second
+constexpr defs::Bounds kRadiusBounds{0, 10000};
+constexpr defs::Bounds kIntensityBounds{0, 100};
+constexpr defs::Bounds kFadeBounds{0, 1000};           // intensity per second
+constexpr defs::Bounds kLifetimeBounds{0, 600};        // seconds
+constexpr defs::Bounds kSizeBounds{0, 10};             // units
+constexpr defs::Bounds kGrowthBounds{-10, 10};         // units per second
+constexpr defs::Bounds kPlacementBounds{-1e6f, 1e6f};  // position and area size
+
+float readFloat(DefinitionNode* node, const char* path, float otherwise, defs::Bounds bounds)
+{
+    return defs::boundedValue(KVE_GetDefinitionFloat(key(node, path), otherwise), otherwise, bounds, path,
+                              kLoadProcedure);
+}
+
+void readRange(DefinitionNode* node, const char* path, float (&out)[2], float otherwise, defs::Bounds bounds,
+               float scale = 1.0f)
 {
     KVE_GetDefinitionRange(key(node, path), out, otherwise, KVE_DEFAULT_FLOAT);
+    defs::boundRange(out, otherwise, bounds, path, kLoadProcedure);
     out[0] *= scale;
     out[1] *= scale;
 }
@@ -55,6 +79,9 @@ KVE_Vector readVector(DefinitionNode* node, const char* path, float x, float y, 
 {
     KVE_Vector out{x, y, z, w};
     KVE_GetDefinitionVector(key(node, path), &out, x, y, z);
+    out.x = defs::boundedValue(out.x, x, kPlacementBounds, path, kLoadProcedure);
+    out.y = defs::boundedValue(out.y, y, kPlacementBounds, path, kLoadProcedure);
+    out.z = defs::boundedValue(out.z, z, kPlacementBounds, path, kLoadProcedure);
     return out;
 }
 
@@ -93,23 +120,24 @@ void readKeys(EmitterRecord& emitter, DefinitionNode* node)
     emitter.areaSize = readVector(node, "Emission\\Size", 0, 0, 0, 0);
     emitter.direction = readVector(node, "Emission\\Direction", 0, 1, 0, 0);
     emitter.position = readVector(node, "Emission\\Position", 0, 0, 0, 1);
-    const int maxParticles = KVE_GetDefinitionInteger(key(node, "Emission\\MaxParticles"), kDefaultMaxParticles);
-    emitter.maxParticles = std::clamp(maxParticles, 0, kMaxParticlesLimit);
+    emitter.maxParticles =
+        defs::boundedValue(KVE_GetDefinitionInteger(key(node, "Emission\\MaxParticles"), kDefaultMaxParticles), 0,
+                           kMaxParticlesLimit, "Emission\\MaxParticles", kLoadProcedure);
     const std::string mode = KVE_GetDefinitionString(key(node, "Emission\\Mode"), "World");
     emitter.mode = mode == "Local" ? KVE_EMITTER_LOCAL : KVE_EMITTER_WORLD;
     emitter.area = areaOf(KVE_GetDefinitionString(key(node, "Emission\\Area"), "Point"));
-    emitter.frequency = KVE_GetDefinitionFloat(key(node, "Emission\\Frequency"), 1.0f);
-    emitter.angle = KVE_GetDefinitionFloat(key(node, "Emission\\Angle"), 0.0f);
-    emitter.force = KVE_GetDefinitionFloat(key(node, "Emission\\Force"), 0.0f);
-    readRange(node, "Emission\\Radius", emitter.radius, 1.0f);
+    emitter.frequency = readFloat(node, "Emission\\Frequency", 1.0f, kFrequencyBounds);
+    emitter.angle = readFloat(node, "Emission\\Angle", 0.0f, kAngleBounds);
+    emitter.force = readFloat(node, "Emission\\Force", 0.0f, kForceBounds);
+    readRange(node, "Emission\\Radius", emitter.radius, 1.0f, kRadiusBounds);
     readMaterial(emitter, node);
-    readRange(node, "Particle\\Intensity", emitter.intensity, 1.0f);
-    readRange(node, "Particle\\FadeOut", emitter.fadeOut, 0.0f);
-    readRange(node, "Particle\\FadeIn", emitter.fadeIn, 0.0f);
-    readRange(node, "Particle\\LifeTime", emitter.lifetime, 1.0f, 1000.0f);
-    readRange(node, "Particle\\Size", emitter.size, 1.0f);
-    readRange(node, "Particle\\Raise", emitter.growth, 0.0f);
-    readRange(node, "Emission\\Velocity", emitter.speed, 1.0f);
+    readRange(node, "Particle\\Intensity", emitter.intensity, 1.0f, kIntensityBounds);
+    readRange(node, "Particle\\FadeOut", emitter.fadeOut, 0.0f, kFadeBounds);
+    readRange(node, "Particle\\FadeIn", emitter.fadeIn, 0.0f, kFadeBounds);
+    readRange(node, "Particle\\LifeTime", emitter.lifetime, 1.0f, kLifetimeBounds, 1000.0f);
+    readRange(node, "Particle\\Size", emitter.size, 1.0f, kSizeBounds);
+    readRange(node, "Particle\\Raise", emitter.growth, 0.0f, kGrowthBounds);
+    readRange(node, "Emission\\Velocity", emitter.speed, 1.0f, kSpeedBounds);
 }
 
 KVE_Vector cross(const KVE_Vector& a, const KVE_Vector& b)

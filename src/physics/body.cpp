@@ -248,9 +248,28 @@ void TreeNode::split(int axis)
     axisOf(second->centre, axis) += half;
 }
 
+namespace {
+
+// Objects hold plain references to their bodies: a body released under them takes them out
+// of the physics rather than leaving the step to read the freed shape.
+void detachUsers(BodyRecord& body)
+{
+    size_t count = 0;
+    scene::forEachObject([&](KVE_OBJECT& object) {
+        if (object.Body.body == &body) {
+            removeFromSets(object);
+            object.Body.body = nullptr;
+            ++count;
+        }
+    });
+    log::releasedInUse("Body", count, "left the physics", "KVE_FreeBody");
+}
+
+} // namespace
+
 core::Registry<BodyRecord>& bodies()
 {
-    static core::Registry<BodyRecord> registry(core::kinds::kBody);
+    static core::Registry<BodyRecord> registry(core::kinds::kBody, detachUsers);
     return registry;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/engine.h"
+#include "core/log.h"
 #include "core/registry_kinds.h"
 #include "geometry/mesh.h"
 #include "gpu/material.h"
@@ -54,6 +55,7 @@ void releaseObject(KVE_OBJECT& object)
 }
 
 std::vector<KVE_OBJECT*> usersOf(const gpu::MaterialRecord* material);
+void forgetMaterial(const gpu::MaterialRecord* material);
 void forgetMesh(const geometry::MeshRecord& mesh);
 
 // The materials unit re-lists a material's objects when the material changes program.
@@ -61,7 +63,8 @@ core::Registry<KVE_OBJECT>& objects()
 {
     static core::Registry<KVE_OBJECT> registry(core::kinds::kObject, releaseObject);
     [[maybe_unused]] static const bool followingMaterials =
-        (gpu::setMaterialUsers({usersOf, [](KVE_OBJECT* object) { registerWithPipeline(*object); }}), true);
+        (gpu::setMaterialUsers({usersOf, [](KVE_OBJECT* object) { registerWithPipeline(*object); }, forgetMaterial}),
+         true);
     [[maybe_unused]] static const bool followingMeshes = (geometry::setMeshReleaseObserver(forgetMesh), true);
     return registry;
 }
@@ -76,16 +79,32 @@ std::vector<KVE_OBJECT*> usersOf(const gpu::MaterialRecord* material)
     return users;
 }
 
-// An object whose mesh is released can no longer be drawn: it leaves the pipeline and
-// keeps no reference to the freed mesh.
-void forgetMesh(const geometry::MeshRecord& mesh)
+// An object whose mesh or material is released can no longer be drawn: it leaves the
+// pipeline and keeps no reference to the freed record, so that a later record at the same
+// address is never taken for it. It can be given another material.
+template <class Field, class Record>
+void forgetReleased(Field KVE_OBJECT::*field, const Record* released, std::string_view kind,
+                    std::string_view procedure)
 {
+    size_t count = 0;
     objects().forEach([&](KVE_OBJECT& object) {
-        if (object.mesh == &mesh) {
+        if (object.*field == released) {
             unregisterFromPipeline(object);
-            object.mesh = nullptr;
+            object.*field = nullptr;
+            ++count;
         }
     });
+    log::releasedInUse(kind, count, "are no longer drawn", procedure);
+}
+
+void forgetMaterial(const gpu::MaterialRecord* material)
+{
+    forgetReleased(&KVE_OBJECT::material, material, "Material", "KVE_ReleaseMaterial");
+}
+
+void forgetMesh(const geometry::MeshRecord& mesh)
+{
+    forgetReleased(&KVE_OBJECT::mesh, &mesh, "Mesh", "KVE_ReleaseMesh");
 }
 
 Placement placementOf(KVE_OBJECT& object)

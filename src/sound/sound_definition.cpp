@@ -4,6 +4,7 @@
 
 #include "core/math.h"
 #include "core/resource_sources.h"
+#include "defs/definition_bounds.h"
 #include "defs/definition_node.h"
 #include "kve.h"
 #include "sound/sound.h"
@@ -11,9 +12,29 @@
 namespace kve::sound {
 namespace {
 
+constexpr const char* kProcedure = "KVE_LoadSoundDefinition";
+
+// The ranges sound keys are held to (kve.h lists them).
+constexpr defs::Bounds kVolumeBounds{0, 10};
+constexpr defs::Bounds kFrequencyBounds{0.01f, 100};  // factor of the clip's rate
+constexpr defs::Bounds kRangeBounds{0, 1e6f};         // units
+constexpr defs::Bounds kConeBounds{0, 360};           // degrees
+
 DefinitionNode* key(DefinitionNode* block, const char* path)
 {
     return KVE_FindDefinitionNode(block, path, nullptr, 0);
+}
+
+float floatKey(DefinitionNode* block, const char* path, float otherwise, defs::Bounds bounds)
+{
+    return defs::boundedValue(KVE_GetDefinitionFloat(key(block, path), otherwise), otherwise, bounds, path + 1,
+                              kProcedure);
+}
+
+void rangeKey(DefinitionNode* block, const char* path, float (&out)[2], defs::Bounds bounds)
+{
+    KVE_GetDefinitionRange(key(block, path), out, 0.0f, 0.0f);
+    defs::boundRange(out, 0.0f, bounds, path + 1, kProcedure);
 }
 
 // A block is named by the text before its brace ("Sound: Steam { ... }"); an unnamed
@@ -58,14 +79,14 @@ extern "C" KVE_SOUND* KVE_LoadSoundDefinition(DefinitionNode* node, int id, cons
     KVE_Vector direction{0, 0, -1, 0};
     KVE_GetDefinitionVector(key(block, "\\Direction"), &direction, 0.0f, 0.0f, -1.0f);
     float cone[2] = {0, 0};
-    KVE_GetDefinitionRange(key(block, "\\Cone"), cone, 0.0f, 0.0f);
+    kve::sound::rangeKey(block, "\\Cone", cone, kve::sound::kConeBounds);
     float range[2] = {0, 0};
-    KVE_GetDefinitionRange(key(block, "\\Range"), range, 0.0f, 0.0f);
+    kve::sound::rangeKey(block, "\\Range", range, kve::sound::kRangeBounds);
     KVE_SetSoundDirection(sound->number, direction.x, direction.y, direction.z);
     KVE_SetSoundCone(sound->number, cone[0], cone[1]);
     KVE_SetSoundRange(sound->number, range[0], range[1]);
-    KVE_SetSoundVolume(sound->number, KVE_GetDefinitionFloat(key(block, "\\Volume"), 1.0f));
-    sound->frequency = KVE_GetDefinitionFloat(key(block, "\\Frequency"), 1.0f);
+    KVE_SetSoundVolume(sound->number, kve::sound::floatKey(block, "\\Volume", 1.0f, kve::sound::kVolumeBounds));
+    sound->frequency = kve::sound::floatKey(block, "\\Frequency", 1.0f, kve::sound::kFrequencyBounds);
     kve::core::recordResourceSource(kve::core::ResourceLoader::SoundDefinition, sound->number, sound,
                                     kve::defs::sourceFileOf(block), soundName, path);
     return sound;

@@ -8,6 +8,7 @@
 
 #include "particles/emitter.h"
 #include "scene/item.h"
+#include "support/log_capture.h"
 
 namespace {
 
@@ -198,6 +199,47 @@ TEST(ParticleKeys, DefaultsAndTheReadRules)
     EXPECT_EQ(TestEmitter(emitterText("Area: Ring;")).record.area, KVE_EMISSION_RING);
     EXPECT_EQ(TestEmitter(emitterText("Area: Sphere;")).record.area, KVE_EMISSION_POINT);
     EXPECT_EQ(TestEmitter(emitterText("Mode: local;")).record.mode, KVE_EMITTER_WORLD);
+}
+
+// Values far beyond any use are held to their documented ranges, each with a warning
+// that names the key and both values; values inside their ranges pass untouched.
+class ParticleBounds : public kve::test::LogCaptureTest {};
+
+TEST_F(ParticleBounds, AbsurdValuesAreClampedWithAWarning)
+{
+    TestEmitter absurd(emitterText("Frequency: 1e9; MaxParticles: 100000000; Angle: -30; Velocity: 5, 1e30;",
+                                   "Size: 100; LifeTime: 1e7; FadeOut: -2; Raise: nan; Intensity: 0.5, Infinity;"));
+    const EmitterRecord& r = absurd.record;
+    EXPECT_EQ(r.frequency, 10000.0f);
+    EXPECT_EQ(r.maxParticles, particles::kMaxParticlesLimit);
+    EXPECT_EQ(r.angle, 0.0f);
+    EXPECT_EQ(r.speed[0], 5.0f);
+    EXPECT_EQ(r.speed[1], 1000.0f);
+    EXPECT_EQ(r.size[0], 10.0f);
+    EXPECT_EQ(r.lifetime[1], 600000.0f); // ms
+    EXPECT_EQ(r.fadeOut[0], 0.0f);      // a negative fade-out would never let a particle die
+    EXPECT_EQ(r.growth[0], 0.0f);       // not a number: the default
+    EXPECT_EQ(r.intensity[0], 0.5f);
+    EXPECT_EQ(r.intensity[1], 100.0f);
+    const std::string log = capturedLog();
+    EXPECT_NE(log.find(logRow("Warning: Emission\\Frequency 1e+09 is outside 0 to 10000, 10000 is used", "#FF8000",
+                              "KVE_LoadParticleEmitter")),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Warning: Emission\\MaxParticles 100000000 is outside 0 to 16384, 16384 is used"),
+              std::string::npos);
+    EXPECT_NE(log.find("Warning: Particle\\FadeOut -2 is outside 0 to 1000, 0 is used"), std::string::npos);
+    EXPECT_NE(log.find("Warning: Particle\\Raise nan is outside -10 to 10, 0 is used"), std::string::npos);
+    EXPECT_EQ(kve::test::countOccurrences(log, "Warning: "), 9); // one per key
+
+    // The demo's fuse, every value in range: nothing is changed or logged.
+    const std::string before = capturedLog();
+    TestEmitter fuse(emitterText("Direction: 0, 1, 0; Angle: 30; Frequency: 60; Velocity: 1.0, 2.5; Force: 3;"
+                                 "MaxParticles: 128;",
+                                 "LifeTime: 0.4, 0.6; Size: 0.08, 0.16; Raise: -0.1; FadeOut: 4;"));
+    EXPECT_EQ(fuse.record.frequency, 60.0f);
+    EXPECT_EQ(fuse.record.size[1], 0.16f);
+    EXPECT_EQ(capturedLog(), before);
 }
 
 TEST(ParticleKeys, AbsurdCapacitiesAndDirectionsAreMadeSafe)

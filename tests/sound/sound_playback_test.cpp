@@ -228,6 +228,30 @@ TEST_F(SoundPlayback, DefinitionsGiveModeKeysAndNames)
     KVE_FreeDefinition(root, 1);
 }
 
+TEST_F(SoundPlayback, AbsurdDefinitionValuesAreClampedWithAWarning)
+{
+    writeFile(dir / "tone.wav", wavBytes(11025, 1, 16, rampSamples(100)));
+    DefinitionNode* root = KVE_ParseDefinitionText(
+        "Sound: Loud { File: tone.wav; Volume: 1e6; Frequency: 0; Range: -5, 1e9; Cone: 90, 720; }",
+        dir.path().string().c_str());
+    KVE_SOUND* loud = KVE_LoadSoundDefinition(root, -1, "");
+    KVE_FreeDefinition(root, 1);
+    ASSERT_NE(loud, nullptr);
+    EXPECT_EQ(loud->volume, 10.0f);
+    EXPECT_EQ(loud->frequency, 0.01f);
+    EXPECT_EQ(loud->range[0], 0.0f);
+    EXPECT_EQ(loud->range[1], 1e6f);
+    EXPECT_NEAR(loud->cone[0], 1.5707963f, 1e-6f);
+    EXPECT_NEAR(loud->cone[1], 6.2831853f, 1e-6f);
+    const std::string log = capturedLog();
+    EXPECT_NE(log.find(logRow("Warning: Volume 1e+06 is outside 0 to 10, 10 is used", "#FF8000",
+                              "KVE_LoadSoundDefinition")),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Warning: Range -5 is outside 0 to 1e+06, 0 is used"), std::string::npos);
+    EXPECT_EQ(countOccurrences(log, "Warning: "), 5);
+}
+
 TEST_F(SoundPlayback, FailedLoadsAreLoggedAndCreateNothing)
 {
     EXPECT_EQ(KVE_LoadSound(45, (dir / "missing.ogg").string().c_str(), KVE_SOUND_PLAY, ""), nullptr);
