@@ -34,7 +34,8 @@ struct OwnedCube {
 std::array<OwnedCube, kOwnCubeMaps> ownedCubes;
 ShadowFaceRecord sharedCubeFaces[6];
 ShadowFaceRecord directionalRecord;
-ShadowSignature signature; // scratch, kept for its capacity
+ShadowSignature signature;           // scratch, kept for its capacity
+std::vector<ShadowRect> changedPixels; // scratch
 ShadowFaceCounts faceCounts;
 
 constexpr float kDirectionalNear = 0.5f, kDirectionalFar = 512.0f;
@@ -88,33 +89,63 @@ void forget(ShadowFaceRecord* records, int count)
         records[i].valid = false;
 }
 
+void drawQueues(const MeshPass& pass)
+{
+    walkQueue(KVE_QUEUE_GBUFFER, pass);
+    walkQueue(KVE_QUEUE_FORWARD, pass);
+}
+
+// Clears and redraws only the changed rectangles of the attached map, each from the
+// casters that reach into it.
+void redrawRects(MeshPass pass, ShadowVolume volume, const std::vector<ShadowRect>& rects)
+{
+    pass.volume = &volume;
+    volume.clipped = true;
+    glEnable(GL_SCISSOR_TEST);
+    for (const ShadowRect& rect : rects) {
+        volume.clip = rect;
+        glScissor(rect.x0, rect.y0, rect.x1 - rect.x0, rect.y1 - rect.y0);
+        glClear(GL_DEPTH_BUFFER_BIT);
+        drawQueues(pass);
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
 // Queues 0 and 1 through the shadow casters, as seen by the light camera, into the
-// attached depth map. With a record, only the casters meeting `volume` are drawn, and
-// nothing at all when the map already holds what they would draw.
-void drawCasters(ObjectFilter filter, ShadowFaceRecord* record, const ShadowVolume& volume)
+// attached `size` square depth map. With a record, only the casters meeting `volume`
+// are drawn: nothing at all when the map already holds what they would draw, and only
+// within the rectangles that changed when few did.
+void drawCasters(ObjectFilter filter, ShadowFaceRecord* record, ShadowVolume volume, int size)
 {
     KVE_Matrix worldToLightView = shadow.lightMatrix;
     KVE_InvertMatrix(&worldToLightView);
     shadow.worldToLightView = worldToLightView;
     MeshPass pass{&shadow.worldToLightView, filter, false, true};
     if (record) {
+        volume.size = size;
+        KVE_MultiplyMatrix(&volume.viewProjection, &shadow.lightProjection, &shadow.worldToLightView);
         buildShadowSignature(signature, shadow.lightProjection, shadow.worldToLightView, filter, volume);
         if (record->valid && record->drawn.words == signature.words) {
             ++faceCounts.kept;
             return;
         }
         pass.volume = &volume;
+        ++faceCounts.drawn;
+        if (record->valid && changedRects(record->drawn, signature, size, changedPixels)) {
+            ++faceCounts.partial;
+            redrawRects(pass, volume, changedPixels);
+        } else {
+            glClear(GL_DEPTH_BUFFER_BIT);
+            if (!signature.empty)
+                drawQueues(pass);
+        }
+        std::swap(record->drawn, signature);
+        record->valid = true;
+        return;
     }
     ++faceCounts.drawn;
     glClear(GL_DEPTH_BUFFER_BIT);
-    if (!record || !signature.empty) {
-        walkQueue(KVE_QUEUE_GBUFFER, pass);
-        walkQueue(KVE_QUEUE_FORWARD, pass);
-    }
-    if (record) {
-        std::swap(record->drawn, signature);
-        record->valid = true;
-    }
+    drawQueues(pass);
 }
 
 } // namespace
@@ -168,7 +199,8 @@ void renderDirectionalShadowMap()
     if (!reuse)
         directionalRecord.valid = false;
     drawCasters(ObjectFilter::Caster, reuse ? &directionalRecord : nullptr,
-                orthographicVolume(shadow.lightMatrix, kDirectionalExtent, kDirectionalNear, kDirectionalFar));
+                orthographicVolume(shadow.lightMatrix, kDirectionalExtent, kDirectionalNear, kDirectionalFar),
+                shadow.size2D);
     endShadowPass(gbuffer().framebuffer);
 }
 
@@ -185,7 +217,8 @@ void renderCubeShadowMap(const KVE_LIGHT& light, unsigned cubeTexture, ObjectFil
                                cubeTexture, 0);
         shadow.lightMatrix = shadow.faces[face];
         shadow.lightMatrix.c[3] = {position.x, position.y, position.z, 1.0f};
-        drawCasters(filter, faces ? &faces[face] : nullptr, cubeFaceVolume(position, face, kCubeNear, far));
+        drawCasters(filter, faces ? &faces[face] : nullptr, cubeFaceVolume(position, face, kCubeNear, far),
+                    shadow.sizeCube);
     }
     endShadowPass(framebuffer);
 }

@@ -24,6 +24,7 @@ ShadowTargets& shadowTargets();
 // Shadow map faces (the directional map counts as one) drawn and kept since start-up.
 struct ShadowFaceCounts {
     long long drawn = 0, kept = 0;
+    long long partial = 0; // of the drawn: only the changed rectangles
 };
 const ShadowFaceCounts& shadowFaceCounts();
 void deleteShadowTargets();
@@ -33,8 +34,9 @@ void deleteShadowTargets();
 void renderDirectionalShadowMap();
 // The six faces of `cubeTexture` seen from the light's world position, drawing the
 // objects `filter` accepts; leaves `framebuffer` bound and the camera projection restored.
-// With `faces` (what each face holds) only the casters meeting a face are drawn, and a
-// face whose signature is unchanged is kept; without, every face is drawn from all.
+// With `faces` (what each face holds) only the casters meeting a face are drawn, a face
+// whose signature is unchanged is kept, and a face where few casters changed is redrawn
+// only around them; without, every face is drawn from all.
 void renderCubeShadowMap(const KVE_LIGHT& light, unsigned cubeTexture, ObjectFilter filter, unsigned framebuffer,
                          ShadowFaceRecord* faces);
 

@@ -10,11 +10,23 @@
 
 namespace kve::render {
 
+// Pixels [x0, x1) x [y0, y1) of a shadow map.
+struct ShadowRect {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x1 <= x0 || y1 <= y0; }
+    long long area() const { return empty() ? 0 : static_cast<long long>(x1 - x0) * (y1 - y0); }
+};
+
 // World-space half-spaces n.x + d >= 0 bounding what one shadow render can rasterise.
-// With no planes every caster counts as inside.
+// With no planes every caster counts as inside. A clipped volume (a partial redraw)
+// also leaves out the casters whose projected box misses `clip`.
 struct ShadowVolume {
     KVE_Vector planes[6]{}; // x, y, z: normal; w: d
     int count = 0;
+    bool clipped = false;
+    ShadowRect clip;
+    KVE_Matrix viewProjection{}; // world to clip space of the render, for `clip`
+    int size = 0;                // of the map, in pixels
 };
 
 // Face `face` (cube-map order) of a cube shadow render from `position`, near to far.
@@ -30,16 +42,39 @@ bool meetsVolume(const KVE_OBJECT& object, const ShadowVolume& volume);
 // and, with a volume, meets it.
 bool castsInto(const KVE_OBJECT& object, int kind, ObjectFilter filter, const ShadowVolume* volume);
 
+// The pixels a caster can touch in a map: its projected box, widened by rounding
+// margins; the whole map when that cannot be bounded (no box, behind the eye, wind).
+ShadowRect casterRect(const KVE_OBJECT& object, int kind, const KVE_Matrix& viewProjection, int size);
+
+// One drawn caster of a signature: its material's words and its own (mesh data and
+// world matrix), and the pixels it covers.
+struct ShadowCaster {
+    uint32_t material = 0, materialEnd = 0, begin = 0, end = 0; // word ranges
+    uint64_t hash = 0;
+    ShadowRect rect;
+};
+
 // The inputs of one shadow render (projection, light view, and per drawn caster its
 // program kind, material state, mesh data and world matrix); equal signatures draw
 // equal depth maps.
 struct ShadowSignature {
     std::vector<uint32_t> words;
-    bool empty = true; // no caster drawn: the face is only cleared
+    std::vector<ShadowCaster> casters;
+    uint32_t header = 0; // words of the projection and view
+    bool empty = true;   // no caster drawn: the face is only cleared
 };
 
+// The casters' rectangles come from `volume.viewProjection` and `volume.size`.
 void buildShadowSignature(ShadowSignature& out, const KVE_Matrix& projection, const KVE_Matrix& worldToLightView,
                           ObjectFilter filter, const ShadowVolume& volume);
+
+// The rectangles where a map drawn from `before` differs from one drawn from `now`:
+// those of the casters found in only one of them (a depth test keeps the nearest
+// depth, so the order of drawing does not matter), merged to a few. False when the
+// whole map should be drawn instead (another view, no casters on either side, or the
+// changes cover much of the map).
+bool changedRects(const ShadowSignature& before, const ShadowSignature& now, int size,
+                  std::vector<ShadowRect>& rects);
 
 // What a shadow map (or one cube face) holds.
 struct ShadowFaceRecord {

@@ -15,6 +15,7 @@
 #include "kve.h"
 #include "render/screen_pixels.h"
 #include "render/shadow.h"
+#include "scene/light.h"
 
 namespace {
 
@@ -155,9 +156,20 @@ const std::vector<Step>& steps()
              KVE_MoveObject(s.balls_[0], 0.3f, 0.0f, 0.0f, KVE_RELATIVE);
              KVE_RotateObject(s.balls_[0], 0.0f, 0.0f, -30.0f, KVE_RELATIVE);
          }},
+        {"ball rolls a little", [](ShadowScene& s) { KVE_MoveObject(s.balls_[0], 0.05f, 0.0f, 0.0f, KVE_RELATIVE); }},
         {"balls roll", [](ShadowScene& s) {
              for (int ball : s.balls_)
                  KVE_MoveObject(ball, 0.0f, 0.0f, -0.4f, KVE_RELATIVE);
+         }},
+        {"ball thrown in", [](ShadowScene& s) {
+             s.balls_.push_back(s.object(s.sphere_, s.ballMaterial_, 0.0f, 2.0f, 1.5f));
+         }},
+        {"ball flies past the light", [](ShadowScene& s) { KVE_MoveObject(s.balls_[3], 2.5f, 4.2f, 0.3f, 0); }},
+        {"ball flies on", [](ShadowScene& s) { KVE_MoveObject(s.balls_[3], 0.8f, 0.2f, -0.3f, KVE_RELATIVE); }},
+        {"first ball released", [](ShadowScene& s) {
+             KVE_ReleaseObject(s.balls_[0]);
+             s.objects_.erase(std::find(s.objects_.begin(), s.objects_.end(), s.balls_[0]));
+             s.balls_.erase(s.balls_.begin());
          }},
         {"bomb light appears", [](ShadowScene&) {
              KVE_CreateLight(kBombLight, -2.0f, 1.2f, 0.5f, KVE_LIGHT_POINT);
@@ -168,8 +180,9 @@ const std::vector<Step>& steps()
         {"bomb light flies", [](ShadowScene&) { KVE_MoveLight(kBombLight, 0.7f, 0.3f, -0.2f, KVE_RELATIVE); }},
         {"bomb light flies on", [](ShadowScene&) { KVE_MoveLight(kBombLight, 0.7f, -0.2f, -0.2f, KVE_RELATIVE); }},
         {"object released", [](ShadowScene& s) {
-             KVE_ReleaseObject(s.balls_[2]);
-             s.objects_.erase(std::find(s.objects_.begin(), s.objects_.end(), s.balls_[2]));
+             KVE_ReleaseObject(s.balls_[1]);
+             s.objects_.erase(std::find(s.objects_.begin(), s.objects_.end(), s.balls_[1]));
+             s.balls_.erase(s.balls_.begin() + 1);
          }},
         {"material swapped", [](ShadowScene& s) { KVE_SetObjectMaterial(s.boxObject_, s.otherMaterial_); }},
         {"box turned over", [](ShadowScene& s) { KVE_RotateObject(s.boxObject_, 180.0f, 0.0f, 0.0f, KVE_RELATIVE); }},
@@ -178,10 +191,10 @@ const std::vector<Step>& steps()
         {"light range changed", [](ShadowScene&) { KVE_SetLightRange(kMainLight, 20.0f); }},
         {"light off", [](ShadowScene&) { KVE_SetLightEnabled(kMainLight, 0); }},
         {"light on", [](ShadowScene&) { KVE_SetLightEnabled(kMainLight, 1); }},
-        {"object hidden", [](ShadowScene& s) { KVE_GetObject(s.balls_[1])->visible = 0; }},
-        {"object shown", [](ShadowScene& s) { KVE_GetObject(s.balls_[1])->visible = 1; }},
+        {"object hidden", [](ShadowScene& s) { KVE_GetObject(s.balls_[0])->visible = 0; }},
+        {"object shown", [](ShadowScene& s) { KVE_GetObject(s.balls_[0])->visible = 1; }},
         {"shadows off", [](ShadowScene&) { KVE_SetShadows(0); }},
-        {"ball moves unseen", [](ShadowScene& s) { KVE_MoveObject(s.balls_[1], 0.0f, 0.5f, 0.0f, KVE_RELATIVE); }},
+        {"ball moves unseen", [](ShadowScene& s) { KVE_MoveObject(s.balls_[0], 0.0f, 0.5f, 0.0f, KVE_RELATIVE); }},
         {"shadows on", [](ShadowScene&) { KVE_SetShadows(1); }},
         {"sun turns", [](ShadowScene&) { KVE_SetDirectLightDirection(-0.4f, 1.0f, 0.1f); }},
         {"bomb light gone", [](ShadowScene&) { KVE_FreeLight(kBombLight); }},
@@ -190,9 +203,38 @@ const std::vector<Step>& steps()
     return list;
 }
 
+std::vector<uint16_t> depthImage(unsigned texture, GLenum target, GLenum image)
+{
+    std::vector<uint16_t> depth(static_cast<size_t>(kShadowSize) * kShadowSize);
+    glBindTexture(target, texture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(image, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_SHORT, depth.data());
+    glBindTexture(target, 0);
+    return depth;
+}
+
+// The depth values the main light's cube faces and the directional map hold, while the
+// main light is the only shadowed point light (redrawn, the lights share one cube).
+std::vector<uint16_t> shadowDepths(bool reuse)
+{
+    const auto& targets = kve::render::shadowTargets();
+    std::vector<uint16_t> all = depthImage(targets.map2D, GL_TEXTURE_2D, GL_TEXTURE_2D);
+    const unsigned cube =
+        reuse ? kve::render::lightCubeMap(*kve::scene::findLight(kMainLight)).texture : targets.cubeMap;
+    for (int face = 0; face < 6; ++face) {
+        const std::vector<uint16_t> image =
+            depthImage(cube, GL_TEXTURE_CUBE_MAP, static_cast<GLenum>(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face));
+        all.insert(all.end(), image.begin(), image.end());
+    }
+    return all;
+}
+
+size_t stepIndex(const char* what);
+
 struct FrameRun {
     std::vector<std::vector<uint8_t>> frames;
-    std::vector<long long> facesDrawn; // per frame
+    std::vector<std::vector<uint16_t>> depths; // per frame before the bomb light
+    std::vector<long long> facesDrawn, facesPartial; // per frame
 };
 
 FrameRun render(bool reuse)
@@ -200,12 +242,16 @@ FrameRun render(bool reuse)
     KVE_SetShadowMapReuse(reuse ? 1 : 0);
     FrameRun run;
     ShadowScene scene;
+    const auto& counts = kve::render::shadowFaceCounts();
     for (const Step& step : steps()) {
         step.change(scene);
-        const long long before = kve::render::shadowFaceCounts().drawn;
+        const long long drawn = counts.drawn, partial = counts.partial;
         KVE_RenderScene(-1);
         run.frames.push_back(grabScreen());
-        run.facesDrawn.push_back(kve::render::shadowFaceCounts().drawn - before);
+        run.facesDrawn.push_back(counts.drawn - drawn);
+        run.facesPartial.push_back(counts.partial - partial);
+        if (run.frames.size() <= stepIndex("bomb light appears"))
+            run.depths.push_back(shadowDepths(reuse));
     }
     KVE_SetShadowMapReuse(1);
     return run;
@@ -241,6 +287,10 @@ TEST_F(ShadowReuseTest, KeptShadowMapsDrawEveryFrameExactlyAsRedrawnOnes)
     ASSERT_EQ(kept.frames.size(), redrawn.frames.size());
     for (size_t i = 0; i < kept.frames.size(); ++i)
         EXPECT_EQ(differingPixels(kept.frames[i], redrawn.frames[i]), 0u) << "frame " << i << ": " << steps()[i].what;
+    // The maps themselves hold the same depths, whether kept, partly or wholly redrawn.
+    ASSERT_EQ(kept.depths.size(), redrawn.depths.size());
+    for (size_t i = 0; i < kept.depths.size(); ++i)
+        EXPECT_TRUE(kept.depths[i] == redrawn.depths[i]) << "frame " << i << ": " << steps()[i].what;
 
     // The sequence shows something: changes move shadows, and shadows darken the ground.
     EXPECT_GT(differingPixels(kept.frames[stepIndex("ball rolls")], kept.frames[stepIndex("still again")]), 100u);
@@ -260,6 +310,11 @@ TEST_F(ShadowReuseTest, KeptShadowMapsDrawEveryFrameExactlyAsRedrawnOnes)
     EXPECT_LT(kept.facesDrawn[stepIndex("ball rolls")], 7);
     EXPECT_GE(kept.facesDrawn[stepIndex("bomb light flies")], 1);
     EXPECT_LT(kept.facesDrawn[stepIndex("bomb light flies")], 6);
+    // Small moves redraw only around the casters that moved; a moved light, all of a face.
+    for (const char* small : {"ball rolls", "ball rolls a little", "balls roll", "ball thrown in", "first ball released"})
+        EXPECT_GE(kept.facesPartial[stepIndex(small)], 1) << small;
+    EXPECT_EQ(kept.facesPartial[stepIndex("light moved")], 0);
+    EXPECT_EQ(redrawn.facesPartial[stepIndex("ball rolls")], 0);
 }
 
 } // namespace
