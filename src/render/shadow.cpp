@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "core/engine.h"
 #include "core/math.h"
@@ -95,20 +96,21 @@ void drawQueues(const MeshPass& pass)
     walkQueue(KVE_QUEUE_FORWARD, pass);
 }
 
-// Clears and redraws only the changed rectangles of the attached map, each from the
-// casters that reach into it.
+// Clears the changed rectangles of the attached map, then draws the casters that reach
+// into any of them. Outside the rectangles such a caster changes nothing: the map there
+// already holds the nearest depth of all casters, its own included, and the depth test
+// keeps only nearer ones.
 void redrawRects(MeshPass pass, ShadowVolume volume, const std::vector<ShadowRect>& rects)
 {
-    pass.volume = &volume;
-    volume.clipped = true;
     glEnable(GL_SCISSOR_TEST);
     for (const ShadowRect& rect : rects) {
-        volume.clip = rect;
         glScissor(rect.x0, rect.y0, rect.x1 - rect.x0, rect.y1 - rect.y0);
         glClear(GL_DEPTH_BUFFER_BIT);
-        drawQueues(pass);
     }
     glDisable(GL_SCISSOR_TEST);
+    volume.clips = &rects;
+    pass.volume = &volume;
+    drawQueues(pass);
 }
 
 // Queues 0 and 1 through the shadow casters, as seen by the light camera, into the

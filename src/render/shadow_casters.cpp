@@ -28,10 +28,10 @@ constexpr uint32_t kMaterialTag = 0x4D415431u, kObjectTag = 0x4F424A31u;
 // Pixels added around a projected box: a pixel is drawn when its centre is covered,
 // and the shader's transform rounds differently from this one.
 constexpr int kRectMargin = 2;
-// A partial redraw passes over the casters once per rectangle; beyond this many
-// rectangles they are merged, and beyond this share of the map it is drawn whole.
-constexpr size_t kMaxChangedRects = 8;
-constexpr double kMaxChangedShare = 0.6;
+// A partial redraw clears each rectangle; beyond this many they are merged, and beyond
+// this share of the map it is drawn whole.
+constexpr size_t kMaxChangedRects = 32;
+constexpr double kMaxChangedShare = 0.8;
 
 KVE_Vector plane(float x, float y, float z, float d)
 {
@@ -258,7 +258,11 @@ bool castsInto(const KVE_OBJECT& object, int kind, ObjectFilter filter, const Sh
     // The wind caster moves vertices away from the mesh's bounds.
     if (kind != KVE_SHADER_GRASS && !meetsVolume(object, *volume))
         return false;
-    return !volume->clipped || overlap(casterRect(object, kind, volume->viewProjection, volume->size), volume->clip);
+    if (!volume->clips)
+        return true;
+    const ShadowRect rect = casterRect(object, kind, volume->viewProjection, volume->size);
+    return std::any_of(volume->clips->begin(), volume->clips->end(),
+                       [&rect](const ShadowRect& clip) { return overlap(rect, clip); });
 }
 
 void buildShadowSignature(ShadowSignature& out, const KVE_Matrix& projection, const KVE_Matrix& worldToLightView,

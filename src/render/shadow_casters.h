@@ -18,14 +18,13 @@ struct ShadowRect {
 };
 
 // World-space half-spaces n.x + d >= 0 bounding what one shadow render can rasterise.
-// With no planes every caster counts as inside. A clipped volume (a partial redraw)
-// also leaves out the casters whose projected box misses `clip`.
+// With no planes every caster counts as inside. With `clips` (a partial redraw) the
+// casters whose projected box meets none of those rectangles are left out too.
 struct ShadowVolume {
     KVE_Vector planes[6]{}; // x, y, z: normal; w: d
     int count = 0;
-    bool clipped = false;
-    ShadowRect clip;
-    KVE_Matrix viewProjection{}; // world to clip space of the render, for `clip`
+    const std::vector<ShadowRect>* clips = nullptr;
+    KVE_Matrix viewProjection{}; // world to clip space of the render, for the rectangles
     int size = 0;                // of the map, in pixels
 };
 
