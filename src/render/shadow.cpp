@@ -96,20 +96,28 @@ void drawQueues(const MeshPass& pass)
     walkQueue(KVE_QUEUE_FORWARD, pass);
 }
 
-// Clears the changed rectangles of the attached map, then draws the casters that reach
-// into any of them. Outside the rectangles such a caster changes nothing: the map there
+// Clears the changed rectangles of the attached map and draws again the casters that
+// reach into them: the small ones whole, the large ones scissored to each rectangle
+// they meet. Outside the rectangles a caster drawn whole changes nothing: the map there
 // already holds the nearest depth of all casters, its own included, and the depth test
 // keeps only nearer ones.
 void redrawRects(MeshPass pass, ShadowVolume volume, const std::vector<ShadowRect>& rects)
 {
+    volume.clips = &rects;
+    volume.largeArea = 0;
+    for (const ShadowRect& rect : rects)
+        volume.largeArea += rect.area();
+    pass.volume = &volume;
     glEnable(GL_SCISSOR_TEST);
-    for (const ShadowRect& rect : rects) {
+    for (size_t i = 0; i < rects.size(); ++i) {
+        const ShadowRect& rect = rects[i];
         glScissor(rect.x0, rect.y0, rect.x1 - rect.x0, rect.y1 - rect.y0);
         glClear(GL_DEPTH_BUFFER_BIT);
+        volume.clip = static_cast<int>(i);
+        drawQueues(pass);
     }
     glDisable(GL_SCISSOR_TEST);
-    volume.clips = &rects;
-    pass.volume = &volume;
+    volume.clip = -1;
     drawQueues(pass);
 }
 

@@ -261,8 +261,11 @@ bool castsInto(const KVE_OBJECT& object, int kind, ObjectFilter filter, const Sh
     if (!volume->clips)
         return true;
     const ShadowRect rect = casterRect(object, kind, volume->viewProjection, volume->size);
-    return std::any_of(volume->clips->begin(), volume->clips->end(),
-                       [&rect](const ShadowRect& clip) { return overlap(rect, clip); });
+    const bool large = rect.area() > volume->largeArea;
+    if (volume->clip >= 0)
+        return large && overlap(rect, (*volume->clips)[static_cast<size_t>(volume->clip)]);
+    return !large && std::any_of(volume->clips->begin(), volume->clips->end(),
+                                 [&rect](const ShadowRect& clip) { return overlap(rect, clip); });
 }
 
 void buildShadowSignature(ShadowSignature& out, const KVE_Matrix& projection, const KVE_Matrix& worldToLightView,

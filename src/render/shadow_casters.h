@@ -18,12 +18,19 @@ struct ShadowRect {
 };
 
 // World-space half-spaces n.x + d >= 0 bounding what one shadow render can rasterise.
-// With no planes every caster counts as inside. With `clips` (a partial redraw) the
-// casters whose projected box meets none of those rectangles are left out too.
+// With no planes every caster counts as inside.
+//
+// With `clips` (a partial redraw) only casters whose projected box meets one of those
+// rectangles count, split by the size of that box: with `clip` negative the small
+// ones (at most `largeArea` pixels, drawn whole), else the large ones meeting rectangle
+// `clip` (drawn scissored to it, so that a ground under a moving ball is not
+// rasterised over the whole map).
 struct ShadowVolume {
     KVE_Vector planes[6]{}; // x, y, z: normal; w: d
     int count = 0;
     const std::vector<ShadowRect>* clips = nullptr;
+    int clip = -1;
+    long long largeArea = 0;
     KVE_Matrix viewProjection{}; // world to clip space of the render, for the rectangles
     int size = 0;                // of the map, in pixels
 };
