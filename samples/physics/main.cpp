@@ -209,6 +209,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "physics: the window or its OpenGL 3.3 surface could not be made\n");
         return 1;
     }
+    if (options.shadowSize != 2048 && !KVE_InitShadowTargets(options.shadowSize)) {
+        std::fprintf(stderr, "physics: shadow maps of %d pixels could not be made\n", options.shadowSize);
+        return 1;
+    }
     if (options.fixedFrameTime > 0)
         KVE_SetFixedFrameTime(options.fixedFrameTime);
     // Every flip keeps its frame, so that a run ended by Escape or a close still has one.
