@@ -1,11 +1,16 @@
 // Whole frames of the demonstration's scene through KVE_RenderScene on a hidden window:
-// the shadowed ground alone, with 20 balls, with a second shadowed light like a bomb's,
-// and the last again with shadows switched off. The engine is started once for all cases.
+// the shadowed ground alone, with 20 balls at rest or rolling, with a second shadowed
+// light like a bomb's, and the last again with shadows switched off; each shadowed case
+// with shadow maps kept between frames and forced to be redrawn. The engine is started
+// once for all cases.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "kve.h"
@@ -73,16 +78,63 @@ void drawFrame()
     glFinish();
 }
 
-// Arguments: balls, bomb light (0/1), shadows (0/1).
+// Rolls every ball a step along x and back on alternate frames, so that the balls move
+// in every frame without wandering off.
+void rollBalls(const std::vector<int>& balls, int frame)
+{
+    const float step = frame % 2 ? 0.05f : -0.05f;
+    for (const int ball : balls) {
+        KVE_MoveObject(ball, step, 0.0f, 0.0f, KVE_RELATIVE);
+        KVE_RotateObject(ball, 0.0f, 0.0f, frame % 2 ? -5.7f : 5.7f, KVE_RELATIVE);
+    }
+}
+
+// The per-pass GPU times of each case, printed after the benchmark table.
+std::vector<std::pair<std::string, std::vector<KVE_RENDER_PASS_TIME>>> passTables;
+
+void keepPassTimes(const std::string& label)
+{
+    std::vector<KVE_RENDER_PASS_TIME> times(32);
+    times.resize(static_cast<size_t>(std::min(KVE_GetRenderPassTimes(times.data(), 32), 32)));
+    passTables.emplace_back(label, times);
+}
+
+void printPassTables()
+{
+    for (const auto& [label, times] : passTables) {
+        std::printf("\n%s: GPU time per pass (average of the timed frames)\n", label.c_str());
+        double sum = 0;
+        for (const KVE_RENDER_PASS_TIME& time : times)
+            if (time.frames > 0) {
+                std::printf("  %-24s %9.2f ms\n", time.name, time.averageMs);
+                sum += time.averageMs;
+            }
+        std::printf("  %-24s %9.2f ms\n", "all passes", sum);
+    }
+}
+
+// Arguments: balls, bomb light (0/1), balls moving (0/1), shadows (0/1), shadow map reuse (0/1).
 void renderFrame(benchmark::State& state)
 {
     const std::vector<int> balls = addBalls(static_cast<int>(state.range(0)));
     if (state.range(1))
         addBombLight();
-    KVE_SetShadows(static_cast<int>(state.range(2)));
+    const bool moving = state.range(2) != 0;
+    KVE_SetShadows(static_cast<int>(state.range(3)));
+    KVE_SetShadowMapReuse(static_cast<int>(state.range(4)));
     drawFrame(); // warm-up: first-use program links, shadow maps and texture uploads
-    for (auto _ : state)
+    KVE_SetRenderPassTiming(1);
+    int frame = 0;
+    for (auto _ : state) {
+        if (moving)
+            rollBalls(balls, ++frame);
         drawFrame();
+    }
+    keepPassTimes("balls " + std::to_string(state.range(0)) + ", bomb " + std::to_string(state.range(1)) +
+                  ", moving " + std::to_string(state.range(2)) + ", shadows " + std::to_string(state.range(3)) +
+                  ", reuse " + std::to_string(state.range(4)));
+    KVE_SetRenderPassTiming(0);
+    KVE_SetShadowMapReuse(1);
     KVE_SetShadows(1);
     if (state.range(1))
         KVE_FreeLight(kBombLight);
@@ -90,11 +142,16 @@ void renderFrame(benchmark::State& state)
         KVE_ReleaseObject(ball);
 }
 BENCHMARK(renderFrame)
-    ->ArgNames({"balls", "bomb", "shadows"})
-    ->Args({0, 0, 1})
-    ->Args({kBallCount, 0, 1})
-    ->Args({kBallCount, 1, 1})
-    ->Args({kBallCount, 1, 0})
+    ->ArgNames({"balls", "bomb", "moving", "shadows", "reuse"})
+    ->Args({0, 0, 0, 1, 0})
+    ->Args({0, 0, 0, 1, 1})
+    ->Args({kBallCount, 0, 0, 1, 0})
+    ->Args({kBallCount, 0, 0, 1, 1})
+    ->Args({kBallCount, 0, 1, 1, 0})
+    ->Args({kBallCount, 0, 1, 1, 1})
+    ->Args({kBallCount, 1, 0, 1, 0})
+    ->Args({kBallCount, 1, 0, 1, 1})
+    ->Args({kBallCount, 1, 0, 0, 1})
     ->Iterations(5)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
@@ -114,6 +171,7 @@ int main(int argc, char** argv)
     loadScene();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    printPassTables();
     KVE_Shutdown();
     return 0;
 }

@@ -946,6 +946,26 @@ int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
 int KVE_InitGBuffer(void);              /* G-buffer and lighting programs; 0 when incomplete */
 int KVE_InitSceneTargets(void);         /* scene and glow targets; 0 when incomplete */
 int KVE_InitShadowTargets(int size);    /* 2D and cube shadow maps of size^2; 0 when incomplete */
+/* 1 (default): a shadow map face is drawn only from the casters that meet it, and kept
+ * while its casters and light are unchanged; 0: every face is redrawn from all casters
+ * every frame. The picture is the same either way. */
+void KVE_SetShadowMapReuse(int enabled);
+
+/* GPU time of each pass of KVE_RenderScene, from GL timer queries read back a frame or
+ * two late (nothing waits for the GPU). A pass that did not run in a frame (shadows off)
+ * does not count that frame. */
+typedef struct KVE_RENDER_PASS_TIME {
+    const char* name; /* "G-buffer", "point shadow maps", ... */
+    int frames;       /* frames measured since timing was switched on */
+    float lastMs;     /* milliseconds in the latest measured frame */
+    float averageMs;
+    float maxMs;
+} KVE_RENDER_PASS_TIME;
+void KVE_SetRenderPassTiming(int enabled); /* 1: time every pass from now on; resets the figures; 0 */
+int KVE_GetRenderPassTimes(KVE_RENDER_PASS_TIME* times, int capacity); /* fills up to capacity; returns the pass count */
+/* GL errors seen since start-up (test and debug builds report each in the log with its
+ * pass; other builds do not check and answer 0). */
+int KVE_GetGLErrorCount(void);
 void KVE_ResizeGBuffer(void);           /* reallocates the targets at the current screen size */
 void KVE_SetGlow(int enabled);          /* glow image built and added; 1 */
 void KVE_SetGlowBlur(float width);      /* glow blur tap spacing in screen pixels; 2.5 */

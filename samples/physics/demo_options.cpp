@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 constexpr int kMostFrames = 1'000'000'000;
 constexpr double kShortestFrame = 0.0001, kLongestFrame = 1.0; // seconds
 constexpr int kSmallestSide = 32, kLargestSide = 8192;         // pixels
+constexpr int kSmallestShadowMap = 16, kLargestShadowMap = 8192; // pixels
 
 // A whole decimal number in [low, high]: no sign but '+', no fraction, no exponent.
 std::optional<long long> readWholeNumber(std::string_view text, long long low, long long high)
@@ -168,12 +169,24 @@ const std::vector<Option>& optionTable()
              options.height = static_cast<int>(*height);
              return true;
          }},
+        {"--shadow-size", "N", "the shadow maps' side in pixels, 16 to 8192 (default 2048); small maps make long "
+                               "headless runs affordable",
+         [](const char* value, DemoOptions& options, std::string* error) {
+             const auto side = readWholeNumber(value, kSmallestShadowMap, kLargestShadowMap);
+             if (!side)
+                 *error = "must be a whole number from 16 to 8192";
+             else
+                 options.shadowSize = static_cast<int>(*side);
+             return side.has_value();
+         }},
         {"--hidden", nullptr, "keep the window hidden", setFlag(&DemoOptions::hidden)},
         {"--input", "FILE", "feed the frame-stamped input in FILE (see README.md)",
          fileToRead(&DemoOptions::inputScript, kMostScriptBytes)},
         {"--record", "FILE", "write the session's input to FILE in the same format", fileToWrite(&DemoOptions::record)},
         {"--print-camera", nullptr, "print the camera's world position on exit", setFlag(&DemoOptions::printCamera)},
         {"--print-stats", nullptr, "print the statistics lines on exit", setFlag(&DemoOptions::printStatistics)},
+        {"--profile", nullptr, "time each render pass on the GPU and print a table on exit",
+         setFlag(&DemoOptions::profile)},
         {"--watch", nullptr, "reload resources whose files change while it runs", setFlag(&DemoOptions::watch)},
         {"--frame-log", "FILE", "write one line per frame to FILE: frame, wall-clock milliseconds, objects",
          fileToWrite(&DemoOptions::frameLog)},

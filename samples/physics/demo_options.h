@@ -9,11 +9,13 @@ struct DemoOptions {
     std::string screenshot;         // PNG of the last presented frame, when set (absolute)
     float fixedFrameTime = 0;       // seconds per frame for reproducible runs (0 = the clock)
     int width = 1600, height = 900; // the window's client size in pixels
+    int shadowSize = 2048;          // side of the shadow maps in pixels
     bool hidden = false;            // keep the window off screen
     std::string inputScript;        // frame-stamped input to feed (see input_script.h; absolute)
     std::string record;             // where to write the session's input in the same format (absolute)
     bool printCamera = false;       // print the camera's final world position
     bool printStatistics = false;   // print the statistics lines of the last frame
+    bool profile = false;           // time the render passes and print a table at exit
     bool watch = false;             // reload resources whose files change while it runs
     std::string frameLog;           // one line per presented frame: number, wall milliseconds, objects
     bool help = false;

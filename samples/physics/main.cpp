@@ -1,5 +1,6 @@
 // Korvane Engine - Physics: fly the camera and throw balls, planks and burning bombs
 // into a lit, shadowed scene. Start-up, the main loop and shutdown.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -145,6 +146,22 @@ private:
     float percent_ = 0.0f;
 };
 
+// The render passes' GPU times, one line per pass that ran, and their sum.
+void printRenderPassTimes()
+{
+    KVE_RENDER_PASS_TIME times[32];
+    const int count = std::min(KVE_GetRenderPassTimes(times, 32), 32);
+    std::printf("%-24s %8s %12s %10s\n", "Render pass", "frames", "average ms", "max ms");
+    double sum = 0;
+    for (int i = 0; i < count; ++i) {
+        if (times[i].frames == 0)
+            continue;
+        std::printf("%-24s %8d %12.2f %10.2f\n", times[i].name, times[i].frames, times[i].averageMs, times[i].maxMs);
+        sum += times[i].averageMs;
+    }
+    std::printf("%-24s %8s %12.2f\n", "all passes", "", sum);
+}
+
 const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};
 enum class End { FrameLimit, Close, Escape };
 
@@ -192,12 +209,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "physics: the window or its OpenGL 3.3 surface could not be made\n");
         return 1;
     }
+    if (options.shadowSize != 2048 && !KVE_InitShadowTargets(options.shadowSize)) {
+        std::fprintf(stderr, "physics: shadow maps of %d pixels could not be made\n", options.shadowSize);
+        return 1;
+    }
     if (options.fixedFrameTime > 0)
         KVE_SetFixedFrameTime(options.fixedFrameTime);
     // Every flip keeps its frame, so that a run ended by Escape or a close still has one.
     if (!options.screenshot.empty())
         KVE_KeepPresentedFrame(1);
     loadScene();
+    if (options.profile)
+        KVE_SetRenderPassTiming(1);
     KVE_SetResourceWatching(options.watch ? 1 : 0);
 
     End end = End::FrameLimit;
@@ -256,6 +279,8 @@ int main(int argc, char** argv)
     KVE_GetCameraPosition(&camera, KVE_GLOBAL);
     if (options.printStatistics)
         printStatistics(physicsShare.percent());
+    if (options.profile)
+        printRenderPassTimes();
     KVE_Shutdown();
 
     std::printf("Ended by %s in frame %d after %d frames presented\n", kEndReasons[static_cast<int>(end)], frame,

@@ -23,6 +23,7 @@
 #include "render/font.h"
 #include "render/frame.h"
 #include "render/frame_settings.h"
+#include "render/gl_errors.h"
 #include "render/lines.h"
 #include "render/projection.h"
 #include "render/quad_batch.h"
@@ -149,6 +150,7 @@ int KVE_Init(void)
         return -1;
     // 7. Default GL state.
     kve::engine::setDefaultGLState();
+    kve::render::installGLErrorReports();
     // 8. Graphics system identity.
     kve::engine::logSystem();
     // 9. Lighting defaults.

@@ -2,6 +2,7 @@
 // tangent calculation.
 #include "geometry/mesh.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <new>
@@ -69,8 +70,32 @@ bool resizeZeroed(std::vector<T>& array, int64_t count, int64_t limit, const cha
     return true;
 }
 
-void uploadVertices(const MeshRecord& mesh, bool allocate)
+// The box of the positions. Positions with w other than 1 are projective and have no
+// bounds in object space.
+void updateBounds(MeshRecord& mesh)
 {
+    static uint64_t uploads = 0;
+    mesh.uploadGeneration = ++uploads;
+    mesh.bounded = false;
+    if (mesh.vertices.empty())
+        return;
+    for (int axis = 0; axis < 3; ++axis)
+        mesh.boundsLow[axis] = mesh.boundsHigh[axis] = mesh.vertices.front().position[axis];
+    for (const MeshVertex& vertex : mesh.vertices) {
+        if (vertex.position[3] != 1.0f)
+            return;
+        for (int axis = 0; axis < 3; ++axis) {
+            mesh.boundsLow[axis] = std::min(mesh.boundsLow[axis], vertex.position[axis]);
+            mesh.boundsHigh[axis] = std::max(mesh.boundsHigh[axis], vertex.position[axis]);
+        }
+    }
+    mesh.bounded = std::isfinite(mesh.boundsLow[0] + mesh.boundsLow[1] + mesh.boundsLow[2] + mesh.boundsHigh[0] +
+                                 mesh.boundsHigh[1] + mesh.boundsHigh[2]);
+}
+
+void uploadVertices(MeshRecord& mesh, bool allocate)
+{
+    updateBounds(mesh);
     const auto bytes = static_cast<GLsizeiptr>(mesh.vertices.size() * sizeof(MeshVertex));
     glBindBuffer(GL_ARRAY_BUFFER, mesh.vertexBuffer);
     if (allocate)

@@ -50,6 +50,12 @@ struct MeshRecord : KVE_MESH {
     uint32_t vertexBuffer = kNoGLName;
     int finishedVertexCount = 0; // vertices in the vertex buffer
     int indexCount = 0;
+    // Set by every vertex upload to a number no other upload had, so that whoever keeps
+    // results drawn from the mesh (shadow maps) can tell the data changed; with the
+    // box of the uploaded positions.
+    uint64_t uploadGeneration = 0;
+    float boundsLow[3] = {0, 0, 0}, boundsHigh[3] = {0, 0, 0};
+    bool bounded = false; // false: nothing uploaded, or a position with w != 1
     std::vector<MeshVertex> vertices;
     std::vector<int32_t> indices; // indexCount entries
     std::deque<MeshGroup> groups; // creation order; a deque keeps the table's references valid

@@ -259,6 +259,9 @@ const char* KVE_GetShaderCompileLog(unsigned int shaderObject)
     static char text[kve::gpu::kInfoLogBytes];
     GLint length = 0;
     GLint status = GL_FALSE;
+    // A name that is no shader object has no log, and asking for one is a GL error.
+    if (!glIsShader(shaderObject))
+        return "Compiling failed!";
     glGetShaderiv(shaderObject, GL_INFO_LOG_LENGTH, &length);
     glGetShaderiv(shaderObject, GL_COMPILE_STATUS, &status);
     if (length <= 1)

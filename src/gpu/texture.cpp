@@ -27,11 +27,24 @@ namespace {
 // when it lists neither form of it; -1 until asked in this context.
 float anisotropyLimit = -1.0f;
 
+// Mesa's software rasteriser (llvmpipe, 22.x) can spend many seconds on the few pixels
+// of a mipmapped face seen nearly edge-on when anisotropic filtering is on: one 160x90
+// frame of the demonstration with a plank lying so took 17 s, and minutes at 1600x900.
+// There textures keep trilinear filtering, unless KVE_SOFTWARE_ANISOTROPY=1 asks for it.
+bool anisotropyStallsHere()
+{
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const char* forced = std::getenv("KVE_SOFTWARE_ANISOTROPY");
+    return renderer && std::strstr(renderer, "llvmpipe") && !(forced && std::strcmp(forced, "1") == 0);
+}
+
 float driverAnisotropy()
 {
     if (anisotropyLimit >= 0.0f)
         return anisotropyLimit;
     anisotropyLimit = 0.0f;
+    if (anisotropyStallsHere())
+        return anisotropyLimit;
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
     for (GLint i = 0; i < count; ++i) {
@@ -144,10 +157,20 @@ int resolveTextureFilter(int filter)
     return filter == KVE_DEFAULT ? static_cast<int>(engine::state().textureFilter) : filter;
 }
 
+namespace {
+uint64_t imageUploads = 0;
+}
+
+uint64_t textureUploadCount()
+{
+    return imageUploads;
+}
+
 void uploadImage(const Image& image, unsigned target, int layer)
 {
     if (image.width <= 0 || image.height <= 0 || image.pixels.empty())
         return;
+    ++imageUploads;
     static constexpr GLenum kFormats[] = {GL_RGB, GL_BGR, GL_RGBA, GL_BGRA};
     const GLenum format = kFormats[static_cast<int>(image.channels)];
     const size_t rowBytes = static_cast<size_t>(image.width) * image.bytesPerPixel();

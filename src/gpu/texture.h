@@ -38,6 +38,10 @@ int resolveTextureFilter(int filter);
 // GL_TEXTURE_2D_ARRAY); any other target is a cube face. Internal format GL_RGBA.
 void uploadImage(const Image& image, unsigned target, int layer);
 
+// Counts the image uploads so far: results drawn with texture content (cut-out shadow
+// casters) are stale once it moves.
+uint64_t textureUploadCount();
+
 // A 2D texture from an image already decoded (no mipmaps, no anisotropy).
 TextureRecord* makeTexture(int id, const Image& image, int filter, std::string_view name);
 

@@ -13,6 +13,7 @@
 #include "render/frame_settings.h"
 #include "render/gbuffer.h"
 #include "render/lighting_passes.h"
+#include "render/pass_timer.h"
 #include "render/render_targets.h"
 #include "render/screen_program.h"
 #include "render/shadow.h"
@@ -167,6 +168,7 @@ void deleteFrameGeometry()
     }
     billboardArray = billboardBuffer = 0;
     resetProgramSlots();
+    deletePassTimers();
 }
 
 } // namespace kve::render
@@ -222,10 +224,13 @@ int KVE_RenderScene(int framebuffer)
     glCullFace(GL_BACK);
 
     // 2. Directional shadow map.
-    if (lighting.shadowsEnabled && shadowTargets().framebuffer)
+    if (lighting.shadowsEnabled && shadowTargets().framebuffer) {
+        beginRenderPass(RenderPass::DirectionalShadow);
         renderDirectionalShadowMap();
+    }
 
     // 3. G-buffer pass.
+    beginRenderPass(RenderPass::GBuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, g.framebuffer);
     selectGBufferDrawBuffers();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -241,23 +246,33 @@ int KVE_RenderScene(int framebuffer)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
     // 5-7. Sky, ambient with the directional light, point lights.
-    if (settings.skyBoxEnabled)
+    if (settings.skyBoxEnabled) {
+        beginRenderPass(RenderPass::SkyBox);
         drawSkyBox(matrices.view);
+    }
+    beginRenderPass(RenderPass::DirectLight);
     drawDirectLight();
+    beginRenderPass(RenderPass::PointLights);
     drawPointLights();
 
     // 8. Unlit forward surfaces, depth-tested against the opaque scene.
+    beginRenderPass(RenderPass::Forward);
     walkQueue(KVE_QUEUE_FORWARD, {&matrices.view, ObjectFilter::Visible, true, false});
 
     // 9. Debug lines.
+    beginRenderPass(RenderPass::DebugLines);
     KVE_DrawLines();
 
     // 10-11. Linear depth into the misc map, then the glow image.
+    beginRenderPass(RenderPass::LinearDepth);
     linearizeDepth();
-    if (settings.glowEnabled)
+    if (settings.glowEnabled) {
+        beginRenderPass(RenderPass::Glow);
         buildGlow();
+    }
 
     // 12. Composition over the background colour.
+    beginRenderPass(RenderPass::Composition);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer < 0 ? 0 : static_cast<GLuint>(framebuffer));
     glClearColor(settings.background[0], settings.background[1], settings.background[2], settings.background[3]);
     glDepthMask(GL_TRUE);
@@ -268,21 +283,26 @@ int KVE_RenderScene(int framebuffer)
     copyToOutput(sceneTarget().color[0]);
 
     // 13. Water, refraction and mesh glow over the composed image.
+    beginRenderPass(RenderPass::OverImage);
     walkQueue(KVE_QUEUE_OVERLAY, {&matrices.view, ObjectFilter::Visible, true, false});
 
     // 14. Glow addition.
     if (settings.glowEnabled) {
+        beginRenderPass(RenderPass::Composition);
         glBlendFunc(GL_ONE, GL_ONE);
         copyToOutput(glowTarget().textures[0]);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     }
 
     // 15. Particles, then billboards.
+    beginRenderPass(RenderPass::Particles);
     if (auto& drawParticles = particleDrawHook())
         drawParticles(matrices.view);
     glDepthMask(GL_FALSE);
     glEnable(GL_BLEND);
+    beginRenderPass(RenderPass::Billboards);
     drawBillboards();
+    endFrameTiming();
 
     // 16. State for the 2D overlay.
     glDisable(GL_DEPTH_TEST);

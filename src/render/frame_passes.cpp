@@ -15,6 +15,7 @@
 #include "render/gbuffer.h"
 #include "render/render_targets.h"
 #include "render/shader_queues.h"
+#include "render/shadow_casters.h"
 #include "render/uniform_blocks.h"
 #include "scene/lighting.h"
 #include "scene/object.h"
@@ -252,28 +253,41 @@ void walkQueue(int queue, const MeshPass& pass)
         if (!element.program || element.materials.empty())
             continue;
         const int kind = element.program->kind;
-        if (pass.shadow)
-            glUseProgram(casterFor(kind).program);
-        else
-            useMaterialProgram(*element.program);
+        // Programs and materials are bound only for objects the pass draws: shadow
+        // passes of a few casters skip most of them.
+        bool programBound = false;
         for (const QueuedMaterial& queued : element.materials) {
             const gpu::MaterialRecord& material = *queued.material;
             const bool wireframe = pass.wireframe && material.wireframe != 0;
             const bool cullingOff = material.backFaceCulling == 0 || wireframe;
-            if (cullingOff)
-                glDisable(GL_CULL_FACE);
-            if (wireframe)
-                glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-            if (pass.shadow)
-                bindCasterMaterial(kind, material);
-            else
-                bindMaterial(*element.program, material);
-            for (const KVE_OBJECT* object : queued.objects)
-                if (passesFilter(*object, pass.filter))
-                    drawObject(*object, *pass.view);
-            if (wireframe)
+            bool materialBound = false;
+            for (const KVE_OBJECT* object : queued.objects) {
+                if (!(pass.volume ? castsInto(*object, kind, pass.filter, pass.volume)
+                                  : passesFilter(*object, pass.filter)))
+                    continue;
+                if (!materialBound) {
+                    if (!programBound) {
+                        if (pass.shadow)
+                            glUseProgram(casterFor(kind).program);
+                        else
+                            useMaterialProgram(*element.program);
+                        programBound = true;
+                    }
+                    if (cullingOff)
+                        glDisable(GL_CULL_FACE);
+                    if (wireframe)
+                        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+                    if (pass.shadow)
+                        bindCasterMaterial(kind, material);
+                    else
+                        bindMaterial(*element.program, material);
+                    materialBound = true;
+                }
+                drawObject(*object, *pass.view);
+            }
+            if (materialBound && wireframe)
                 glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-            if (cullingOff)
+            if (materialBound && cullingOff)
                 glEnable(GL_CULL_FACE);
         }
     }

@@ -12,6 +12,8 @@ struct MaterialRecord;
 
 namespace kve::render {
 
+struct ShadowVolume;
+
 enum class ObjectFilter {
     Camera,        // visible and not excluded from camera passes (the G-buffer pass)
     Visible,       // visible (forward and over-image passes)
@@ -25,6 +27,7 @@ struct MeshPass {
     ObjectFilter filter = ObjectFilter::Visible;
     bool wireframe = false; // honour the materials' wireframe flag
     bool shadow = false;    // draw with the shadow-caster programs instead of the materials' own
+    const ShadowVolume* volume = nullptr; // shadow passes: only casters meeting it are drawn
 };
 
 bool passesFilter(const KVE_OBJECT& object, ObjectFilter filter);

@@ -8,6 +8,7 @@ struct FrameSettings {
     float glowBlurWidth = 2.5f; // blur tap spacing in screen pixels
     float background[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     int skyBoxEnabled = 0;
+    int shadowMapReuse = 1; // 0: every shadow map face is cleared and drawn from all casters each frame
 };
 
 FrameSettings& frameSettings();

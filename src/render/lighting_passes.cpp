@@ -8,8 +8,10 @@
 #include "core/math.h"
 #include "platform/gl.h"
 #include "render/frame.h"
+#include "render/frame_settings.h"
 #include "render/gbuffer.h"
 #include "render/light_volumes.h"
+#include "render/pass_timer.h"
 #include "render/render_targets.h"
 #include "render/shadow.h"
 #include "render/uniform_blocks.h"
@@ -58,8 +60,12 @@ void drawShadowedPointLight(const KVE_LIGHT& light)
     glCullFace(GL_BACK);
     // A static light's static objects are already in its baked map.
     const bool baked = light.isStatic && light.staticShadowMap >= 0;
-    renderCubeShadowMap(light, shadow.cubeMap, baked ? ObjectFilter::DynamicCaster : ObjectFilter::Caster,
-                        sceneTarget().framebuffer);
+    const LightCube cube =
+        frameSettings().shadowMapReuse ? lightCubeMap(light) : LightCube{shadow.cubeMap, nullptr};
+    beginRenderPass(RenderPass::PointShadowMaps);
+    renderCubeShadowMap(light, cube.texture, baked ? ObjectFilter::DynamicCaster : ObjectFilter::Caster,
+                        sceneTarget().framebuffer, cube.faces);
+    beginRenderPass(RenderPass::PointLights);
     const FrameMatrices& frame = frameMatrices();
     KVE_Matrix lightToTexture;
     KVE_MultiplyMatrix(&lightToTexture, &shadow.lightProjection, &shadow.worldToLightView);
@@ -69,7 +75,7 @@ void drawShadowedPointLight(const KVE_LIGHT& light)
     glUseProgram(program.program);
     bindGBufferMaps();
     glActiveTexture(GL_TEXTURE5);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, shadow.cubeMap);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, cube.texture);
     if (baked) {
         glActiveTexture(GL_TEXTURE6);
         glBindTexture(GL_TEXTURE_CUBE_MAP, static_cast<unsigned>(light.staticShadowMap));
@@ -152,6 +158,7 @@ void drawPointLights()
     const bool shadows = scene::lighting().shadowsEnabled != 0 && shadowTargets().framebuffer != 0;
     instances.clear();
     instances.reserve(lights.size());
+    releaseUnlistedLightCubes();
     setVolumeState();
     for (const KVE_LIGHT* light : lights) {
         if (!light->enabled)
@@ -195,5 +202,5 @@ extern "C" void KVE_BakeStaticShadows(void)
     for (const KVE_LIGHT* light : kve::scene::pointLights())
         if (light->isStatic && light->castsShadows && light->staticShadowMap >= 0)
             renderCubeShadowMap(*light, static_cast<unsigned>(light->staticShadowMap), ObjectFilter::StaticCaster,
-                                static_cast<unsigned>(framebuffer));
+                                static_cast<unsigned>(framebuffer), nullptr);
 }

@@ -136,6 +136,7 @@ TEST_F(Demo, BadOptionValuesStopBeforeTheWindowOpensNamingTheOption)
         {{"--size", "1600"}, "--size '1600': must be WIDTHxHEIGHT, each a whole number from 32 to 8192"},
         {{"--size", "16x900"}, "--size '16x900': must be WIDTHxHEIGHT"},
         {{"--size", "1600x9000"}, "--size '1600x9000': must be WIDTHxHEIGHT"},
+        {{"--shadow-size", "8"}, "--shadow-size '8': must be a whole number from 16 to 8192"},
         {{"--input", directory.string()},
          "--input '" + directory.string() + "': " + directory.string() + " is not a regular file"},
         {{"--input", "/dev/zero"}, "--input '/dev/zero': /dev/zero is not a regular file"},

@@ -27,6 +27,14 @@ inline std::string demoPath()
 class Demo : public ::testing::Test {
 public:
     void SetUp() override { ASSERT_FALSE(demoPath().empty()) << "KVE_DEMO names no demo executable"; }
+    // Test builds log every GL error with its pass: a run that raised one fails.
+    void TearDown() override
+    {
+        const auto log = dir / "KVE LogFile.html";
+        if (std::filesystem::exists(log)) {
+            EXPECT_EQ(readFile(log).find("GL error (pass:"), std::string::npos) << "the demo raised GL errors";
+        }
+    }
 
     // Runs the demo headless in the test's own directory, where it writes its log.
     Finished run(std::vector<std::string> arguments)

@@ -312,10 +312,11 @@ TEST(ObjImport, FilesOfTrianglesAndSingleSpacesGiveTheSameBytesAsBefore)
 
         const ObjMeshData now = parsed(text), before = readWithSingleSpaceRules(text);
         ASSERT_EQ(now.vertices.size(), before.vertices.size()) << text;
-        if (!now.vertices.empty())
+        if (!now.vertices.empty()) {
             EXPECT_EQ(std::memcmp(now.vertices.data(), before.vertices.data(), now.vertices.size() * sizeof(MeshVertex)),
                       0)
                 << text;
+        }
         EXPECT_EQ(now.indices, before.indices);
         EXPECT_EQ(now.groups, before.groups);
         EXPECT_EQ(now.firstBadIndexLine, 0);
