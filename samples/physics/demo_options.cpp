@@ -102,6 +102,19 @@ Apply setFlag(bool DemoOptions::*flag)
     };
 }
 
+// A whole number from `low` to `high`.
+Apply wholeNumber(int DemoOptions::*field, int low, int high)
+{
+    return [field, low, high](const char* value, DemoOptions& options, std::string* error) {
+        const auto number = readWholeNumber(value, low, high);
+        if (!number)
+            *error = "must be a whole number from " + std::to_string(low) + " to " + std::to_string(high);
+        else
+            options.*field = static_cast<int>(*number);
+        return number.has_value();
+    };
+}
+
 // A file named on the command line, kept as an absolute path and checked.
 Apply fileToWrite(std::string DemoOptions::*field)
 {
@@ -134,14 +147,7 @@ const std::vector<Option>& optionTable()
 {
     static const std::vector<Option> table = {
         {"--frames", "N", "run N frames (1 to 1000000000), then shut down; leave out to run until closed",
-         [](const char* value, DemoOptions& options, std::string* error) {
-             const auto frames = readWholeNumber(value, 1, kMostFrames);
-             if (!frames)
-                 *error = "must be a whole number from 1 to " + std::to_string(kMostFrames);
-             else
-                 options.frames = static_cast<int>(*frames);
-             return frames.has_value();
-         }},
+         wholeNumber(&DemoOptions::frames, 1, kMostFrames)},
         {"--screenshot", "FILE", "write the last presented frame to FILE (PNG), however the run ends",
          fileToWrite(&DemoOptions::screenshot)},
         {"--fixed-dt", "SECONDS", "every frame lasts exactly SECONDS (0.0001 to 1): reproducible runs",
@@ -171,14 +177,7 @@ const std::vector<Option>& optionTable()
          }},
         {"--shadow-size", "N", "the shadow maps' side in pixels, 16 to 8192 (default 2048); small maps make long "
                                "headless runs affordable",
-         [](const char* value, DemoOptions& options, std::string* error) {
-             const auto side = readWholeNumber(value, kSmallestShadowMap, kLargestShadowMap);
-             if (!side)
-                 *error = "must be a whole number from 16 to 8192";
-             else
-                 options.shadowSize = static_cast<int>(*side);
-             return side.has_value();
-         }},
+         wholeNumber(&DemoOptions::shadowSize, kSmallestShadowMap, kLargestShadowMap)},
         {"--hidden", nullptr, "keep the window hidden", setFlag(&DemoOptions::hidden)},
         {"--input", "FILE", "feed the frame-stamped input in FILE (see README.md)",
          fileToRead(&DemoOptions::inputScript, kMostScriptBytes)},

@@ -104,20 +104,29 @@ bool overlap(const ShadowRect& a, const ShadowRect& b)
     return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
 }
 
+// Replaces overlapping rectangles by their unions until none overlap.
+void mergeOverlapping(std::vector<ShadowRect>& rects)
+{
+    size_t i = 0;
+    while (i < rects.size()) {
+        size_t j = 0;
+        while (j < rects.size() && (j == i || !overlap(rects[i], rects[j])))
+            ++j;
+        if (j == rects.size()) {
+            ++i;
+            continue;
+        }
+        rects[i] = unite(rects[i], rects[j]);
+        rects.erase(rects.begin() + static_cast<std::ptrdiff_t>(j));
+        i = 0; // the union may meet rectangles already passed
+    }
+}
+
 // Merges overlapping rectangles, then the pairs whose union adds least, until at most
 // kMaxChangedRects remain.
 void mergeRects(std::vector<ShadowRect>& rects)
 {
-    for (bool merged = true; merged;) {
-        merged = false;
-        for (size_t i = 0; i < rects.size() && !merged; ++i)
-            for (size_t j = i + 1; j < rects.size() && !merged; ++j)
-                if (overlap(rects[i], rects[j])) {
-                    rects[i] = unite(rects[i], rects[j]);
-                    rects.erase(rects.begin() + static_cast<std::ptrdiff_t>(j));
-                    merged = true;
-                }
-    }
+    mergeOverlapping(rects);
     while (rects.size() > kMaxChangedRects) {
         size_t bestI = 0, bestJ = 1;
         long long bestGrowth = -1;
@@ -129,7 +138,7 @@ void mergeRects(std::vector<ShadowRect>& rects)
             }
         rects[bestI] = unite(rects[bestI], rects[bestJ]);
         rects.erase(rects.begin() + static_cast<std::ptrdiff_t>(bestJ));
-        mergeRects(rects); // the union may now overlap others
+        mergeOverlapping(rects);
     }
 }
 

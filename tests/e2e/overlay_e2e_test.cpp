@@ -14,8 +14,8 @@ const std::vector<std::string> kHeadless = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_V
 
 struct Shot {
     kve::gpu::Image image;
-    // Brighter than the grey background in every channel. (llvmpipe's anisotropic
-    // filter softens the crosshair's 1:1 texels to about 200.)
+    // Brighter than the grey background in every channel. (Texture filtering may soften
+    // the crosshair's 1:1 texels to about 200.)
     bool white(int x, int y) const
     {
         const uint32_t p = image.packedPixel(x, y);

@@ -69,6 +69,7 @@ public:
     }
     int width() const { return width_; }
     int height() const { return height_; }
+    const std::vector<uint8_t>& bytes() const { return data_; } // RGBA, bottom row first
     // Channel c (0 red .. 3 alpha) of the pixel x, y counted from the top-left.
     int at(int x, int y, int c) const
     {

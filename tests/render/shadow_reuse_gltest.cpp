@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "gpu/image_samples.h"
 #include "gpu/material.h"
 #include "gpu/texture.h"
 #include "kve.h"
+#include "render/render_scene.h"
 #include "render/screen_pixels.h"
 #include "render/shadow.h"
 #include "scene/light.h"
@@ -24,17 +24,6 @@ using kve::test::kScreenWidth;
 
 constexpr int kMainLight = 910, kBombLight = 911, kSphereMesh = 912;
 constexpr int kShadowSize = 256; // small maps keep the software rasteriser quick
-
-std::vector<uint8_t> grabScreen()
-{
-    std::vector<uint8_t> pixels(static_cast<size_t>(kScreenWidth) * kScreenHeight * 4);
-    glFinish();
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kScreenWidth, kScreenHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-}
 
 // A ground square, three spheres resting on it and a low box, lit by a shadowed point
 // light and a shadowed directional light, seen from above at an angle. Every run builds
@@ -51,10 +40,10 @@ public:
         KVE_SetDirectLightEnabled(1);
         KVE_SetDirectLightDirection(0.3f, 1.0f, 0.2f);
         KVE_SetDirectLightIntensity(0.3f);
-        white_ = solidTexture(255, 255, 255);
-        flatNormal_ = solidTexture(128, 128, 255);
-        ground_ = plane(6.0f);
-        box_ = plane(0.6f);
+        white_ = kve::test::solidTexture(255, 255, 255);
+        flatNormal_ = kve::test::solidTexture(128, 128, 255);
+        ground_ = kve::test::groundMesh(6.0f, false);
+        box_ = kve::test::groundMesh(0.6f, false);
         KVE_CreateSphere(kSphereMesh, 0.5f, 16, 12, "");
         sphere_ = kSphereMesh;
         KVE_CalculateMeshTangents(sphere_);
@@ -94,32 +83,6 @@ public:
         KVE_RotateCamera(0, 0.0f, 0.0f, 0.0f, 0);
     }
 
-    static int solidTexture(uint8_t r, uint8_t g, uint8_t b)
-    {
-        std::vector<uint8_t> pixels;
-        for (int i = 0; i < 16; ++i)
-            pixels.insert(pixels.end(), {r, g, b});
-        const std::string png = kve::test::pngOf(4, 4, 3, pixels);
-        return KVE_CatchTexture(-1, png.data(), static_cast<int>(png.size()), 0x2600, "")->number;
-    }
-    // A square of half size `half` in the plane y = 0, facing up.
-    int plane(float half)
-    {
-        const int mesh = KVE_CreateMesh(-1, "")->number;
-        KVE_SetMeshVertexCount(mesh, 4);
-        const float corners[4][2] = {{-half, -half}, {-half, half}, {half, half}, {half, -half}};
-        for (int i = 0; i < 4; ++i) {
-            KVE_SetMeshVertex(mesh, i, corners[i][0], 0.0f, corners[i][1], 1.0f);
-            KVE_SetMeshNormal(mesh, i, 0.0f, 1.0f, 0.0f);
-            KVE_SetMeshTextureCoord(mesh, i, corners[i][0] > 0 ? 1.0f : 0.0f, corners[i][1] > 0 ? 1.0f : 0.0f);
-        }
-        KVE_SetMeshTriangleCount(mesh, 2);
-        KVE_SetMeshTriangle(mesh, 0, 0, 1, 2);
-        KVE_SetMeshTriangle(mesh, 1, 0, 2, 3);
-        KVE_FinishMesh(mesh);
-        KVE_CalculateMeshTangents(mesh);
-        return mesh;
-    }
     int material(unsigned color)
     {
         const int number = KVE_CreateMaterial(-1, white_, KVE_SHADER_NORMAL_MAPPING, "")->number;
@@ -247,7 +210,7 @@ FrameRun render(bool reuse)
         step.change(scene);
         const long long drawn = counts.drawn, partial = counts.partial;
         KVE_RenderScene(-1);
-        run.frames.push_back(grabScreen());
+        run.frames.push_back(kve::test::Pixels(kScreenWidth, kScreenHeight).bytes());
         run.facesDrawn.push_back(counts.drawn - drawn);
         run.facesPartial.push_back(counts.partial - partial);
         if (run.frames.size() <= stepIndex("bomb light appears"))
