@@ -1,5 +1,6 @@
-/*
- * Korvane Engine: the public interface.
+/**
+ * @file kve.h
+ * @brief Korvane Engine: the public interface.
  *
  * The engine is a library of process-wide operations that one application drives from
  * one thread. Everything an application may use is declared here, grouped by subsystem.
@@ -32,344 +33,486 @@ extern "C" {
 /* 1. Constants and shared types                                              */
 /* ========================================================================== */
 
-#define KVE_DEFAULT (-65535)          /* integer default marker (0xFFFF0001) */
-#define KVE_DEFAULT_FLOAT (-65535.0f) /* float default marker */
-#define KVE_AUTO_ID (-1)              /* ask a creation routine for an automatic number */
-#define KVE_VERSION_TEXT "0.3.0.g (2014-12-14)"
+/** @defgroup types Constants and shared types
+ * The default markers, the version and the value records every subsystem shares:
+ * vectors, matrices, quaternions and packed colours. Records are plain values of 32-bit
+ * floats with no alignment demand; the application owns the ones it declares.
+ * Shown in @ref solar_system/solar_system.cpp "solar_system" (world matrices) and
+ * @ref physics/spawning.cpp "the demonstration" (camera rays).
+ * @{ */
 
-/* Four floats; a position has w = 1, a direction w = 0. 16 bytes, no alignment needed. */
+#define KVE_DEFAULT (-65535)          /**< integer default marker (0xFFFF0001) */
+#define KVE_DEFAULT_FLOAT (-65535.0f) /**< float default marker */
+#define KVE_AUTO_ID (-1)              /**< ask a creation routine for an automatic number */
+#define KVE_VERSION_TEXT "0.3.0.g (2014-12-14)" /**< the version line the log starts with */
+
+/** Four floats; a position has w = 1, a direction w = 0. 16 bytes, no alignment needed. */
 typedef struct KVE_Vector {
-    float x, y, z, w;
+    float x; /**< x component */
+    float y; /**< y component */
+    float z; /**< z component */
+    float w; /**< 1 for a position, 0 for a direction */
 } KVE_Vector;
 
-/* Column-major 4x4 matrix: c[0]..c[3] are the columns, c[3] holds the translation. */
+/** Column-major 4x4 matrix as OpenGL takes it: c[3] holds the translation. */
 typedef struct KVE_Matrix {
-    KVE_Vector c[4];
+    KVE_Vector c[4]; /**< the columns */
 } KVE_Matrix;
 
-/* Rotation quaternion, scalar part w last; identity is (0, 0, 0, 1). */
+/** Rotation quaternion, scalar part w last; identity is (0, 0, 0, 1). Products are
+ * Hamilton products. */
 typedef struct KVE_Quaternion {
-    float x, y, z, w;
+    float x; /**< vector part x */
+    float y; /**< vector part y */
+    float z; /**< vector part z */
+    float w; /**< scalar part */
 } KVE_Quaternion;
 
 /* A packed colour is a 32-bit int 0xAABBGGRR: red in the lowest byte. */
+
+/** @} */
 
 /* ========================================================================== */
 /* 2. Log                                                                     */
 /* ========================================================================== */
 
-/* Log column flags: which optional cells each entry row carries. */
-#define KVE_LOG_TIME 1
-#define KVE_LOG_UNIT 2
-#define KVE_LOG_PROCEDURE 4
-#define KVE_LOG_LINE 8
+/** @defgroup log Log
+ * The HTML log "KVE LogFile.html" that KVE_Init creates in the current directory: nested,
+ * titled sections of entry rows, each flushed as it is written, so the file holds every
+ * entry made before a crash. The engine never closes it. Every operation writes nothing
+ * while no file is open. Texts are written as given (not escaped). Every example writes
+ * this log; @ref hello/hello.cpp "hello" is the shortest.
+ * @{ */
 
-/* Entry colours used by the engine (0xAABBGGRR; the alpha byte is never written). */
-#define KVE_LOG_RED 0xFF0000FF
-#define KVE_LOG_BLUE 0xFFFF0000
-#define KVE_LOG_GREEN 0xFF00FF11
-#define KVE_LOG_GREY 0x00404040
-#define KVE_LOG_MESH_GREY 0xFF545454
-#define KVE_LOG_BLACK 0x00000000
-#define KVE_LOG_SECTION_BLUE 0x00D06600
+/** @name Log column flags
+ * Which optional cells each entry row carries (KVE_SetLogColumns). */
+/** @{ */
+#define KVE_LOG_TIME 1      /**< the time of day, hh:mm:ss */
+#define KVE_LOG_UNIT 2      /**< the file part of the source unit's name */
+#define KVE_LOG_PROCEDURE 4 /**< the procedure (public operation) name */
+#define KVE_LOG_LINE 8      /**< the source line, an empty cell for 0 */
+/** @} */
 
-int KVE_OpenLogFile(const char* fileName, int headerFlag, int createFlag); /* 1 when a file is open */
-void KVE_SetLogColumns(int columnFlags);                                    /* KVE_LOG_* bit set */
-void KVE_BeginLogSection(const char* title, int color);                     /* nested, titled table */
-void KVE_EndLogSection(void);                                               /* closes the innermost section */
+/** @name Entry colours
+ * Colours the engine writes its entries in (0xAABBGGRR; the alpha byte is never written). */
+/** @{ */
+#define KVE_LOG_RED 0xFF0000FF          /**< failures ("Fail: File not found!") */
+#define KVE_LOG_BLUE 0xFFFF0000         /**< registry notices ("Loaded double: ...") */
+#define KVE_LOG_GREEN 0xFF00FF11        /**< "OK" after a load or a step */
+#define KVE_LOG_GREY 0x00404040         /**< progress: what is being loaded or set up */
+#define KVE_LOG_MESH_GREY 0xFF545454    /**< KVE_FinishMesh's counts */
+#define KVE_LOG_BLACK 0x00000000        /**< the version line, plain texture reports */
+#define KVE_LOG_SECTION_BLUE 0x00D06600 /**< titles of the set-up sections */
+/** @} */
+
+/** Opens the log file, closing one already open; sets the columns to time and line.
+ * @param fileName the file; null opens nothing
+ * @param headerFlag 0 writes the HTML head first (a new file); 1 writes none
+ * @param createFlag 1 creates or truncates the file; 0 writes from its start, creating it
+ *        when missing; any other value opens nothing
+ * @return 1 when a file is open, 0 when it could not be opened (nothing is logged). */
+int KVE_OpenLogFile(const char* fileName, int headerFlag, int createFlag);
+void KVE_SetLogColumns(int columnFlags); /**< replaces the column set: KVE_LOG_* bits */
+/** Opens a nested section titled `title` (null or "" for none) in the packed colour
+ * `color`; its heading shrinks 2 px a level. */
+void KVE_BeginLogSection(const char* title, int color);
+void KVE_EndLogSection(void); /**< closes the innermost section */
+/** Writes one entry row and flushes it.
+ * @param message the text, written as given
+ * @param color packed colour of the text (KVE_LOG_RED, ...)
+ * @param sourceLine the line column's value; 0 leaves the cell empty
+ * @param reserved unused, pass 0
+ * @param sourceUnit source file name for the unit column; its file part is written
+ * @param procedure the procedure column's value, the public operation's name */
 void KVE_WriteLogEntry(const char* message, int color, int sourceLine, int reserved, const char* sourceUnit,
-                       const char* procedure); /* one table row, flushed at once */
-void KVE_WriteLogBreak(void);                  /* "<br>" */
+                       const char* procedure);
+void KVE_WriteLogBreak(void); /**< writes a line break ("<br>") */
+
+/** @} */
 
 /* ========================================================================== */
 /* 3. Engine start-up and frames                                              */
 /* ========================================================================== */
 
-/* Opens a centred application window with a title bar and sizing border; returns its
- * number (1 or more), 0 on failure. `hidden` 1 keeps it off screen (tests). */
+/** @defgroup engine Engine start-up and frames
+ * The application opens a window, hands it to KVE_OpenScreen, which makes the OpenGL
+ * context and starts every subsystem; each frame ends with KVE_FlipBuffers; KVE_Shutdown
+ * releases everything. One engine, one screen per process. Shown in
+ * @ref hello/hello.cpp "hello"; the frame loop with scripted frame times and resource
+ * watching in @ref physics/main.cpp "the demonstration".
+ * @{ */
+
+/** Opens a centred application window with a title bar and sizing border.
+ * @param title window title (UTF-8)
+ * @param clientWidth,clientHeight client area in pixels
+ * @param hidden 1 keeps it off screen (tests), 0 shows it
+ * @return its number (1 or more), 0 when no window could be made. */
 int KVE_OpenWindow(const char* title, int clientWidth, int clientHeight, int hidden);
-void KVE_GetWindowClientSize(int window, int* width, int* height); /* pixels */
-/* Gives the window its drawing surface (the rectangle x, y, width, height) and an
- * OpenGL 3.3 context, then starts the engine. Returns the surface number, 0 on failure. */
+/** The window's client area in pixels; both 0 for an unknown window. Either pointer may be null. */
+void KVE_GetWindowClientSize(int window, int* width, int* height);
+/** Gives the window its drawing surface and an OpenGL 3.3 context, then starts the
+ * engine with KVE_Init (the log opens there).
+ * @param window the window from KVE_OpenWindow
+ * @param x,y,width,height the surface's rectangle in client pixels
+ * @param bitDepth colour and depth bits asked for (32)
+ * @return the surface number, 0 when the engine already runs, the size is not positive,
+ *         the window is unknown, no context could be made or KVE_Init failed (then the
+ *         window is closed). */
 int KVE_OpenScreen(int window, int x, int y, int width, int height, int bitDepth);
-int KVE_Init(void);             /* run by KVE_OpenScreen; 0 */
-void KVE_LoadGLFunctions(void); /* fills the OpenGL function table */
-void KVE_LoadWGLExtensions(void);  /* fills the platform's context extension table */
-int KVE_GetMissingGLFunctions(void); /* required (<= 3.3) entries the driver lacks */
-void KVE_SetSwapInterval(int interval); /* 0 = no wait for the retrace, 1 = wait */
-int KVE_GetSwapInterval(void);
-void KVE_ShowLogo(int show);                     /* draw the logo badge at every flip */
-void KVE_SetBlendFunc(int source, int destination); /* GL blend factors, remembered */
-void KVE_Shutdown(void);                         /* releases everything, closes the window */
-int KVE_GetScreenWidth(void);                    /* pixels */
-int KVE_GetScreenHeight(void);                   /* pixels */
-/* Gives the drawing surface a new size: every screen-sized render target, the screen
+/** Starts every subsystem and makes the default resources, logging each step; run by
+ * KVE_OpenScreen, not by applications. Returns 0, -1 when the driver lacks required
+ * OpenGL functions ("Fail: OpenGL function not found: <name>" for each). */
+int KVE_Init(void);
+/** Fills the OpenGL function table; each required (<= 3.3) function the driver lacks
+ * is logged "Fail: OpenGL function not found: <name>". */
+void KVE_LoadGLFunctions(void);
+void KVE_LoadWGLExtensions(void);       /**< fills the platform's context extension table */
+int KVE_GetMissingGLFunctions(void);    /**< required (<= 3.3) entries the driver lacks */
+void KVE_SetSwapInterval(int interval); /**< 0 = no wait for the retrace, 1 = wait; remembered */
+int KVE_GetSwapInterval(void);          /**< the last value given to KVE_SetSwapInterval */
+void KVE_ShowLogo(int show);            /**< 1: draw the logo badge at every flip (0 at start) */
+/** Calls glBlendFunc with the two GL blend factors (GL_SRC_ALPHA, ...) and remembers them. */
+void KVE_SetBlendFunc(int source, int destination);
+/** Releases every resource and GPU object, stops the engine and closes the window.
+ * The log stays open; does nothing when the engine is not running. */
+void KVE_Shutdown(void);
+int KVE_GetScreenWidth(void);  /**< the drawing surface's width in pixels */
+int KVE_GetScreenHeight(void); /**< the drawing surface's height in pixels */
+/** Gives the drawing surface a new size: every screen-sized render target, the screen
  * quads, the viewport, the projection's aspect and the 2D matrix follow. A width or
  * height of 0 (a minimised window) keeps the targets and makes KVE_RenderScene draw
  * nothing until a real size comes back. KVE_PeekMessage calls it on KVE_WM_SIZE.
- * Returns 0 (and logs) for a size beyond the largest render target the driver allows. */
+ * @return 1; 0 before start-up, and 0 with "Fail: Screen size W x H is beyond the
+ *         largest render target (N)!" for a size the driver cannot render to. */
 int KVE_ResizeScreen(int width, int height);
-int KVE_SaveScreenshot(const char* fileName);    /* PNG of the default framebuffer; 1 on success */
-void KVE_KeepPresentedFrame(int keep);           /* 1: every flip keeps a copy of the frame it presents */
-int KVE_SavePresentedFrame(const char* fileName); /* PNG of the last kept frame; 0 if none or not written */
-const char* KVE_GetExecutableDirectory(void);    /* the running program's directory, ending in a separator */
+/** Writes the frame being drawn (the default framebuffer) as a PNG, top row first.
+ * @return 1 on success; 0 before start-up, for a null name, or with "Fail: Could not
+ *         write the screenshot <file>" when the file cannot be written. */
+int KVE_SaveScreenshot(const char* fileName);
+/** 1: every flip keeps a copy of the frame it presents (for KVE_SavePresentedFrame);
+ * 0: stop and drop the copy. */
+void KVE_KeepPresentedFrame(int keep);
+/** Writes the last kept frame as a PNG. @return 1 on success; 0 when none was kept, for a
+ * null name, or with "Fail: Could not write the screenshot <file>". */
+int KVE_SavePresentedFrame(const char* fileName);
+/** The running program's directory, ending in a separator; engine-owned text. */
+const char* KVE_GetExecutableDirectory(void);
 
-int KVE_FlipBuffers(void);    /* ends the frame: logo, timing, buffer swap; 0 */
-float KVE_GetFrameTime(void); /* seconds between the last two flips (0 after the first) */
-float KVE_GetFPS(void);       /* frames per second over the last half-second window */
-int KVE_GetMilliseconds(void); /* engine clock in milliseconds */
-/* Fixes the frame time to `seconds` at every flip (scripted runs); 0 returns to the clock. */
+/** Ends the frame: draws the logo badge when on, measures the frame time and the frame
+ * rate, reloads changed resources when watching, swaps the buffers. Returns 0. */
+int KVE_FlipBuffers(void);
+float KVE_GetFrameTime(void);  /**< seconds between the last two flips (0 after the first) */
+float KVE_GetFPS(void);        /**< frames per second over the last half-second window; 0 before */
+int KVE_GetMilliseconds(void); /**< engine clock in milliseconds */
+/** Fixes the frame time to `seconds` at every flip (scripted runs); 0 returns to the clock. */
 void KVE_SetFixedFrameTime(float seconds);
-/* Test hook: when not null, the flip reads this counter instead of the platform's. */
+/** Test hook: when not null, the flip reads `counter` (ticking `frequency` times a second)
+ * instead of the platform's counter; null returns to the platform's. */
 void KVE_SetCounterSource(uint64_t (*counter)(void), uint64_t frequency);
 
-/* Resource reload. With watching on, the files resources were loaded from (definition
- * files and the textures, materials, sounds and emitters they define, images, mesh, OBJ
- * and body files, fonts, sound clips) are watched, and every flip reloads the resources
- * of files that changed, in place: numbers, names and every reference to a resource stay.
- * A file is read once it has been quiet for 0.1 s; one that fails to load (cut short,
- * broken) leaves the old resource as it was and writes a red entry. */
-void KVE_SetResourceWatching(int watch); /* 1: watch and reload at every flip; 0: off (the default) */
-int KVE_ReloadChangedResources(void);   /* reloads what changed now (watching on); resources reloaded */
+/** @name Resource reload
+ * With watching on, the files resources were loaded from (definition files and the
+ * textures, materials, sounds and emitters they define, images, mesh, OBJ and body files,
+ * fonts, sound clips) are watched, and every flip reloads the resources of files that
+ * changed, in place: numbers, names and every reference to a resource stay. A file is read
+ * once it has been quiet for 0.1 s; one that fails to load (cut short, broken) leaves the
+ * old resource as it was and writes "Fail: Reload failed, the old resource stays: <file>". */
+/** @{ */
+void KVE_SetResourceWatching(int watch); /**< 1: watch and reload at every flip; 0: off (the default) */
+int KVE_ReloadChangedResources(void);    /**< reloads what changed now (watching on); resources reloaded */
+/** @} */
+
+/** @} */
 
 /* ========================================================================== */
 /* 4. Input                                                                   */
 /* ========================================================================== */
 
-/* Engine message kinds (the classic desktop numbering). */
-#define KVE_WM_SIZE 0x0005
-#define KVE_WM_CLOSE 0x0010
-#define KVE_WM_ERASEBKGND 0x0014
-#define KVE_WM_GETMINMAXINFO 0x0024
-#define KVE_WM_NCLBUTTONDBLCLK 0x00A3
-#define KVE_WM_KEYDOWN 0x0100
-#define KVE_WM_KEYUP 0x0101
-#define KVE_WM_CHAR 0x0102
-#define KVE_WM_SYSCOMMAND 0x0112
-#define KVE_WM_MOUSEMOVE 0x0200
-#define KVE_WM_LBUTTONDOWN 0x0201
-#define KVE_WM_LBUTTONUP 0x0202
-#define KVE_WM_LBUTTONDBLCLK 0x0203
-#define KVE_WM_RBUTTONDOWN 0x0204
-#define KVE_WM_RBUTTONUP 0x0205
-#define KVE_WM_RBUTTONDBLCLK 0x0206
-#define KVE_WM_MBUTTONDOWN 0x0207
-#define KVE_WM_MBUTTONUP 0x0208
-#define KVE_WM_MBUTTONDBLCLK 0x0209
-#define KVE_WM_MOUSEWHEEL 0x020A
-#define KVE_WM_MOUSELEAVE 0x02A3
+/** @defgroup input Input
+ * Window messages, keyboard and mouse snapshots, the cursor and joysticks. The message
+ * handler records keys and buttons as they arrive; once per frame the application takes
+ * the snapshots (KVE_UpdateKeyboard, KVE_UpdateMouse) and reads them, so a key tapped
+ * between two frames still reads as hit. Shown in @ref hello/hello.cpp "hello" (the
+ * message loop, keys) and @ref physics/demo_input.cpp "the demonstration" (mouse-look,
+ * buttons, scripted input through KVE_HandleMessage).
+ * @{ */
 
-/* System commands carried in KVE_WM_SYSCOMMAND's wParam (its low four bits are ignored). */
-#define KVE_SC_MINIMIZE 0xF020
-#define KVE_SC_MAXIMIZE 0xF030
-#define KVE_SC_RESTORE 0xF120
-#define KVE_SC_SCREENSAVE 0xF140
-#define KVE_SC_MONITORPOWER 0xF170
+/** @name Message kinds
+ * Engine message kinds in KVE_MESSAGE::message (the classic desktop numbering). */
+/** @{ */
+#define KVE_WM_SIZE 0x0005            /**< the surface was resized or minimised (KVE_SIZE_*) */
+#define KVE_WM_CLOSE 0x0010           /**< the window is being closed: leave the loop */
+#define KVE_WM_ERASEBKGND 0x0014      /**< background erase; swallowed */
+#define KVE_WM_GETMINMAXINFO 0x0024   /**< size limits query; swallowed */
+#define KVE_WM_NCLBUTTONDBLCLK 0x00A3 /**< double click on the title bar; swallowed */
+#define KVE_WM_KEYDOWN 0x0100         /**< key down; wParam the virtual-key code */
+#define KVE_WM_KEYUP 0x0101           /**< key up; wParam the virtual-key code */
+#define KVE_WM_CHAR 0x0102            /**< typed character; wParam its code */
+#define KVE_WM_SYSCOMMAND 0x0112      /**< system command; wParam a KVE_SC_* value */
+#define KVE_WM_MOUSEMOVE 0x0200       /**< mouse moved; lParam x (low 16 bits), y (high) */
+#define KVE_WM_LBUTTONDOWN 0x0201     /**< left button down */
+#define KVE_WM_LBUTTONUP 0x0202       /**< left button up */
+#define KVE_WM_LBUTTONDBLCLK 0x0203   /**< left button double click (counts as down) */
+#define KVE_WM_RBUTTONDOWN 0x0204     /**< right button down */
+#define KVE_WM_RBUTTONUP 0x0205       /**< right button up */
+#define KVE_WM_RBUTTONDBLCLK 0x0206   /**< right button double click (counts as down) */
+#define KVE_WM_MBUTTONDOWN 0x0207     /**< middle button down */
+#define KVE_WM_MBUTTONUP 0x0208       /**< middle button up */
+#define KVE_WM_MBUTTONDBLCLK 0x0209   /**< middle button double click (counts as down) */
+#define KVE_WM_MOUSEWHEEL 0x020A      /**< wheel turned; notches x KVE_WHEEL_DELTA in wParam's high 16 bits */
+#define KVE_WM_MOUSELEAVE 0x02A3      /**< the mouse left the window: buttons read up */
+/** @} */
 
-/* KVE_WM_SIZE's wParam; its lParam holds the client width (low 16 bits) and height. */
-#define KVE_SIZE_RESTORED 0
-#define KVE_SIZE_MINIMIZED 1
+/** @name System commands
+ * Carried in KVE_WM_SYSCOMMAND's wParam (its low four bits are ignored); these are swallowed. */
+/** @{ */
+#define KVE_SC_MINIMIZE 0xF020     /**< minimise */
+#define KVE_SC_MAXIMIZE 0xF030     /**< maximise */
+#define KVE_SC_RESTORE 0xF120      /**< restore */
+#define KVE_SC_SCREENSAVE 0xF140   /**< start the screen saver */
+#define KVE_SC_MONITORPOWER 0xF170 /**< monitor power saving */
+/** @} */
 
-/* One wheel notch in the signed high 16 bits of KVE_WM_MOUSEWHEEL's wParam. */
-#define KVE_WHEEL_DELTA 120
+/** @name Size kinds and wheel steps
+ * KVE_WM_SIZE's wParam (its lParam holds the client width in the low 16 bits and the
+ * height in the high ones) and one wheel notch. */
+/** @{ */
+#define KVE_SIZE_RESTORED 0  /**< a new size, or back from minimised */
+#define KVE_SIZE_MINIMIZED 1 /**< minimised: the size is 0 x 0 */
+#define KVE_WHEEL_DELTA 120  /**< one notch in the signed high 16 bits of KVE_WM_MOUSEWHEEL's wParam */
+/** @} */
 
-/* Mouse buttons as the KVE_Mouse* readers number them. */
-#define KVE_MOUSE_LEFT 1
-#define KVE_MOUSE_RIGHT 2
-#define KVE_MOUSE_MIDDLE 4
+/** @name Mouse buttons
+ * As the KVE_Mouse* readers number them. */
+/** @{ */
+#define KVE_MOUSE_LEFT 1   /**< left button */
+#define KVE_MOUSE_RIGHT 2  /**< right button */
+#define KVE_MOUSE_MIDDLE 4 /**< middle button */
+/** @} */
 
-/* Virtual-key codes (the classic desktop numbering). Letters and digits are their
- * upper-case ASCII codes: 'A' (0x41) to 'Z', '0' (0x30) to '9'. */
-#define KVE_VK_BACK 0x08
-#define KVE_VK_TAB 0x09
-#define KVE_VK_RETURN 0x0D
-#define KVE_VK_SHIFT 0x10   /* either Shift key */
-#define KVE_VK_CONTROL 0x11 /* either Ctrl key */
-#define KVE_VK_MENU 0x12    /* either Alt key */
-#define KVE_VK_PAUSE 0x13
-#define KVE_VK_CAPITAL 0x14 /* Caps Lock */
-#define KVE_VK_ESCAPE 0x1B
-#define KVE_VK_SPACE 0x20
-#define KVE_VK_PRIOR 0x21 /* Page Up */
-#define KVE_VK_NEXT 0x22  /* Page Down */
-#define KVE_VK_END 0x23
-#define KVE_VK_HOME 0x24
-#define KVE_VK_LEFT 0x25
-#define KVE_VK_UP 0x26
-#define KVE_VK_RIGHT 0x27
-#define KVE_VK_DOWN 0x28
-#define KVE_VK_SELECT 0x29
-#define KVE_VK_EXECUTE 0x2B
-#define KVE_VK_SNAPSHOT 0x2C /* Print Screen */
-#define KVE_VK_INSERT 0x2D
-#define KVE_VK_DELETE 0x2E
-#define KVE_VK_HELP 0x2F
-#define KVE_VK_LWIN 0x5B
-#define KVE_VK_RWIN 0x5C
-#define KVE_VK_APPS 0x5D /* context-menu key */
-#define KVE_VK_SLEEP 0x5F
-#define KVE_VK_NUMPAD0 0x60 /* to KVE_VK_NUMPAD0 + 9 */
-#define KVE_VK_MULTIPLY 0x6A
-#define KVE_VK_ADD 0x6B
-#define KVE_VK_SEPARATOR 0x6C
-#define KVE_VK_SUBTRACT 0x6D
-#define KVE_VK_DECIMAL 0x6E
-#define KVE_VK_DIVIDE 0x6F
-#define KVE_VK_F1 0x70 /* to KVE_VK_F1 + 23 (F24) */
-#define KVE_VK_NUMLOCK 0x90
-#define KVE_VK_SCROLL 0x91
-#define KVE_VK_LSHIFT 0xA0
-#define KVE_VK_RSHIFT 0xA1
-#define KVE_VK_LCONTROL 0xA2
-#define KVE_VK_RCONTROL 0xA3
-#define KVE_VK_LMENU 0xA4
-#define KVE_VK_RMENU 0xA5
-#define KVE_VK_BROWSER_BACK 0xA6
-#define KVE_VK_BROWSER_FORWARD 0xA7
-#define KVE_VK_BROWSER_REFRESH 0xA8
-#define KVE_VK_BROWSER_STOP 0xA9
-#define KVE_VK_BROWSER_SEARCH 0xAA
-#define KVE_VK_BROWSER_FAVORITES 0xAB
-#define KVE_VK_BROWSER_HOME 0xAC
-#define KVE_VK_VOLUME_MUTE 0xAD
-#define KVE_VK_VOLUME_DOWN 0xAE
-#define KVE_VK_VOLUME_UP 0xAF
-#define KVE_VK_MEDIA_NEXT_TRACK 0xB0
-#define KVE_VK_MEDIA_PREV_TRACK 0xB1
-#define KVE_VK_MEDIA_STOP 0xB2
-#define KVE_VK_MEDIA_PLAY_PAUSE 0xB3
-#define KVE_VK_LAUNCH_MAIL 0xB4
-#define KVE_VK_LAUNCH_MEDIA_SELECT 0xB5
-#define KVE_VK_LAUNCH_APP1 0xB6 /* usually the computer / file manager key */
-#define KVE_VK_LAUNCH_APP2 0xB7 /* usually the calculator key */
-#define KVE_VK_OEM_1 0xBA      /* ;: on a US layout */
-#define KVE_VK_OEM_PLUS 0xBB   /* =+ */
-#define KVE_VK_OEM_COMMA 0xBC  /* ,< */
-#define KVE_VK_OEM_MINUS 0xBD  /* -_ */
-#define KVE_VK_OEM_PERIOD 0xBE /* .> */
-#define KVE_VK_OEM_2 0xBF      /* /? */
-#define KVE_VK_OEM_3 0xC0      /* `~ */
-#define KVE_VK_OEM_4 0xDB      /* [{ */
-#define KVE_VK_OEM_5 0xDC      /* \| */
-#define KVE_VK_OEM_6 0xDD      /* ]} */
-#define KVE_VK_OEM_7 0xDE      /* '" */
-#define KVE_VK_OEM_102 0xE2    /* the extra key beside left Shift on ISO keyboards */
+/** @name Virtual-key codes
+ * The classic desktop numbering, 0 .. 255. Letters and digits are their upper-case ASCII
+ * codes: 'A' (0x41) to 'Z', '0' (0x30) to '9'. */
+/** @{ */
+#define KVE_VK_BACK 0x08    /**< Backspace */
+#define KVE_VK_TAB 0x09     /**< Tab */
+#define KVE_VK_RETURN 0x0D  /**< Enter */
+#define KVE_VK_SHIFT 0x10   /**< either Shift key */
+#define KVE_VK_CONTROL 0x11 /**< either Ctrl key */
+#define KVE_VK_MENU 0x12    /**< either Alt key */
+#define KVE_VK_PAUSE 0x13   /**< Pause */
+#define KVE_VK_CAPITAL 0x14 /**< Caps Lock */
+#define KVE_VK_ESCAPE 0x1B  /**< Escape */
+#define KVE_VK_SPACE 0x20   /**< space bar */
+#define KVE_VK_PRIOR 0x21   /**< Page Up */
+#define KVE_VK_NEXT 0x22    /**< Page Down */
+#define KVE_VK_END 0x23     /**< End */
+#define KVE_VK_HOME 0x24    /**< Home */
+#define KVE_VK_LEFT 0x25    /**< left arrow */
+#define KVE_VK_UP 0x26      /**< up arrow */
+#define KVE_VK_RIGHT 0x27   /**< right arrow */
+#define KVE_VK_DOWN 0x28    /**< down arrow */
+#define KVE_VK_SELECT 0x29  /**< Select */
+#define KVE_VK_EXECUTE 0x2B /**< Execute */
+#define KVE_VK_SNAPSHOT 0x2C /**< Print Screen */
+#define KVE_VK_INSERT 0x2D  /**< Insert */
+#define KVE_VK_DELETE 0x2E  /**< Delete */
+#define KVE_VK_HELP 0x2F    /**< Help */
+#define KVE_VK_LWIN 0x5B    /**< left system (logo) key */
+#define KVE_VK_RWIN 0x5C    /**< right system (logo) key */
+#define KVE_VK_APPS 0x5D    /**< context-menu key */
+#define KVE_VK_SLEEP 0x5F   /**< Sleep */
+#define KVE_VK_NUMPAD0 0x60 /**< keypad 0; keypad n is KVE_VK_NUMPAD0 + n */
+#define KVE_VK_MULTIPLY 0x6A /**< keypad * */
+#define KVE_VK_ADD 0x6B      /**< keypad + */
+#define KVE_VK_SEPARATOR 0x6C /**< keypad separator */
+#define KVE_VK_SUBTRACT 0x6D /**< keypad - */
+#define KVE_VK_DECIMAL 0x6E  /**< keypad . */
+#define KVE_VK_DIVIDE 0x6F   /**< keypad / */
+#define KVE_VK_F1 0x70       /**< F1; Fn is KVE_VK_F1 + n - 1, up to F24 */
+#define KVE_VK_NUMLOCK 0x90  /**< Num Lock */
+#define KVE_VK_SCROLL 0x91   /**< Scroll Lock */
+#define KVE_VK_LSHIFT 0xA0   /**< left Shift */
+#define KVE_VK_RSHIFT 0xA1   /**< right Shift */
+#define KVE_VK_LCONTROL 0xA2 /**< left Ctrl */
+#define KVE_VK_RCONTROL 0xA3 /**< right Ctrl */
+#define KVE_VK_LMENU 0xA4    /**< left Alt */
+#define KVE_VK_RMENU 0xA5    /**< right Alt (AltGr) */
+#define KVE_VK_BROWSER_BACK 0xA6      /**< browser Back */
+#define KVE_VK_BROWSER_FORWARD 0xA7   /**< browser Forward */
+#define KVE_VK_BROWSER_REFRESH 0xA8   /**< browser Refresh */
+#define KVE_VK_BROWSER_STOP 0xA9      /**< browser Stop */
+#define KVE_VK_BROWSER_SEARCH 0xAA    /**< browser Search */
+#define KVE_VK_BROWSER_FAVORITES 0xAB /**< browser Favourites */
+#define KVE_VK_BROWSER_HOME 0xAC      /**< browser Home */
+#define KVE_VK_VOLUME_MUTE 0xAD       /**< volume mute */
+#define KVE_VK_VOLUME_DOWN 0xAE       /**< volume down */
+#define KVE_VK_VOLUME_UP 0xAF         /**< volume up */
+#define KVE_VK_MEDIA_NEXT_TRACK 0xB0  /**< next track */
+#define KVE_VK_MEDIA_PREV_TRACK 0xB1  /**< previous track */
+#define KVE_VK_MEDIA_STOP 0xB2        /**< stop media */
+#define KVE_VK_MEDIA_PLAY_PAUSE 0xB3  /**< play / pause */
+#define KVE_VK_LAUNCH_MAIL 0xB4       /**< mail key */
+#define KVE_VK_LAUNCH_MEDIA_SELECT 0xB5 /**< media player key */
+#define KVE_VK_LAUNCH_APP1 0xB6 /**< usually the computer / file manager key */
+#define KVE_VK_LAUNCH_APP2 0xB7 /**< usually the calculator key */
+#define KVE_VK_OEM_1 0xBA      /**< the ;: key on a US layout */
+#define KVE_VK_OEM_PLUS 0xBB   /**< the =+ key */
+#define KVE_VK_OEM_COMMA 0xBC  /**< the ,< key */
+#define KVE_VK_OEM_MINUS 0xBD  /**< the -_ key */
+#define KVE_VK_OEM_PERIOD 0xBE /**< the .> key */
+#define KVE_VK_OEM_2 0xBF      /**< the /? key */
+#define KVE_VK_OEM_3 0xC0      /**< the backtick / tilde key */
+#define KVE_VK_OEM_4 0xDB      /**< the [{ key */
+#define KVE_VK_OEM_5 0xDC      /**< the backslash / bar key */
+#define KVE_VK_OEM_6 0xDD      /**< the ]} key */
+#define KVE_VK_OEM_7 0xDE      /**< the '" key */
+#define KVE_VK_OEM_102 0xE2    /**< the extra key beside left Shift on ISO keyboards */
+/** @} */
 
-/* One window message: kind and its two parameter words. */
+/** One window message: kind and its two parameter words. */
 typedef struct KVE_MESSAGE {
-    uint32_t message;
-    uint32_t wParam;
-    int32_t lParam;
+    uint32_t message; /**< kind: KVE_WM_* */
+    uint32_t wParam;  /**< first parameter: key code, button state, size kind, command */
+    int32_t lParam;   /**< second parameter: packed position or size */
 } KVE_MESSAGE;
 
-/* Takes the next window event, hands it to KVE_HandleMessage and returns 1 with the
+/** Takes the next window event, hands it to KVE_HandleMessage and returns 1 with the
  * message (0 when none is waiting). Keys arrive as virtual-key codes; a left or right
  * Shift, Ctrl or Alt key reports its own code and, when it is the first of the pair to go
  * down or the last to come up, the generic code too (KVE_VK_SHIFT, ...). Auto-repeat
- * sends no further key-down. The application leaves its loop on KVE_WM_CLOSE. */
+ * sends no further key-down. A resize calls KVE_ResizeScreen. The application leaves its
+ * loop on KVE_WM_CLOSE. `message` may be null. */
 int KVE_PeekMessage(KVE_MESSAGE* message);
-/* The engine's message handler: records key, character, button, wheel and mouse
- * position messages into the raw input state. Returns 1 when the message is swallowed,
- * 0 when it goes on to default processing. Scripted input is fed through it as well. */
+/** The engine's message handler: records key, character, button, wheel and mouse
+ * position messages into the raw input state. Scripted input is fed through it as well.
+ * @return 1 when the message is swallowed, 0 when it goes on to default processing. */
 int KVE_HandleMessage(uint32_t message, uint32_t wParam, int32_t lParam);
 
-/* Snapshots: once per frame, before reading. */
-void KVE_UpdateKeyboard(void); /* copies the raw keys and character, clears hits and releases */
-void KVE_UpdateMouse(void);    /* movement since the last snapshot; re-centres a locked mouse */
-void KVE_ResetMouse(void);     /* clears clicks and wheel, takes the position with no movement */
+/** @name Snapshots
+ * Taken once per frame, before reading. */
+/** @{ */
+void KVE_UpdateKeyboard(void); /**< copies the raw keys and character, clears hits and releases */
+void KVE_UpdateMouse(void);    /**< movement since the last snapshot; re-centres a locked mouse */
+void KVE_ResetMouse(void);     /**< clears clicks and wheel, takes the position with no movement */
+/** @} */
 
-int KVE_KeyHit(int key);         /* 1 if the key went down before the last snapshot */
-int KVE_KeyDown(int key);        /* 1 while held */
-int KVE_KeyReleased(int key);    /* 1 if it came up before the last snapshot */
-int KVE_GetLastCharacter(void);  /* low byte of the last character, 0 if none */
-int KVE_MouseHit(int button);    /* button KVE_MOUSE_*: 1, 2 or 4; 0 for any other */
-int KVE_MouseDown(int button);
-int KVE_MouseReleased(int button);
-int KVE_MouseX(void);     /* client pixels */
-int KVE_MouseY(void);     /* client pixels */
-int KVE_MouseDX(void);    /* pixels moved since the previous snapshot */
-int KVE_MouseDY(void);
-int KVE_MouseWheel(void); /* notches turned since the previous snapshot, forward positive */
-int KVE_MouseInRect(int x, int y, int width, int height); /* 1 if x <= mouse x < x + width, same for y */
-int KVE_MouseInCircle(int x, int y, float radius);        /* 1 if strictly inside */
+/** @name Snapshot readers
+ * Keys are virtual-key codes 0 .. 255, buttons KVE_MOUSE_*; anything else reads 0. */
+/** @{ */
+int KVE_KeyHit(int key);         /**< 1 if the key went down before the last snapshot */
+int KVE_KeyDown(int key);        /**< 1 while held */
+int KVE_KeyReleased(int key);    /**< 1 if it came up before the last snapshot */
+int KVE_GetLastCharacter(void);  /**< low byte of the last character, 0 if none */
+int KVE_MouseHit(int button);    /**< 1 if the button went down before the last snapshot */
+int KVE_MouseDown(int button);   /**< 1 while held */
+int KVE_MouseReleased(int button); /**< 1 if it came up before the last snapshot */
+int KVE_MouseX(void);     /**< client pixels from the left */
+int KVE_MouseY(void);     /**< client pixels from the top */
+int KVE_MouseDX(void);    /**< pixels moved right since the previous snapshot */
+int KVE_MouseDY(void);    /**< pixels moved down since the previous snapshot */
+int KVE_MouseWheel(void); /**< notches turned since the previous snapshot, forward positive */
+int KVE_MouseInRect(int x, int y, int width, int height); /**< 1 if x <= mouse x < x + width, same for y */
+int KVE_MouseInCircle(int x, int y, float radius);        /**< 1 if strictly inside (client pixels) */
+/** @} */
 
-/* Cursor. `cursorVisible` 1 shows the cursor, 0 hides it. A locked mouse goes back to
- * the centre of the surface at every KVE_UpdateMouse, so movement is measured from there. */
-void KVE_LockMouse(int cursorVisible);
-void KVE_UnlockMouse(int cursorVisible);
-void KVE_ClipMouse(int cursorVisible);    /* confines the cursor to the surface's rectangle */
-void KVE_SetMousePosition(int x, int y);  /* client pixels; the snapshot follows the next message */
+/** @name Cursor
+ * `cursorVisible` 1 shows the cursor, 0 hides it. A locked mouse goes back to the centre
+ * of the surface at every KVE_UpdateMouse, so movement is measured from there. */
+/** @{ */
+void KVE_LockMouse(int cursorVisible);   /**< locks the mouse to the surface's centre (mouse-look) */
+void KVE_UnlockMouse(int cursorVisible); /**< ends the lock */
+void KVE_ClipMouse(int cursorVisible);   /**< confines the cursor to the surface's rectangle */
+void KVE_SetMousePosition(int x, int y); /**< client pixels; the snapshot follows the next message */
+/** @} */
 
-/* Joysticks: up to 16, numbered 0 .. count - 1 in the order they were found. */
-#define KVE_MAX_JOYSTICKS 16
-#define KVE_JOY_AXIS_X 0 /* axes X, Y, Z, R, U, V are 0 .. 5 */
-#define KVE_JOY_AXIS_Y 1
-#define KVE_JOY_AXIS_Z 2
-#define KVE_JOY_AXIS_R 3
-#define KVE_JOY_AXIS_U 4
-#define KVE_JOY_AXIS_V 5
-#define KVE_JOY_BUTTON_DOWN 1     /* button state bits */
-#define KVE_JOY_BUTTON_HELD 2     /* down for longer than the double-click time (500 ms) */
-#define KVE_JOY_BUTTON_PRESSED 4  /* went down in the last poll */
-#define KVE_JOY_BUTTON_RELEASED 8 /* came up in the last poll */
+/** @name Joysticks
+ * Up to 16, numbered 0 .. count - 1 in the order they were found; a number or axis out of
+ * range reads 0 (the name ""). Polled by the application with KVE_UpdateJoysticks. */
+/** @{ */
+#define KVE_MAX_JOYSTICKS 16      /**< joysticks the engine keeps */
+#define KVE_JOY_AXIS_X 0          /**< X axis */
+#define KVE_JOY_AXIS_Y 1          /**< Y axis */
+#define KVE_JOY_AXIS_Z 2          /**< Z axis (throttle) */
+#define KVE_JOY_AXIS_R 3          /**< rudder / fourth axis */
+#define KVE_JOY_AXIS_U 4          /**< fifth axis */
+#define KVE_JOY_AXIS_V 5          /**< sixth axis */
+#define KVE_JOY_BUTTON_DOWN 1     /**< button state bit: down */
+#define KVE_JOY_BUTTON_HELD 2     /**< down for longer than the double-click time (500 ms) */
+#define KVE_JOY_BUTTON_PRESSED 4  /**< went down in the last poll */
+#define KVE_JOY_BUTTON_RELEASED 8 /**< came up in the last poll */
 
-void KVE_InitJoysticks(void);    /* finds the joysticks (run by KVE_Init) */
-void KVE_UpdateJoysticks(void);  /* polls every joystick found */
-int KVE_GetJoystickCount(void);
-void KVE_SetJoystickDeadZone(int joystick, int axis, float deadZone); /* |value| below it reads 0 */
-float KVE_GetJoystickAxis(int joystick, int axis);  /* -1 .. 1; 0 for an axis the device lacks */
-int KVE_GetJoystickButton(int joystick, int button); /* button 0 .. 15: KVE_JOY_BUTTON_* bits */
-float KVE_GetJoystickPOV(int joystick);  /* hat in degrees: 0 centred, 360 ahead, 90 right ... */
-const char* KVE_GetJoystickName(int joystick); /* product name, "" if none */
+void KVE_InitJoysticks(void);   /**< finds the joysticks (run by KVE_Init) */
+void KVE_UpdateJoysticks(void); /**< polls every joystick found */
+int KVE_GetJoystickCount(void); /**< joysticks found */
+void KVE_SetJoystickDeadZone(int joystick, int axis, float deadZone); /**< |value| below it reads 0 */
+float KVE_GetJoystickAxis(int joystick, int axis);   /**< -1 .. 1; 0 for an axis the device lacks */
+int KVE_GetJoystickButton(int joystick, int button); /**< button 0 .. 15: KVE_JOY_BUTTON_* bits */
+float KVE_GetJoystickPOV(int joystick);        /**< hat in degrees: 0 centred, 360 ahead, 90 right ... */
+const char* KVE_GetJoystickName(int joystick); /**< product name, "" if none; engine-owned */
+/** @} */
+
+/** @} */
 
 /* ========================================================================== */
 /* 5. Math                                                                    */
 /* ========================================================================== */
 
-/* Every operation works in place on its first argument unless it names a separate
- * output, and returns that output. Vectors, matrices and quaternions need no alignment.
- * Addition and subtraction keep w a point/direction flag: point + direction = point,
- * point - point = direction, point - direction = point. */
-KVE_Vector* KVE_SetVector(KVE_Vector* v, float x, float y, float z, float w);             /* v := (x, y, z, w) */
-KVE_Quaternion* KVE_SetQuaternion(KVE_Quaternion* q, float x, float y, float z, float w); /* q := (x, y, z, w) */
-KVE_Vector* KVE_AddVector(KVE_Vector* a, const KVE_Vector* b);    /* a.xyz += b.xyz; w := aw + bw - aw*bw */
-KVE_Vector* KVE_AddVectorXYZ(KVE_Vector* a, const KVE_Vector* b); /* a.xyz += b.xyz; w unchanged */
+/** @defgroup math Math
+ * In-place operations on vectors, matrices, quaternions and packed colours. Every
+ * operation works in place on its first argument unless it names a separate output, and
+ * returns that output. Vectors, matrices and quaternions need no alignment. Addition and
+ * subtraction keep w a point/direction flag: point + direction = point, point - point =
+ * direction, point - direction = point. Nothing checks its input (null pointers are not
+ * allowed where a result is written). World transforms compose parent first: world =
+ * parent world x local. Shown in @ref physics/spawning.cpp "the demonstration" (throwing
+ * along the camera's ray).
+ * @{ */
+KVE_Vector* KVE_SetVector(KVE_Vector* v, float x, float y, float z, float w);             /**< v := (x, y, z, w) */
+KVE_Quaternion* KVE_SetQuaternion(KVE_Quaternion* q, float x, float y, float z, float w); /**< q := (x, y, z, w) */
+KVE_Vector* KVE_AddVector(KVE_Vector* a, const KVE_Vector* b);    /**< a.xyz += b.xyz; w := aw + bw - aw*bw */
+KVE_Vector* KVE_AddVectorXYZ(KVE_Vector* a, const KVE_Vector* b); /**< a.xyz += b.xyz; w unchanged */
 KVE_Vector* KVE_SubVector(KVE_Vector* out, const KVE_Vector* a,
-                          const KVE_Vector* b); /* out.xyz := a.xyz - b.xyz; w := aw + bw - 2*aw*bw */
-KVE_Vector* KVE_AddScaledVector(KVE_Vector* a, const KVE_Vector* b, float s); /* a.xyz += s * b.xyz */
-KVE_Vector* KVE_ScaleVector(KVE_Vector* a, float s);                         /* a.xyz *= s */
-KVE_Vector* KVE_NegateVector(KVE_Vector* a);                                 /* a.xyz := -a.xyz */
-float KVE_DotVector(const KVE_Vector* a, const KVE_Vector* b); /* xyz dot product; b null: squared length */
-KVE_Vector* KVE_NormalizeVector(KVE_Vector* a); /* unit direction, w 0; a zero vector becomes (0, 0, 0, 0) */
-KVE_Vector* KVE_TransformVector(KVE_Vector* v, const KVE_Matrix* m); /* v := M v (w 1 moves, w 0 turns) */
+                          const KVE_Vector* b); /**< out.xyz := a.xyz - b.xyz; w := aw + bw - 2*aw*bw */
+KVE_Vector* KVE_AddScaledVector(KVE_Vector* a, const KVE_Vector* b, float s); /**< a.xyz += s * b.xyz */
+KVE_Vector* KVE_ScaleVector(KVE_Vector* a, float s);                         /**< a.xyz *= s */
+KVE_Vector* KVE_NegateVector(KVE_Vector* a);                                 /**< a.xyz := -a.xyz */
+float KVE_DotVector(const KVE_Vector* a, const KVE_Vector* b); /**< xyz dot product; b null: squared length */
+KVE_Vector* KVE_NormalizeVector(KVE_Vector* a); /**< unit direction, w 0; a zero vector becomes (0, 0, 0, 0) */
+KVE_Vector* KVE_TransformVector(KVE_Vector* v, const KVE_Matrix* m); /**< v := M v (w 1 moves, w 0 turns) */
 KVE_Matrix* KVE_MultiplyMatrix(KVE_Matrix* out, const KVE_Matrix* a,
-                               const KVE_Matrix* b); /* out := A B; out may be A or B */
-KVE_Matrix* KVE_IdentityMatrix(KVE_Matrix* m);
-KVE_Matrix* KVE_InvertMatrix(KVE_Matrix* m); /* m := m^-1; a singular m is left unchanged */
-KVE_Matrix* KVE_CopyInvertMatrix(KVE_Matrix* out, const KVE_Matrix* m); /* out := m^-1 (a singular m: copied) */
-KVE_Quaternion* KVE_MultiplyQuaternion(KVE_Quaternion* p, const KVE_Quaternion* q); /* p := p (x) q, Hamilton */
+                               const KVE_Matrix* b); /**< out := A B; out may be A or B */
+KVE_Matrix* KVE_IdentityMatrix(KVE_Matrix* m); /**< m := identity */
+KVE_Matrix* KVE_InvertMatrix(KVE_Matrix* m); /**< m := m^-1; a singular m is left unchanged */
+KVE_Matrix* KVE_CopyInvertMatrix(KVE_Matrix* out, const KVE_Matrix* m); /**< out := m^-1 (a singular m: copied) */
+KVE_Quaternion* KVE_MultiplyQuaternion(KVE_Quaternion* p, const KVE_Quaternion* q); /**< p := p (x) q, Hamilton */
 KVE_Quaternion* KVE_MultiplyQuaternionTo(KVE_Quaternion* out, const KVE_Quaternion* p,
-                                         const KVE_Quaternion* q); /* out := p (x) q; out may be p or q */
-KVE_Quaternion* KVE_ConjugateQuaternion(KVE_Quaternion* q); /* q := (-x, -y, -z, w), the inverse of a unit q */
-/* Rotation by ax about X, then ay about Y, then az about Z (= qz (x) qy (x) qx); degrees
+                                         const KVE_Quaternion* q); /**< out := p (x) q; out may be p or q */
+KVE_Quaternion* KVE_ConjugateQuaternion(KVE_Quaternion* q); /**< q := (-x, -y, -z, w), the inverse of a unit q */
+/** Rotation by ax about X, then ay about Y, then az about Z (= qz (x) qy (x) qx); degrees
  * unless `radians` is 1. */
 KVE_Quaternion* KVE_EulerToQuaternion(KVE_Quaternion* out, float ax, float ay, float az, int radians);
-KVE_Matrix* KVE_QuaternionToMatrix(const KVE_Quaternion* q, KVE_Matrix* out); /* rotation of a unit q */
-/* World matrix of a camera at `eye` looking toward `target` (its inverse is the view
+KVE_Matrix* KVE_QuaternionToMatrix(const KVE_Quaternion* q, KVE_Matrix* out); /**< rotation of a unit q */
+/** World matrix of a camera at `eye` looking toward `target` (its inverse is the view
  * matrix): columns s, u, -f and eye with f = |target - eye|, s = |f x up|, u = s x f. */
 KVE_Matrix* KVE_LookAtMatrix(KVE_Matrix* out, const KVE_Vector* eye, const KVE_Vector* target,
                              const KVE_Vector* up);
-KVE_Vector* KVE_ColorToVector(KVE_Vector* out, int color); /* 0xAABBGGRR / 255; alpha 0 reads as 255 */
-int KVE_VectorToColor(const KVE_Vector* v); /* each component clamped to 0..1, x 255 rounded; red lowest */
-float KVE_MaxOf3(float a, float b, float c);
+KVE_Vector* KVE_ColorToVector(KVE_Vector* out, int color); /**< 0xAABBGGRR / 255; alpha 0 reads as 255 */
+int KVE_VectorToColor(const KVE_Vector* v); /**< each component clamped to 0..1, x 255 rounded; red lowest */
+float KVE_MaxOf3(float a, float b, float c); /**< the largest of the three */
 
-/* Temporary vectors for nested expressions: a per-thread stack of 128. A thread's pool
- * starts with no slot free; KVE_Init frees all 128 of its thread's pool. An operation
- * that takes temporaries releases them before it returns. */
-KVE_Vector* KVE_TakeTempVector(float x, float y, float z, float w); /* next free slot, filled; null when empty */
-void KVE_ReleaseTempVectors(int count); /* gives back the `count` latest taken (at most all taken) */
-KVE_Vector* KVE_PeekTempVector(int k);  /* the slot taken k takes ago (0 = latest); null if none */
-void KVE_ResetTempVectors(void);        /* frees all 128 slots of the calling thread's pool */
+/** @name Temporary vectors
+ * For nested expressions: a per-thread stack of 128. A thread's pool starts with no slot
+ * free; KVE_Init frees all 128 of its thread's pool. An operation that takes temporaries
+ * releases them before it returns. Slots belong to the pool: never free them. */
+/** @{ */
+KVE_Vector* KVE_TakeTempVector(float x, float y, float z, float w); /**< next free slot, filled; null when empty */
+void KVE_ReleaseTempVectors(int count); /**< gives back the `count` latest taken (at most all taken) */
+KVE_Vector* KVE_PeekTempVector(int k);  /**< the slot taken k takes ago (0 = latest); null if none */
+void KVE_ResetTempVectors(void);        /**< frees all 128 slots of the calling thread's pool */
+/** @} */
+
+/** @} */
 
 /* ========================================================================== */
 /* 6a. Definition files                                                       */
