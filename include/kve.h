@@ -518,54 +518,83 @@ void KVE_ResetTempVectors(void);        /**< frees all 128 slots of the calling 
 /* 6a. Definition files                                                       */
 /* ========================================================================== */
 
-/* A node of a parsed definition tree (name, value, ordered children). Trees stay in the
+/** @defgroup definitions Definition files
+ * The nested key/value text that textures, materials, sounds, meshes, bodies and
+ * emitters are described in ("Name: value;", "Kind: name { ... }", lists "a, b, c",
+ * quoted 'texts', // and block comments), parsed into trees of DefinitionNode, with the
+ * path lookup and value readers the loaders use. Names compare exactly; the readers'
+ * keywords (true, none, ...) in any case. Shown in @ref lit_scene/lit_scene.cpp
+ * "lit_scene" (materials from LitScene.kvd) and @ref particles_sound/particles_sound.cpp
+ * "particles_sound" (emitters from Fire.kvd and Fountain.kvd).
+ * @{ */
+
+/** A node of a parsed definition tree (name, value, ordered children). Trees stay in the
  * engine's list until freed. Texts returned by the readers below (values, directories)
  * belong to the tree and stay valid until their node or its tree is freed; a default
  * text passed in is returned as it was given. Lookup paths use '\' ("\File" is a direct
  * child, "Emission\Size" searches the whole subtree); file paths accept '\' and '/'. */
 typedef struct DefinitionNode DefinitionNode;
 
-/* Kind mask bits of KVE_ParseDefinitionFiles and KVE_LoadDefinitionNode. */
-#define KVE_DEFINITION_TEXTURE 1
-#define KVE_DEFINITION_MATERIAL 2
-#define KVE_DEFINITION_SOUND 8
-#define KVE_DEFINITION_ALL 15
+/** @name Kind mask bits
+ * Which blocks KVE_ParseDefinitionFiles and KVE_LoadDefinitionNode hand to their loaders. */
+/** @{ */
+#define KVE_DEFINITION_TEXTURE 1  /**< Texture blocks */
+#define KVE_DEFINITION_MATERIAL 2 /**< Material blocks */
+#define KVE_DEFINITION_SOUND 8    /**< Sound blocks */
+#define KVE_DEFINITION_ALL 15     /**< every kind */
+/** @} */
 
-/* Parses a file, every entry of a directory, or the entries of a directory that match a
- * pattern with '*' and '?' in its file part (matching sub-directories are walked whole),
- * and loads their Texture, Material and Sound blocks whose bits are in `kindMask`. */
+/** Parses a file, every entry of a directory (in name order), or the entries of a
+ * directory that match a pattern with '*' and '?' in its file part (matching
+ * sub-directories are walked whole), and loads their Texture, Material and Sound blocks
+ * whose bits are in `kindMask`. Logs "Parse DefinitionFile: <path>" for each file. A file
+ * named by path or pattern that cannot be read logs "Fail: File not found!" and the
+ * reason; one with no such block, or cut short inside a block, logs "Fail: <file>: ...".
+ * The trees stay in the engine's list. */
 void KVE_ParseDefinitionFiles(const char* path, int kindMask);
-DefinitionNode* KVE_ReadDefinitionFile(const char* path); /* root, or null when unreadable; becomes current */
-/* Parses text (up to its NUL) into a new root whose directory is `directory` with one
+/** Reads and parses a file into a new tree, which becomes the current definition.
+ * @return its root, or null when the file cannot be read (nothing is logged). */
+DefinitionNode* KVE_ReadDefinitionFile(const char* path);
+/** Parses text (up to its NUL) into a new root whose directory is `directory` with one
  * trailing separator. Null only when memory runs out or the text exceeds 2 GiB. */
 DefinitionNode* KVE_ParseDefinitionText(const char* text, const char* directory);
-/* Hands the node, or every Texture/Material/Sound block below it, to its kind's loader;
- * returns the last loader's result, null when none was called. */
+/** Hands the node, or every Texture/Material/Sound block below it, to its kind's loader
+ * (with an automatic number and the block's value as name) when its bit is in `kindMask`.
+ * @return the last loader's result (the record), null when none was called. */
 void* KVE_LoadDefinitionNode(DefinitionNode* node, int kindMask);
-/* The node `path` reaches from `start` whose value equals `value` (null or "" = any);
- * with no such node, `start` when `fallback` is 1, else null. */
+/** The node `path` reaches from `start` whose value equals `value` (null or "" = any);
+ * with no such node, `start` when `fallback` is 1, else null. A null `start` gives null. */
 DefinitionNode* KVE_FindDefinitionNode(DefinitionNode* start, const char* path, const char* value, int fallback);
-const char* KVE_GetDefinitionString(const DefinitionNode* node, const char* defaultText); /* value, or the default */
-/* true/enable 1, false/disable/none 0, default -1 (any case), else decimal, $hex or %binary. */
+/** The node's value, or `defaultText` for a null node. */
+const char* KVE_GetDefinitionString(const DefinitionNode* node, const char* defaultText);
+/** The node's value as an integer, `defaultValue` for a null node: true/enable 1,
+ * false/disable/none 0, default -1 (any case), else decimal, $hex or %binary up to the
+ * first other character; text with no digits gives 0. */
 int KVE_GetDefinitionInteger(const DefinitionNode* node, int defaultValue);
-float KVE_GetDefinitionFloat(const DefinitionNode* node, float defaultValue); /* '.' decimal point, any locale */
-/* A list fills x, y, z (a missing element keeps out's component); a single number v gives
+/** The node's value as a float ('.' decimal point, any locale; Infinity and NaN read),
+ * `defaultValue` for a null node; text that is no number gives 0. */
+float KVE_GetDefinitionFloat(const DefinitionNode* node, float defaultValue);
+/** A list fills x, y, z (a missing element keeps out's component); a single number v gives
  * (0, 0, -v); no node gives (x, y, z). out->w is never touched. */
 void KVE_GetDefinitionVector(const DefinitionNode* node, KVE_Vector* out, float x, float y, float z);
-/* out[0..1] = lower, upper; no node: (min, max), a max of KVE_DEFAULT_FLOAT means min. */
+/** out[0..1] = lower, upper from a list of two; a single number v gives (v, v); no node
+ * gives (min, max), where a max of KVE_DEFAULT_FLOAT means min. */
 void KVE_GetDefinitionRange(const DefinitionNode* node, float* out, float min, float max);
-/* Packed colour (red in the lowest byte); `out` (4 floats 0..1, may be null) gets the
+/** Packed colour (red in the lowest byte); `out` (4 floats 0..1, may be null) gets the
  * components. A list is r, g, b[, a] as bytes 0..255, or as 0..1 floats when written with
- * a '.'; a single value is a packed integer ("$0000FF" is opaque red). */
+ * a '.'; a single value is a packed integer ("$0000FF" is opaque red); no node gives
+ * `defaultColor`. */
 int KVE_GetDefinitionColor(const DefinitionNode* node, float* out, int defaultColor);
-const char* KVE_GetDefinitionDirectory(const DefinitionNode* node); /* directory of the node's file, "" if none */
-DefinitionNode* KVE_GetDefinitionChild(const DefinitionNode* node, int index); /* -1 is the last child */
-DefinitionNode* KVE_NextDefinitionSibling(const DefinitionNode* node);         /* null after the last */
-int KVE_CountDefinitionChildren(const DefinitionNode* node, const char* name); /* null or "" counts all */
-/* Frees the whole tree (wholeTree 1, or a root) and returns null, or frees one node with
+const char* KVE_GetDefinitionDirectory(const DefinitionNode* node); /**< directory of the node's file, "" if none */
+DefinitionNode* KVE_GetDefinitionChild(const DefinitionNode* node, int index); /**< 0-based; negative counts from the end (-1 the last); null out of range */
+DefinitionNode* KVE_NextDefinitionSibling(const DefinitionNode* node);         /**< null after the last */
+int KVE_CountDefinitionChildren(const DefinitionNode* node, const char* name); /**< children of that name; null or "" counts all */
+/** Frees the whole tree (wholeTree 1, or a root) and returns null, or frees one node with
  * its subtree, takes it out of its parent and returns the parent. */
 DefinitionNode* KVE_FreeDefinition(DefinitionNode* node, int wholeTree);
-void KVE_FreeCurrentDefinition(void); /* frees the tree read last by KVE_ReadDefinitionFile */
+void KVE_FreeCurrentDefinition(void); /**< frees the tree read last by KVE_ReadDefinitionFile */
+
+/** @} */
 
 /* ========================================================================== */
 /* 6b. Shader programs                                                        */
