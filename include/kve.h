@@ -600,84 +600,129 @@ void KVE_FreeCurrentDefinition(void); /**< frees the tree read last by KVE_ReadD
 /* 6b. Shader programs                                                        */
 /* ========================================================================== */
 
-/* Uniform type codes of KVE_AddShaderUniform; codes that share a list share a row. */
-#define KVE_UNIFORM_BOOL 0    /* integer list */
-#define KVE_UNIFORM_INT 1     /* integer list */
-#define KVE_UNIFORM_SAMPLER 2 /* sampler list */
-#define KVE_UNIFORM_UINT 3    /* integer list */
-#define KVE_UNIFORM_FLOAT 4   /* float list */
-#define KVE_UNIFORM_VEC2 5    /* vec2/vec3 list */
-#define KVE_UNIFORM_VEC3 6    /* vec2/vec3 list */
-#define KVE_UNIFORM_VEC4 7    /* vec4 list */
-#define KVE_UNIFORM_MAT3 8    /* mat3 list */
-#define KVE_UNIFORM_MAT4 9    /* mat4 list */
+/** @defgroup shaders Shader programs
+ * GLSL 330 programs in the shader registry: stages compiled from files or memory (one grey
+ * log line each, "<name> [VertexShader]: <compile log>"), linked with the engine's
+ * attribute locations, bound to the engine's uniform blocks, with their plain uniforms
+ * registered by index, and appended to the shader queues the renderer draws from. The
+ * engine builds its own programs with KVE_BuildReflectedShader; an application chooses
+ * among them by material kind (KVE_SHADER_*), as @ref lit_scene/lit_scene.cpp "lit_scene"
+ * does through its definition file. Operations that take a `shader` number log
+ * "Fail: Shader not found!" and return 0 for a number with no program.
+ * @{ */
 
-/* One registered plain uniform: GL location and a byte range user code may attach. */
+/** @name Uniform type codes
+ * Of KVE_AddShaderUniform; codes that share a list share a row. */
+/** @{ */
+#define KVE_UNIFORM_BOOL 0    /**< bool: integer list */
+#define KVE_UNIFORM_INT 1     /**< int: integer list */
+#define KVE_UNIFORM_SAMPLER 2 /**< sampler2D, samplerCube, ...: sampler list */
+#define KVE_UNIFORM_UINT 3    /**< uint: integer list */
+#define KVE_UNIFORM_FLOAT 4   /**< float: float list */
+#define KVE_UNIFORM_VEC2 5    /**< vec2: vec2/vec3 list */
+#define KVE_UNIFORM_VEC3 6    /**< vec3: vec2/vec3 list */
+#define KVE_UNIFORM_VEC4 7    /**< vec4: vec4 list */
+#define KVE_UNIFORM_MAT3 8    /**< mat3: mat3 list */
+#define KVE_UNIFORM_MAT4 9    /**< mat4: mat4 list */
+/** @} */
+
+/** One registered plain uniform: GL location and a byte range user code may attach. */
 typedef struct ShaderUniform {
-    int location; /* from glGetUniformLocation on the first program; -1 when inactive */
-    int count;    /* array count, 1 in every registration the engine makes */
-    int start;    /* offset given at registration */
-    int end;      /* offset + size */
+    int location; /**< from glGetUniformLocation on the first program; -1 when inactive */
+    int count;    /**< array count, 1 in every registration the engine makes */
+    int start;    /**< offset given at registration */
+    int end;      /**< offset + size */
 } ShaderUniform;
 
-typedef struct ShaderUniformTables ShaderUniformTables; /* engine-internal */
+typedef struct ShaderUniformTables ShaderUniformTables; /**< engine-internal uniform tables */
 
-/* A shader program record of the shader registry. */
+/** A shader program record of the shader registry; owned by the engine, read-only for
+ * the application. */
 typedef struct ShaderProgram {
-    int number;                  /* registry number: 0..65535, or automatic (0x10000 or more) */
-    const char* name;            /* "" when unnamed; prefixes the program's log lines */
-    int queue;                   /* shader queue it was last appended to; -1 before that */
-    int flag;                    /* creation flag: 0/1 standard bindings, 2 with vPosition */
-    int kind;                    /* built-in program kind, 0 until set */
-    unsigned int program;        /* GL program object */
-    unsigned int secondProgram;  /* optional second GL program object, 0 when none */
-    ShaderUniformTables* uniforms; /* registration tables, owned by the engine */
+    int number;                  /**< registry number: 0..65535, or automatic (0x10000 or more) */
+    const char* name;            /**< "" when unnamed; prefixes the program's log lines */
+    int queue;                   /**< shader queue it was last appended to; -1 before that */
+    int flag;                    /**< creation flag: 0/1 standard bindings, 2 with vPosition */
+    int kind;                    /**< built-in program kind, 0 until set */
+    unsigned int program;        /**< GL program object */
+    unsigned int secondProgram;  /**< optional second GL program object, 0 when none */
+    ShaderUniformTables* uniforms; /**< registration tables, owned by the engine */
 } ShaderProgram;
 
-/* Registry entry only (no GL objects). `id` in: wanted number or -1; out: number given. */
+/** Registry entry only (no GL objects). A name already in use releases the older program
+ * ("Loaded double: First Shader has been released!").
+ * @param id in: wanted number (0..65535) or -1; out: the number given
+ * @param flag the record's flag (KVE_LinkShader's bindings)
+ * @param name "" or null for none
+ * @return the record; null with "Fail: This ID is not available!" for a number above
+ *         65535 (id unchanged). */
 ShaderProgram* KVE_CreateShaderListEntry(int* id, int flag, const char* name);
-/* Registry entry with its GL program (and a second one when `withSecondProgram`). */
+/** Registry entry (as KVE_CreateShaderListEntry) with its GL program, and a second one
+ * when `withSecondProgram` is 1. Null on failure. */
 ShaderProgram* KVE_CreateShader(int id, int flag, const char* name, int withSecondProgram);
-ShaderProgram* KVE_GetShader(int shader); /* number or automatic number; null when none */
-/* Compile a stage from a file and attach it to the program; 1 when the file was read. */
+ShaderProgram* KVE_GetShader(int shader); /**< number or automatic number; null when none */
+/** Compiles the file as a vertex stage of the first program and attaches it; a failed
+ * compile is logged in the stage's line and attached all the same.
+ * @return 1 when the file was read, 0 when it could not be opened (nothing logged). */
 int KVE_LoadVertexShader(int shader, const char* fileName);
+/** As KVE_LoadVertexShader, for a fragment stage. */
 int KVE_LoadFragmentShader(int shader, const char* fileName);
-/* Compile a stage from the text [start, end) and attach it (to the second program when
- * `toSecondProgram`); 0. */
+/** Compiles the vertex stage text [start, end) (no NUL needed) and attaches it, to the
+ * second program when `toSecondProgram` is 1. Returns 0; a null or reversed range logs
+ * "Fail: Invalid shader text!" and attaches nothing. */
 int KVE_CatchVertexShader(int shader, const char* start, const char* end, int toSecondProgram);
+/** As KVE_CatchVertexShader, for a fragment stage. */
 int KVE_CatchFragmentShader(int shader, const char* start, const char* end, int toSecondProgram);
-/* "Compiling successfull!" or the driver's info log (at most 16383 bytes); valid until
- * the next call. */
+/** "Compiling successfull!" (an empty log and a good compile), "Compiling failed!" (no
+ * log, or not a shader object) or the driver's info log (at most 16383 bytes); a static
+ * text valid until the next call. */
 const char* KVE_GetShaderCompileLog(unsigned int shaderObject);
-int KVE_LinkShader(int shader); /* standard bindings by the record's flag, then link; 0 */
-void KVE_BindShaderNormal(int shader);    /* "vNormal" at attribute 1 (before linking) */
-void KVE_BindShaderTexCoord0(int shader); /* "vTexCoord0" at 2 */
-void KVE_BindShaderTexCoord1(int shader); /* "vTexCoord1" at 3 */
-void KVE_BindShaderColor(int shader);     /* "vColor" at 4 */
-void KVE_BindShaderTangent(int shader);   /* "vTangent" at 6 */
-void KVE_BindShaderSize(int shader);      /* "fSize" at 8 */
-/* Binds the named block to binding point `blockNumber` and that point to its uniform
- * buffer (0..4: Projection, Model, Material, Light, Misc); 0. */
+/** Binds "vVertex" at attribute 0 (flag 2: "vPosition" at 7 too) and "vFragColor" at
+ * output 0 (flags 0..2 only), then links; a failed link logs "<name> [Link]: <log>".
+ * Returns 0. */
+int KVE_LinkShader(int shader);
+void KVE_BindShaderNormal(int shader);    /**< "vNormal" at attribute 1 (before linking) */
+void KVE_BindShaderTexCoord0(int shader); /**< "vTexCoord0" at 2 */
+void KVE_BindShaderTexCoord1(int shader); /**< "vTexCoord1" at 3 */
+void KVE_BindShaderColor(int shader);     /**< "vColor" at 4 */
+void KVE_BindShaderTangent(int shader);   /**< "vTangent" at 6 */
+void KVE_BindShaderSize(int shader);      /**< "fSize" at 8 */
+/** Binds the named block to binding point `blockNumber` and that point to its uniform
+ * buffer (0..4: Projection, Model, Material, Light, Misc). Returns 0. */
 int KVE_BindShaderBlock(int shader, const char* blockName, int blockNumber);
-/* Registers a plain uniform under `index` (KVE_UNIFORM_* code); its location, or 0 for
- * an unknown code (nothing registered). */
+/** Registers a plain uniform of the first program under `index`.
+ * @param type a KVE_UNIFORM_* code
+ * @param name the uniform's name in the GLSL text
+ * @param index registration index, 0..4095; an index in use is taken over
+ * @param toSecondProgram 1 files it in the second program's table
+ * @param size,offset the byte range attached to it (0, 0 in the engine's own)
+ * @param count array count (1)
+ * @return its location (-1 when inactive); 0 with "Fail: Unknown uniform type: <type>" or
+ *         "Fail: Uniform index out of range: <index>" (nothing registered). */
 int KVE_AddShaderUniform(int shader, int type, const char* name, int index, int toSecondProgram, int size,
                          int offset, int count);
-int KVE_SetShaderUniformRange(int shader, int index, int size, int offset, int count); /* 0 */
-int KVE_GetShaderUniformOffset(int shader, int index); /* bytes; 0 when not registered */
-int KVE_GetShaderUniformSize(int shader, int index);   /* bytes; 0 when not registered */
-int KVE_GetUniformLocation(unsigned int program, const char* name); /* glGetUniformLocation */
-int KVE_SetShaderKind(int shader, int kind);                       /* 0 */
-/* Appends the program to shader queue `queue` (0..7); 1 when appended, 0 when it was
- * already there or the queue does not exist. */
+/** Sets the byte range and count of the uniform registered under `index`. Returns 0. */
+int KVE_SetShaderUniformRange(int shader, int index, int size, int offset, int count);
+int KVE_GetShaderUniformOffset(int shader, int index); /**< bytes; 0 when not registered */
+int KVE_GetShaderUniformSize(int shader, int index);   /**< bytes; 0 when not registered */
+int KVE_GetUniformLocation(unsigned int program, const char* name); /**< glGetUniformLocation on a GL program */
+int KVE_SetShaderKind(int shader, int kind);                       /**< sets the record's kind; 0 */
+/** Appends the program to shader queue `queue` (0..7).
+ * @return 1 when appended; 0 when it was already there, for a null program, or with
+ *         "Fail: This queue is not available!" for a queue that does not exist. */
 int KVE_QueueShader(int queue, ShaderProgram* shader);
-int KVE_ReleaseShader(int shader); /* GL objects, registry slot, name, queue entry; 0 */
-/* Builds a program from two GLSL texts, reading attribute and output locations, the
- * engine's uniform blocks and the plain uniforms out of their declarations; stores it as
- * the built-in program of `kind` and appends it to `queue` (-1: none). */
+int KVE_ReleaseShader(int shader); /**< GL objects, registry slot, name, queue entry; 0 */
+/** Builds a program from two GLSL texts, reading attribute and output locations, the
+ * engine's uniform blocks and the plain uniforms out of their declarations (a uniform's
+ * index is its place among those of the vertex, then the fragment text); stores it as the
+ * built-in program of `kind` and appends it to `queue` (-1: none).
+ * @return the record; null with "Fail: Invalid shader text!" for a null or reversed
+ *         range. */
 ShaderProgram* KVE_BuildReflectedShader(int kind, int flag, int queue, const char* vertexStart,
                                         const char* vertexEnd, const char* fragmentStart,
                                         const char* fragmentEnd, const char* name);
+
+/** @} */
 
 /* ========================================================================== */
 /* 6c. Textures                                                               */
