@@ -728,60 +728,104 @@ ShaderProgram* KVE_BuildReflectedShader(int kind, int flag, int queue, const cha
 /* 6c. Textures                                                               */
 /* ========================================================================== */
 
-/* GL values the texture operations take and report. */
-#define KVE_GL_NEAREST 0x2600
-#define KVE_GL_LINEAR 0x2601
-#define KVE_GL_TEXTURE_2D 0x0DE1
-#define KVE_GL_TEXTURE_CUBE_MAP 0x8513
+/** @defgroup textures Textures and images
+ * GL textures in the texture registry, made from PNG or JPEG files, Texture blocks of
+ * definition files (which also read the engine's raw ".kvt" RGB files), image files held
+ * in memory and six-face cube maps; and decoded images in the image registry. Shown in
+ * @ref hello/hello.cpp "hello" (a texture from a file drawn as a sprite) and
+ * @ref lit_scene/lit_scene.cpp "lit_scene" (Texture blocks of a definition file).
+ * @{ */
 
-typedef struct KVE_TEXTURE KVE_TEXTURE; /* a GL texture in the texture registry */
-typedef struct KVE_IMAGE KVE_IMAGE;     /* a decoded image in the image registry */
+/** @name GL values
+ * The GL values the texture operations take and report. */
+/** @{ */
+#define KVE_GL_NEAREST 0x2600          /**< GL_NEAREST filter */
+#define KVE_GL_LINEAR 0x2601           /**< GL_LINEAR filter */
+#define KVE_GL_TEXTURE_2D 0x0DE1       /**< GL_TEXTURE_2D target */
+#define KVE_GL_TEXTURE_CUBE_MAP 0x8513 /**< GL_TEXTURE_CUBE_MAP target */
+/** @} */
 
-/* Textures. `filter` is a GL filter for minification and magnification, or KVE_DEFAULT
- * for the default texture filter; `mipmaps` is the highest mipmap level (0: none). A
- * `texture` argument is a number (0..65535) or an automatic number. Loaders return the
- * record, or null after a red log entry; a file that cannot be decoded leaves any
- * texture already registered under the same name or number untouched. */
-KVE_TEXTURE* KVE_CreateTextureListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
-KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int mipmaps,
-                                 const char* name); /* PNG or JPEG; empty name: the file part */
-/* A Texture block (the first "Texture" node with that value below `node`, else `node`
- * itself): "\Filter" LINEAR or NEAREST, "\Mipmaps", "\File" relative to the definition's
- * directory; a ".kvt" file is the engine's raw RGB format. */
+typedef struct KVE_TEXTURE KVE_TEXTURE; /**< a GL texture in the texture registry (opaque) */
+typedef struct KVE_IMAGE KVE_IMAGE;     /**< a decoded image in the image registry (opaque) */
+
+/** @name Textures
+ * `filter` is a GL filter for minification and magnification, or KVE_DEFAULT for the
+ * default texture filter; `mipmaps` is the highest mipmap level (0: none; mipmapped
+ * textures filter trilinearly whatever `filter` says). A `texture` argument is a number
+ * (0..65535) or an automatic number; `id` asks for one (-1: automatic), and a number or
+ * non-empty name in use releases the older texture ("Loaded double: First Texture has
+ * been released!"). Loaders log "Load Texture: <file>" (or "Texture: <name>") and "OK",
+ * and return the record, owned by the registry; on failure they return null after
+ * "Fail: Image not found!" and "Fail: <file>: <reason>", and a texture already
+ * registered under the same name or number stays untouched. Readers of a texture that
+ * does not exist return 0, "" or null. */
+/** @{ */
+/** Registry entry only (no GL texture).
+ * @param id in: wanted number (0..65535) or -1; out: the number given
+ * @param name "" or null for none
+ * @return the record; null with "Fail: This ID is not available!" for a number above
+ *         65535 (id unchanged). */
+KVE_TEXTURE* KVE_CreateTextureListEntry(int* id, const char* name);
+/** A 2D texture from a PNG or JPEG file, repeating, anisotropic where the driver allows;
+ * an empty or null name takes the file part of fileName. */
+KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int mipmaps, const char* name);
+/** A Texture block (the first "Texture" node with that value below `node`, else `node`
+ * itself): "\Filter" LINEAR (else nearest), "\Mipmaps" (highest level; true is 1),
+ * "\File" relative to the definition's directory; a ".kvt" file is the engine's raw RGB
+ * format. The block's value names the texture. A null node logs "FAIL: Texture Node not
+ * found!" and returns null. */
 KVE_TEXTURE* KVE_LoadTextureDefinition(int id, DefinitionNode* node, const char* name);
-KVE_TEXTURE* KVE_CatchTexture(int id, const void* data, int size, int filter,
-                              const char* name); /* an image file held in memory; no mipmaps */
-/* Six image files in memory, faces +X, -X, +Y, -Y, +Z, -Z; all square and of one size. */
+/** A 2D texture from an image file held in memory (`size` bytes at `data`, not kept); no
+ * mipmaps, no anisotropy; a 24-bit image becomes opaque. */
+KVE_TEXTURE* KVE_CatchTexture(int id, const void* data, int size, int filter, const char* name);
+/** A cube map from six image files in memory (`sizes[i]` bytes at `faces[i]`), faces +X,
+ * -X, +Y, -Y, +Z, -Z; all square and of one size, else null with "Fail: Image not
+ * found!" naming the face. */
 KVE_TEXTURE* KVE_CatchCubeMapTexture(int id, const void* const faces[6], const int sizes[6], int filter,
                                      int mipmaps, const char* name);
-/* Uploads an image to the bound texture: target 0 = GL_TEXTURE_2D (with a layer other than
- * KVE_DEFAULT: that layer of the bound GL_TEXTURE_2D_ARRAY), else a cube face target. */
+/** Uploads image `image` to the bound texture, top row first: target 0 = GL_TEXTURE_2D
+ * (with a layer other than KVE_DEFAULT: that layer of the bound GL_TEXTURE_2D_ARRAY), else
+ * a cube face target. Nothing for an unknown image. */
 void KVE_UploadTextureImage(int image, int target, int layer);
-KVE_TEXTURE* KVE_GetTexture(int texture);               /* null when there is none */
-int KVE_GetTextureNumber(const KVE_TEXTURE* texture);   /* its number; -1 for null */
-int KVE_ReleaseTexture(int texture);                    /* 0; empties material slots naming it */
-/* Level 0 (the +X face of a cube map) as a 32-bit image: a new one for image -1, else
+KVE_TEXTURE* KVE_GetTexture(int texture);             /**< null when there is none */
+int KVE_GetTextureNumber(const KVE_TEXTURE* texture); /**< its number; -1 for null */
+/** Deletes the GL texture and the record; material slots naming it become empty. Returns 0. */
+int KVE_ReleaseTexture(int texture);
+/** Level 0 (the +X face of a cube map) as a 32-bit image: a new one for image -1, else
  * under that number; rows bottom to top when flip is 1. Null when there is none. */
 KVE_IMAGE* KVE_GetTextureImage(int texture, int image, int flip);
-void KVE_SetTextureFilter(int filter); /* the default texture filter (GL_LINEAR at start) */
-int KVE_GetTextureFilter(void);
-const char* KVE_GetTextureName(int texture);  /* "" when there is none */
-int KVE_GetTextureWidth(int texture);         /* pixels */
-int KVE_GetTextureHeight(int texture);        /* pixels */
-unsigned KVE_GetTextureObject(int texture);   /* the GL texture object */
-void KVE_SetTextureRectangle(int texture, int x, int y, int width,
-                             int height); /* part to draw; width/height -1: the texture's */
-unsigned char* KVE_CopyTexturePixels(int texture); /* width*height*4 RGBA bytes, top row first; free() */
+void KVE_SetTextureFilter(int filter); /**< the default texture filter (GL_LINEAR at start) */
+int KVE_GetTextureFilter(void);        /**< the default texture filter */
+const char* KVE_GetTextureName(int texture);  /**< "" when there is none */
+int KVE_GetTextureWidth(int texture);         /**< pixels */
+int KVE_GetTextureHeight(int texture);        /**< pixels */
+unsigned KVE_GetTextureObject(int texture);   /**< the GL texture object */
+/** Sets the part of the texture that sprites draw, in pixels; width or height -1 takes
+ * the texture's. */
+void KVE_SetTextureRectangle(int texture, int x, int y, int width, int height);
+/** Level 0 as width*height*4 RGBA bytes, top row first, in a new block the caller frees
+ * with free(); null when there is none. */
+unsigned char* KVE_CopyTexturePixels(int texture);
+/** @} */
 
-/* Images: PNG or JPEG decoded into 8-bit RGB or RGBA pixels. */
+/** @name Images
+ * PNG or JPEG decoded into 8-bit RGB or RGBA pixels, kept in the image registry by number
+ * (`id` 0..65535 or -1 for automatic). Readers of an image that does not exist return 0. */
+/** @{ */
+/** Decodes an image file. @return the record; null with "Fail: Image not found! <reason>". */
 KVE_IMAGE* KVE_LoadImage(int id, const char* fileName);
+/** Decodes an image file held in memory (`size` bytes at `data`, not kept).
+ * @return the record; null with "Fail: Image not found! <reason>". */
 KVE_IMAGE* KVE_CatchImage(int id, const void* data, int size);
-int KVE_GetImageNumber(const KVE_IMAGE* image); /* -1 for null */
-int KVE_GetImageWidth(int image);               /* pixels */
-int KVE_GetImageHeight(int image);              /* pixels */
-int KVE_GetImagePoint(int image, int x, int y); /* packed colour from the top-left; 0 outside */
-int KVE_SaveImage(int image, const char* fileName); /* as PNG; 1 on success */
-void KVE_FreeImage(int image);
+int KVE_GetImageNumber(const KVE_IMAGE* image); /**< -1 for null */
+int KVE_GetImageWidth(int image);               /**< pixels */
+int KVE_GetImageHeight(int image);              /**< pixels */
+int KVE_GetImagePoint(int image, int x, int y); /**< packed colour from the top-left; 0 outside */
+int KVE_SaveImage(int image, const char* fileName); /**< as PNG; 1 on success, 0 otherwise */
+void KVE_FreeImage(int image); /**< releases the image */
+/** @} */
+
+/** @} */
 
 /* ========================================================================== */
 /* 6d. Materials                                                              */
