@@ -831,61 +831,95 @@ void KVE_FreeImage(int image); /**< releases the image */
 /* 6d. Materials                                                              */
 /* ========================================================================== */
 
-/* A material: the built-in program that draws a surface (by kind, KVE_SHADER_*), four
+/** @defgroup materials Materials
+ * How a surface is drawn: the built-in program (by kind, KVE_SHADER_*), four texture
+ * slots and a cube map, the values of the Material uniform block and the render state.
+ * Made in code or from Material blocks of definition files. A material holds its textures
+ * by number and does not own them. Operations that take a `material` number do nothing
+ * (getters return 0, -1 or "") for a number with no material, and log nothing. Shown in
+ * @ref lit_scene/lit_scene.cpp "lit_scene" (from LitScene.kvd) and
+ * @ref pyramid/pyramid.cpp "pyramid" (made in code, coloured).
+ * @{ */
+
+/** A material: the built-in program that draws a surface (by kind, KVE_SHADER_*), four
  * texture slots and a cube map (texture numbers, -1 when empty), the values of the
  * Material uniform block and the render state. Every material is listed under its
- * program in the shader queues from its creation until its release. */
+ * program in the shader queues from its creation until its release. Opaque. */
 typedef struct KVE_MATERIAL KVE_MATERIAL;
 
-#define KVE_NO_TEXTURE (-2) /* KVE_CreateMaterial: leave slot 0 empty */
+#define KVE_NO_TEXTURE (-2) /**< KVE_CreateMaterial: leave slot 0 empty */
 
-KVE_MATERIAL* KVE_CreateMaterialListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
-/* Defaults: white, shine 1, hardness 1, refraction 0.05, depth mask and culling on, blend
- * SRC_ALPHA / ONE_MINUS_SRC_ALPHA, the default cube map. texture -1: slots 0-2 get the
- * default textures; KVE_NO_TEXTURE: no texture; else slot 0 gets that texture. */
+/** Registry entry only, not listed in the shader queues. A name already in use releases
+ * the older material ("Loaded double: First Material has been released!").
+ * @param id in: wanted number (0..65535) or -1; out: the number given
+ * @param name "" or null for none
+ * @return the record; null with "Fail: This ID is not available!" for a number above
+ *         65535 (id unchanged). */
+KVE_MATERIAL* KVE_CreateMaterialListEntry(int* id, const char* name);
+/** A material of program kind `kind` with the defaults: white, shine 1, hardness 1,
+ * refraction 0.05, depth mask and culling on, blend SRC_ALPHA / ONE_MINUS_SRC_ALPHA, the
+ * default cube map.
+ * @param id wanted number (0..65535) or -1 for automatic
+ * @param texture -1: slots 0-2 get the default textures; KVE_NO_TEXTURE: no texture; else
+ *        slot 0 gets that texture
+ * @param kind program kind, KVE_SHADER_*
+ * @param name "" for none
+ * @return the record, null on failure (as KVE_CreateMaterialListEntry). */
 KVE_MATERIAL* KVE_CreateMaterial(int id, int texture, int kind, const char* name);
-KVE_MATERIAL* KVE_CopyMaterial(int source, int id, const char* name); /* every field but number and name */
-int KVE_CopyMaterialInto(int source, int target);                     /* 1 when copied */
-/* A Material block: "\Color", "\Shader", "\Texture[0]".."\Texture[3]" (a texture's name, or
- * a texture block), "\BlendingMode", "\Shine", "\ShineColor", "\Hardness" ("\Blend" for
- * SOFTPARTICLE), "\Reflection", "\Refraction" (x 0.01), "\SurfaceScattering",
- * "\DepthMask", "\BackFaceCulling", "\Wireframe". */
+/** A new material with every field of `source` but number and name; null when the source
+ * does not exist or the entry cannot be made. */
+KVE_MATERIAL* KVE_CopyMaterial(int source, int id, const char* name);
+/** Copies every field of `source` but number and name into `target`; 1 when copied, 0 when
+ * either does not exist or they are the same. */
+int KVE_CopyMaterialInto(int source, int target);
+/** A Material block (the first "Material" node of that name below `node`): "\Color",
+ * "\Shader" (a keyword: TEXTURED, NORMALMAP, ...), "\Texture[0]".."\Texture[3]" (a loaded
+ * texture's name, or a texture block), "\BlendingMode" (two GL factor names),
+ * "\Shine", "\ShineColor", "\Hardness" ("\Blend" for SOFTPARTICLE), "\Reflection",
+ * "\Refraction" (x 0.01), "\SurfaceScattering", "\DepthMask", "\BackFaceCulling",
+ * "\Wireframe". Logs "Material: <name>" and "OK". A value out of range is clamped with
+ * "Fail: <file>: Material <name>: <key> ... is out of range, ... used"; a texture that is
+ * not loaded leaves its slot empty with "Texture[i] not found: <name>".
+ * @return the record; null with "FAIL: Material Node Not found!" when there is no such
+ *         block. */
 KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node, const char* name);
-KVE_MATERIAL* KVE_GetMaterial(int material);           /* null when there is none */
-int KVE_GetMaterialNumber(const KVE_MATERIAL* material); /* -1 for null */
-int KVE_FindMaterial(const char* name);                 /* number of the material of that name; -1 if none */
-/* 0; leaves the shader queues. Objects that used it keep no material (not drawn until
- * given another) and the log says how many. */
+KVE_MATERIAL* KVE_GetMaterial(int material);             /**< null when there is none */
+int KVE_GetMaterialNumber(const KVE_MATERIAL* material); /**< -1 for null */
+int KVE_FindMaterial(const char* name);                  /**< number of the material of that name; -1 if none */
+/** Releases the material and takes it out of the shader queues. Returns 0. Objects that
+ * used it keep no material (not drawn until given another) and the log says how many. */
 int KVE_ReleaseMaterial(int material);
-int KVE_RegisterMaterial(int material);   /* 1 when newly listed under its program */
-int KVE_UnregisterMaterial(int material); /* 1 when taken out of its program's list */
-void KVE_SetMaterialKind(int material, int kind);     /* built-in program of the kind; objects follow */
-void KVE_SetMaterialShader(int material, int shader); /* any program; objects follow */
-int KVE_GetMaterialShader(int material);              /* its program's number; -1 without one */
-const char* KVE_GetMaterialName(int material);        /* "" when there is none */
-void KVE_SetMaterialTexture(int material, int slot, int texture); /* slot 0..3; texture < 0 empties */
-int KVE_GetMaterialTexture(int material, int slot);               /* -1 when empty */
-void KVE_SetMaterialCubeMap(int material, int texture);
-int KVE_GetMaterialCubeMap(int material);
-void KVE_SetMaterialColor(int material, int color); /* packed; alpha byte 0 means opaque */
-int KVE_GetMaterialColor(int material);
-void KVE_SetMaterialShine(int material, float shine); /* highlight intensity */
-float KVE_GetMaterialShine(int material);
-void KVE_SetMaterialShineColor(int material, int color);
-int KVE_GetMaterialShineColor(int material);
-void KVE_SetMaterialHardness(int material, float hardness); /* highlight exponent */
-float KVE_GetMaterialHardness(int material);
-void KVE_SetMaterialReflection(int material, float reflection);
-float KVE_GetMaterialReflection(int material);
-void KVE_SetMaterialRefraction(int material, float refraction); /* kept x 0.01 */
-float KVE_GetMaterialRefraction(int material);                  /* as given (kept x 100) */
-void KVE_SetMaterialEmission(int material, float emission);
-float KVE_GetMaterialEmission(int material);
-void KVE_SetMaterialSurfaceScattering(int material, float scattering);
-void KVE_SetMaterialDepthMask(int material, int depthMask);      /* 0/1 */
-void KVE_SetMaterialBackFaceCulling(int material, int culling);  /* 0/1 */
-void KVE_SetMaterialBlending(int material, int source, int destination); /* GL blend factors */
-void KVE_SetMaterialParameter(int material, int index, float value);    /* index 0..3 */
+int KVE_RegisterMaterial(int material);   /**< 1 when newly listed under its program */
+int KVE_UnregisterMaterial(int material); /**< 1 when taken out of its program's list */
+void KVE_SetMaterialKind(int material, int kind);     /**< built-in program of the kind; objects follow */
+void KVE_SetMaterialShader(int material, int shader); /**< any program; objects follow */
+int KVE_GetMaterialShader(int material);              /**< its program's number; -1 without one */
+const char* KVE_GetMaterialName(int material);        /**< "" when there is none */
+void KVE_SetMaterialTexture(int material, int slot, int texture); /**< slot 0..3; texture < 0 empties */
+int KVE_GetMaterialTexture(int material, int slot);               /**< texture number; -1 when empty */
+void KVE_SetMaterialCubeMap(int material, int texture);           /**< environment cube map (a texture number) */
+int KVE_GetMaterialCubeMap(int material);                         /**< cube map texture number; -1 when none */
+void KVE_SetMaterialColor(int material, int color); /**< packed; alpha byte 0 means opaque */
+int KVE_GetMaterialColor(int material);             /**< packed colour */
+void KVE_SetMaterialShine(int material, float shine); /**< highlight intensity (1 by default) */
+float KVE_GetMaterialShine(int material);             /**< highlight intensity */
+void KVE_SetMaterialShineColor(int material, int color); /**< packed highlight colour */
+int KVE_GetMaterialShineColor(int material);             /**< packed highlight colour */
+void KVE_SetMaterialHardness(int material, float hardness); /**< highlight exponent; blend distance for soft particles */
+float KVE_GetMaterialHardness(int material);                /**< highlight exponent */
+void KVE_SetMaterialReflection(int material, float reflection); /**< reflection strength, 0 .. 1 */
+float KVE_GetMaterialReflection(int material);                  /**< reflection strength */
+void KVE_SetMaterialRefraction(int material, float refraction); /**< kept x 0.01 */
+float KVE_GetMaterialRefraction(int material);                  /**< as given (kept x 100) */
+void KVE_SetMaterialEmission(int material, float emission); /**< self-lit share (glow), 0 .. 1 */
+float KVE_GetMaterialEmission(int material);                /**< self-lit share */
+void KVE_SetMaterialSurfaceScattering(int material, float scattering); /**< surface scattering strength */
+void KVE_SetMaterialDepthMask(int material, int depthMask);      /**< 1 writes depth, 0 does not */
+void KVE_SetMaterialBackFaceCulling(int material, int culling);  /**< 1 culls back faces, 0 draws both */
+void KVE_SetMaterialBlending(int material, int source, int destination); /**< GL blend factors */
+void KVE_SetMaterialParameter(int material, int index, float value);    /**< program parameter, index 0..3 */
+
+/** @} */
 
 /* ========================================================================== */
 /* 7. Meshes                                                                  */
