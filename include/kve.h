@@ -691,6 +691,7 @@ void KVE_BindShaderSize(int shader);      /**< "fSize" at 8 */
  * buffer (0..4: Projection, Model, Material, Light, Misc). Returns 0. */
 int KVE_BindShaderBlock(int shader, const char* blockName, int blockNumber);
 /** Registers a plain uniform of the first program under `index`.
+ * @param shader the program's number
  * @param type a KVE_UNIFORM_* code
  * @param name the uniform's name in the GLSL text
  * @param index registration index, 0..4095; an index in use is taken over
@@ -925,67 +926,115 @@ void KVE_SetMaterialParameter(int material, int index, float value);    /**< pro
 /* 7. Meshes                                                                  */
 /* ========================================================================== */
 
-/* A mesh: an indexed triangle list kept in memory and, once finished, in one vertex
+/** @defgroup meshes Meshes
+ * Indexed triangle lists in the mesh registry: read from ".kvm" files (definition
+ * syntax: Mesh, Vertices, Normals, TextureCoords, Faces blocks) or Wavefront OBJ files,
+ * generated (spheres, grass) or built vertex by vertex and finished into GL buffers.
+ * Building in code: create, set the vertex count, set vertices (normals, texture
+ * coordinates, groups), set the triangle count, set triangles, KVE_FinishMesh, then
+ * KVE_CalculateMeshTangents for normal-mapped materials. Loaders log "Load Mesh: <file>"
+ * and "OK"; a file that fails leaves any mesh of the same number or name as it was.
+ * Operations that take a `mesh` number do nothing (readers give 0, -1 or null) for a
+ * number with no mesh. Shown in @ref lit_scene/lit_scene.cpp "lit_scene" (".kvm" and OBJ
+ * files) and @ref solar_system/solar_system.cpp "solar_system" (generated spheres).
+ * @{ */
+
+/** A mesh: an indexed triangle list kept in memory and, once finished, in one vertex
  * array object with an interleaved vertex buffer and a 32-bit index buffer. Operations
  * take the mesh's number (explicit 0..65535 or automatic); the record's own fields are
- * read-only for the application. */
+ * read-only for the application, and the record belongs to the registry. */
 typedef struct KVE_MESH {
-    int number;       /* registry number */
-    const char* name; /* "" for unnamed meshes; owned by the engine */
+    int number;       /**< registry number */
+    const char* name; /**< "" for unnamed meshes; owned by the engine */
 } KVE_MESH;
 
-/* One vertex as stored in memory and in the vertex buffer: 52 bytes, attribute
+/** One vertex as stored in memory and in the vertex buffer: 52 bytes, attribute
  * locations 0 position, 1 normal, 6 tangent, 2 texture coordinate, 7 group index. */
 typedef struct KVE_MESH_VERTEX {
-    float position[4]; /* x, y, z, w (w 1) at byte 0 */
-    float normal[3];   /* byte 16 */
-    float tangent[3];  /* byte 28; zero until KVE_CalculateMeshTangents */
-    float texCoord[2]; /* u, v at byte 40 */
-    int32_t group;     /* vertex group index at byte 48 */
+    float position[4]; /**< x, y, z, w (w 1) at byte 0 */
+    float normal[3];   /**< byte 16 */
+    float tangent[3];  /**< byte 28; zero until KVE_CalculateMeshTangents */
+    float texCoord[2]; /**< u, v at byte 40 */
+    int32_t group;     /**< vertex group index at byte 48 */
 } KVE_MESH_VERTEX;
 
-KVE_MESH* KVE_CreateMeshListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
-KVE_MESH* KVE_CreateMesh(int id, const char* name);            /* new empty mesh */
-/* Reads a ".kvm" mesh file; an empty or null name takes the file part of fileName. */
+/** Registry entry only (no vertices, no GL objects). A name already in use releases the
+ * older mesh ("Loaded double: First Mesh has been released!").
+ * @param id in: wanted number (0..65535) or -1; out: the number given
+ * @param name "" or null for none
+ * @return the record; null with "Fail: This ID is not available!" for a number above
+ *         65535 (id unchanged). */
+KVE_MESH* KVE_CreateMeshListEntry(int* id, const char* name);
+KVE_MESH* KVE_CreateMesh(int id, const char* name); /**< new empty mesh (id -1: automatic); null on failure */
+/** Reads and finishes a ".kvm" mesh file; an empty or null name takes the file part of
+ * fileName. Tangents are computed when the file says "CalculateMeshTangents: true".
+ * @return the mesh; null with "Fail: File not found!" and "Fail: <file>: <reason>" for a
+ *         file that cannot be read or holds no Mesh block, and with "Fail: <file>: ..."
+ *         for one that is too large, has no triangles or a face naming a missing vertex.
+ *         A file cut short loads what it holds, with "Fail: <file>: ..." all the same. */
 KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name);
-/* Writes the mesh as ".kvm" text under meshName (null: the mesh's own name). */
+/** Writes the mesh as ".kvm" text under meshName (null: the mesh's own name); positions,
+ * normals, texture coordinates and faces. Nothing is written, and nothing logged, for an
+ * unknown mesh or a file that cannot be created. */
 void KVE_SaveMesh(int mesh, const char* fileName, const char* meshName);
-int KVE_SetMeshVertexCount(int mesh, int count);     /* count zeroed vertices; returns count * 52, 0 on failure */
-int KVE_SetMeshTriangleCount(int mesh, int count);   /* 3 * count zeroed indices; returns their bytes */
-int KVE_SetMeshIndexCount(int mesh, int count);      /* count zeroed indices; returns count * 4 */
-void KVE_SetMeshVertex(int mesh, int vertex, float x, float y, float z, float w);
-void KVE_SetMeshNormal(int mesh, int vertex, float x, float y, float z);
-void KVE_SetMeshTextureCoord(int mesh, int vertex, float u, float v);
-void KVE_SetMeshVertexGroup(int mesh, int vertex, int group);
-void KVE_SetMeshTriangle(int mesh, int triangle, int i0, int i1, int i2); /* 0-based vertex indices */
-int KVE_GetMeshGroup(int mesh, const char* name);  /* group index; a new name is appended */
-int KVE_FindMeshGroup(int mesh, const char* name); /* group index, -1 when absent */
-/* Uploads the mesh to new GL objects and logs its counts; 1 on success, 0 when an index
- * is out of range (nothing is uploaded then). */
+/** @name Building
+ * Counts beyond the mesh limits (2^31 bytes) or negative log "Fail: Invalid count <n>!";
+ * a vertex or triangle index outside the arrays logs "Fail: Vertex index <i> out of
+ * range!" or "Fail: Triangle index <i> out of range!" and changes nothing. */
+/** @{ */
+int KVE_SetMeshVertexCount(int mesh, int count);   /**< count zeroed vertices; returns count * 52, 0 on failure */
+int KVE_SetMeshTriangleCount(int mesh, int count); /**< 3 * count zeroed indices; returns their bytes, 0 on failure */
+int KVE_SetMeshIndexCount(int mesh, int count);    /**< count zeroed indices; returns count * 4, 0 on failure */
+void KVE_SetMeshVertex(int mesh, int vertex, float x, float y, float z, float w); /**< position (w 1) */
+void KVE_SetMeshNormal(int mesh, int vertex, float x, float y, float z);          /**< normal */
+void KVE_SetMeshTextureCoord(int mesh, int vertex, float u, float v);             /**< texture coordinate */
+void KVE_SetMeshVertexGroup(int mesh, int vertex, int group);                     /**< vertex group index */
+void KVE_SetMeshTriangle(int mesh, int triangle, int i0, int i1, int i2); /**< 0-based vertex indices */
+int KVE_GetMeshGroup(int mesh, const char* name);  /**< group index; a new name is appended */
+int KVE_FindMeshGroup(int mesh, const char* name); /**< group index, -1 when absent */
+/** Uploads the mesh to new GL objects and logs its counts ("Vertices: n", "Triangles:
+ * n"). @return 1 on success; 0 with "Fail: Index out of range! ..." when an index names
+ * no vertex, or "Fail: No OpenGL context!" before start-up (nothing is uploaded then). */
 int KVE_FinishMesh(int mesh);
-int KVE_CalculateMeshTangents(int mesh); /* fills and uploads the tangents; 0 without vertices */
-KVE_MESH* KVE_GetMesh(int mesh);         /* the record, null when none has that number */
-void KVE_UpdateMesh(int mesh);           /* uploads the vertices again into the finished buffer */
-void KVE_ScaleMesh(int mesh, float x, float y, float z); /* scales every position, then KVE_UpdateMesh */
-void KVE_ReleaseMesh(int mesh); /* GL objects and the record; its objects are no longer drawn (logged) */
-const char* KVE_GetMeshName(int mesh);
-int KVE_GetMeshVertexCount(int mesh);
-int KVE_GetMeshIndexCount(int mesh);
-int KVE_GetMeshTriangleCount(int mesh);                               /* index count / 3 */
-KVE_MESH_VERTEX* KVE_GetMeshVertexAddress(int mesh, int vertex);      /* null when out of range */
-float* KVE_GetMeshNormalAddress(int mesh, int vertex);                /* 3 floats */
-float* KVE_GetMeshTextureCoordAddress(int mesh, int vertex);          /* 2 floats */
-int KVE_GetMeshVertexGroup(int mesh, int vertex);
+/** Fills the tangents from positions and texture coordinates and uploads them to a
+ * finished mesh. @return 1; 0 for a mesh without vertices. */
+int KVE_CalculateMeshTangents(int mesh);
+/** @} */
+KVE_MESH* KVE_GetMesh(int mesh); /**< the record, null when none has that number */
+/** Uploads the vertices again into the finished buffer; "Fail: The vertex count changed
+ * since KVE_FinishMesh!" (nothing uploaded) when the count differs. */
+void KVE_UpdateMesh(int mesh);
+void KVE_ScaleMesh(int mesh, float x, float y, float z); /**< scales every position, then KVE_UpdateMesh */
+void KVE_ReleaseMesh(int mesh); /**< GL objects and the record; its objects are no longer drawn (logged) */
+const char* KVE_GetMeshName(int mesh);        /**< engine-owned; null when there is no mesh */
+int KVE_GetMeshVertexCount(int mesh);         /**< vertices */
+int KVE_GetMeshIndexCount(int mesh);          /**< indices (3 per triangle) */
+int KVE_GetMeshTriangleCount(int mesh);       /**< index count / 3 */
+KVE_MESH_VERTEX* KVE_GetMeshVertexAddress(int mesh, int vertex); /**< for direct writing; null when out of range */
+float* KVE_GetMeshNormalAddress(int mesh, int vertex);           /**< 3 floats; null when out of range */
+float* KVE_GetMeshTextureCoordAddress(int mesh, int vertex);     /**< 2 floats; null when out of range */
+int KVE_GetMeshVertexGroup(int mesh, int vertex);                /**< group index */
 
-/* Reads a Wavefront OBJ file (positions, texture coordinates, normals, groups, the first
- * three corners of every face); every face corner becomes a vertex of its own. */
+/** Reads a Wavefront OBJ file (positions, texture coordinates, normals, groups, the first
+ * three corners of every face); every face corner becomes a vertex of its own. An empty
+ * or null name takes the file part of fileName. Logs "Load OBJ Mesh: <file>".
+ * @return the finished mesh; null with "Fail: File not found!" and "Fail: <file>:
+ *         <reason>" when it cannot be read, "Fail: <file>: no triangles" without a face,
+ *         "Fail: Too many face corners!" or "Fail: Out of memory!". An index out of range
+ *         is read past with "Warning: <file>: index out of range in line <n>". */
 KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name);
-/* A UV sphere of slices x stacks quads (6 vertices each), normals of length radius;
- * reached through its id. Returns 0. */
+/** A UV sphere of slices x stacks quads (6 vertices each), normals of length radius;
+ * reached through its id (-1 gives it an automatic number nothing returns). Returns 0;
+ * "Fail: Invalid sphere size!" for negative or too many slices and stacks. */
 int KVE_CreateSphere(int id, float radius, int slices, int stacks, const char* name);
-/* Wind meshes in y = 0 for the Grass program: groups "Static" 0 and "Dynamic" 1. */
+/** A wind triangle in y = 0 for the Grass program: groups "Static" 0 and "Dynamic" 1, one
+ * Dynamic tip. @param size its width @param textureRepeat texture repeats across it
+ * @param id,name as KVE_CreateMesh. @return the finished mesh, or null. */
 KVE_MESH* KVE_CreateGrassTriangle(int id, float size, float textureRepeat, const char* name);
+/** As KVE_CreateGrassTriangle, a quad of two triangles with a Dynamic edge. */
 KVE_MESH* KVE_CreateGrassQuad(int id, float size, float textureRepeat, const char* name);
+
+/** @} */
 
 /* ========================================================================== */
 /* 8a. Scene items: objects, nodes, camera                                    */
