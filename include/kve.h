@@ -126,7 +126,7 @@ void KVE_EndLogSection(void); /**< closes the innermost section */
  * @param procedure the procedure column's value, the public operation's name */
 void KVE_WriteLogEntry(const char* message, int color, int sourceLine, int reserved, const char* sourceUnit,
                        const char* procedure);
-void KVE_WriteLogBreak(void); /**< writes a line break ("<br>") */
+void KVE_WriteLogBreak(void); /**< writes a line break, `<br>` */
 
 /** @} */
 
@@ -568,7 +568,7 @@ DefinitionNode* KVE_FindDefinitionNode(DefinitionNode* start, const char* path, 
 /** The node's value, or `defaultText` for a null node. */
 const char* KVE_GetDefinitionString(const DefinitionNode* node, const char* defaultText);
 /** The node's value as an integer, `defaultValue` for a null node: true/enable 1,
- * false/disable/none 0, default -1 (any case), else decimal, $hex or %binary up to the
+ * false/disable/none 0, default -1 (any case), else decimal, $hex or \%binary up to the
  * first other character; text with no digits gives 0. */
 int KVE_GetDefinitionInteger(const DefinitionNode* node, int defaultValue);
 /** The node's value as a float ('.' decimal point, any locale; Infinity and NaN read),
@@ -979,7 +979,7 @@ KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name);
 void KVE_SaveMesh(int mesh, const char* fileName, const char* meshName);
 /** @name Building
  * Counts beyond the mesh limits (2^31 bytes) or negative log "Fail: Invalid count <n>!";
- * a vertex or triangle index outside the arrays logs "Fail: Vertex index <i> out of
+ * a vertex or triangle index outside the arrays logs "Fail: Vertex index <index> out of
  * range!" or "Fail: Triangle index <i> out of range!" and changes nothing. */
 /** @{ */
 int KVE_SetMeshVertexCount(int mesh, int count);   /**< count zeroed vertices; returns count * 52, 0 on failure */
