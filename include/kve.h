@@ -278,7 +278,7 @@ int KVE_ReloadChangedResources(void);    /**< reloads what changed now (watching
  * height in the high ones) and one wheel notch. */
 /** @{ */
 #define KVE_SIZE_RESTORED 0  /**< a new size, or back from minimised */
-#define KVE_SIZE_MINIMIZED 1 /**< minimised: the size is 0 x 0 */
+#define KVE_SIZE_MINIMIZED 1 /**< minimised: nothing is drawn until restored */
 #define KVE_WHEEL_DELTA 120  /**< one notch in the signed high 16 bits of KVE_WM_MOUSEWHEEL's wParam */
 /** @} */
 
@@ -559,7 +559,7 @@ DefinitionNode* KVE_ReadDefinitionFile(const char* path);
  * trailing separator. Null only when memory runs out or the text exceeds 2 GiB. */
 DefinitionNode* KVE_ParseDefinitionText(const char* text, const char* directory);
 /** Hands the node, or every Texture/Material/Sound block below it, to its kind's loader
- * (with an automatic number and the block's value as name) when its bit is in `kindMask`.
+ * (with an automatic number) when its bit is in `kindMask`.
  * @return the last loader's result (the record), null when none was called. */
 void* KVE_LoadDefinitionNode(DefinitionNode* node, int kindMask);
 /** The node `path` reaches from `start` whose value equals `value` (null or "" = any);
@@ -586,9 +586,10 @@ void KVE_GetDefinitionRange(const DefinitionNode* node, float* out, float min, f
  * `defaultColor`. */
 int KVE_GetDefinitionColor(const DefinitionNode* node, float* out, int defaultColor);
 const char* KVE_GetDefinitionDirectory(const DefinitionNode* node); /**< directory of the node's file, "" if none */
-DefinitionNode* KVE_GetDefinitionChild(const DefinitionNode* node, int index); /**< 0-based; negative counts from the end (-1 the last); null out of range */
+/** Child `index`, 0-based; a negative index counts from the end (-1 the last); null out of range. */
+DefinitionNode* KVE_GetDefinitionChild(const DefinitionNode* node, int index);
 DefinitionNode* KVE_NextDefinitionSibling(const DefinitionNode* node);         /**< null after the last */
-int KVE_CountDefinitionChildren(const DefinitionNode* node, const char* name); /**< children of that name; null or "" counts all */
+int KVE_CountDefinitionChildren(const DefinitionNode* node, const char* name); /**< of that name; null or "": all */
 /** Frees the whole tree (wholeTree 1, or a root) and returns null, or frees one node with
  * its subtree, takes it out of its parent and returns the parent. */
 DefinitionNode* KVE_FreeDefinition(DefinitionNode* node, int wholeTree);
@@ -906,7 +907,7 @@ void KVE_SetMaterialShine(int material, float shine); /**< highlight intensity (
 float KVE_GetMaterialShine(int material);             /**< highlight intensity */
 void KVE_SetMaterialShineColor(int material, int color); /**< packed highlight colour */
 int KVE_GetMaterialShineColor(int material);             /**< packed highlight colour */
-void KVE_SetMaterialHardness(int material, float hardness); /**< highlight exponent; blend distance for soft particles */
+void KVE_SetMaterialHardness(int material, float hardness); /**< highlight exponent; soft particles: blend distance */
 float KVE_GetMaterialHardness(int material);                /**< highlight exponent */
 void KVE_SetMaterialReflection(int material, float reflection); /**< reflection strength, 0 .. 1 */
 float KVE_GetMaterialReflection(int material);                  /**< reflection strength */
