@@ -144,7 +144,8 @@ void KVE_WriteLogBreak(void); /**< writes a line break, `<br>` */
 
 /** Opens a centred application window with a title bar and sizing border.
  * @param title window title (UTF-8)
- * @param clientWidth,clientHeight client area in pixels
+ * @param clientWidth client area width in pixels
+ * @param clientHeight client area height in pixels
  * @param hidden 1 keeps it off screen (tests), 0 shows it
  * @return its number (1 or more), 0 when no window could be made. */
 int KVE_OpenWindow(const char* title, int clientWidth, int clientHeight, int hidden);
@@ -153,7 +154,10 @@ void KVE_GetWindowClientSize(int window, int* width, int* height);
 /** Gives the window its drawing surface and an OpenGL 3.3 context, then starts the
  * engine with KVE_Init (the log opens there).
  * @param window the window from KVE_OpenWindow
- * @param x,y,width,height the surface's rectangle in client pixels
+ * @param x left of the surface in client pixels
+ * @param y top of the surface in client pixels
+ * @param width surface width in pixels, 1 or more
+ * @param height surface height in pixels, 1 or more
  * @param bitDepth colour and depth bits asked for (32)
  * @return the surface number, 0 when the engine already runs, the size is not positive,
  *         the window is unknown, no context could be made or KVE_Init failed (then the
@@ -697,7 +701,8 @@ int KVE_BindShaderBlock(int shader, const char* blockName, int blockNumber);
  * @param name the uniform's name in the GLSL text
  * @param index registration index, 0..4095; an index in use is taken over
  * @param toSecondProgram 1 files it in the second program's table
- * @param size,offset the byte range attached to it (0, 0 in the engine's own)
+ * @param size bytes of the range attached to it (0 in the engine's own)
+ * @param offset start of that range (0 in the engine's own)
  * @param count array count (1)
  * @return its location (-1 when inactive); 0 with "Fail: Unknown uniform type: <type>" or
  *         "Fail: Uniform index out of range: <index>" (nothing registered). */
@@ -981,7 +986,7 @@ void KVE_SaveMesh(int mesh, const char* fileName, const char* meshName);
 /** @name Building
  * Counts beyond the mesh limits (2^31 bytes) or negative log "Fail: Invalid count <n>!";
  * a vertex or triangle index outside the arrays logs "Fail: Vertex index <index> out of
- * range!" or "Fail: Triangle index <i> out of range!" and changes nothing. */
+ * range!" or "Fail: Triangle index <index> out of range!" and changes nothing. */
 /** @{ */
 int KVE_SetMeshVertexCount(int mesh, int count);   /**< count zeroed vertices; returns count * 52, 0 on failure */
 int KVE_SetMeshTriangleCount(int mesh, int count); /**< 3 * count zeroed indices; returns their bytes, 0 on failure */
@@ -1029,8 +1034,12 @@ KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name);
  * "Fail: Invalid sphere size!" for negative or too many slices and stacks. */
 int KVE_CreateSphere(int id, float radius, int slices, int stacks, const char* name);
 /** A wind triangle in y = 0 for the Grass program: groups "Static" 0 and "Dynamic" 1, one
- * Dynamic tip. @param size its width @param textureRepeat texture repeats across it
- * @param id,name as KVE_CreateMesh. @return the finished mesh, or null. */
+ * Dynamic tip.
+ * @param id wanted number (0..65535) or -1 for automatic
+ * @param size its width
+ * @param textureRepeat texture repeats across it
+ * @param name "" for none
+ * @return the finished mesh, or null. */
 KVE_MESH* KVE_CreateGrassTriangle(int id, float size, float textureRepeat, const char* name);
 /** As KVE_CreateGrassTriangle, a quad of two triangles with a Dynamic edge. */
 KVE_MESH* KVE_CreateGrassQuad(int id, float size, float textureRepeat, const char* name);
