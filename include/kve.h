@@ -792,12 +792,12 @@ typedef struct KVE_NODE {
 } KVE_NODE;
 
 /** Creates an object showing mesh `mesh` with material `material` (-1: the default
- *  material) at the origin, unscaled, visible and listed under its material's program.
- *  `number` 0..65535 or -1 (automatic); a name in use replaces the older object (blue
- *  "Info: The already existing Object has been replaced!"). `animationFlag` 0: no
- *  animation, else `animationValue` is stored. Returns the record, owned by the registry;
- *  null when the mesh does not exist (no message) or the number is refused (red "Fail:
- *  This ID is not available!"). */
+ *  material; an unknown one leaves it undrawn) at the origin, unscaled, visible and listed
+ *  under its material's program. `number` 0..65535 or -1 (automatic); a name in use
+ *  replaces the older object (blue "Info: The already existing Object has been
+ *  replaced!"). `animationFlag` 0: no animation, else `animationValue` is stored. Returns
+ *  the record, owned by the registry; null when the mesh does not exist (no message) or
+ *  the number is refused (red "Fail: This ID is not available!"). */
 KVE_OBJECT* KVE_CreateObject(int number, int mesh, int material, const char* name, int animationFlag,
                              int animationValue);
 /** Registry entry alone (`id` in: wanted number or -1; out: the number given): every field
@@ -824,8 +824,8 @@ int KVE_ScaleObject(int object, float x, float y, float z, int mode);
  *  inverted (nothing changes). The other Move operations take the same modes. */
 int KVE_MoveObject(int object, float x, float y, float z, int mode);
 /** Turns by or to the Euler angles (x, y, z) in degrees (x first, then y, then z), same
- *  modes; the rotation is kept normalised. 1; 0 as for KVE_MoveObject. The other Rotate
- *  operations take the same modes. */
+ *  modes; the rotation is kept normalised. 1; 0 for no object or a value that is not
+ *  finite. The other Rotate operations take the same modes. */
 int KVE_RotateObject(int object, float x, float y, float z, int mode);
 /** Sets the linear velocity (units per second) from `vector` (its w ignored) or, when it
  *  is null, from (x, y, z); mode 1 adds, mode 2 takes it in the object's own axes.
@@ -1004,7 +1004,7 @@ int KVE_InitShaderBuffers(void);
 void KVE_InitSpriteShaders(void);           /**< built-in programs of kinds 24 and 25 (log section "2D Shader") */
 void KVE_InitBuiltinShaders(void);          /**< built-in programs of kinds 1 to 21 (log section "3D Shader") */
 void KVE_InitScreenShader(void);            /**< the screen-copy program */
-void KVE_SetProjectionFOV(float degrees);   /**< vertical field of view, 45; uploaded in perspective mode */
+void KVE_SetProjectionFOV(float degrees);   /**< vertical field of view in degrees, 45; uploaded in perspective mode */
 void KVE_SetProjectionNear(float distance); /**< near plane distance, 0.1; rebuilds both 3D matrices */
 void KVE_SetProjectionFar(float distance);  /**< far plane distance, 128; rebuilds both 3D matrices */
 /** Selects `KVE_PROJECTION_*` (any other value: perspective) and uploads its matrix. */
@@ -1223,8 +1223,8 @@ void KVE_UnlockPhysics(void); /**< releases the physics lock once */
 #define KVE_ENERGY_POSITION 4    /**< -m g.p */
 #define KVE_ENERGY_TENSION 8     /**< 0.5 k (d - L)^2 over the joints */
 
-/** A collision shape shared by any number of objects (a body registry record, owned by
- *  the registry; creating an object body from a type makes an unnamed automatic body). */
+/** A collision shape shared by any number of objects; the record belongs to the body
+ *  registry (KVE_SetObjectBody with a type makes an unnamed one that outlives the object). */
 typedef struct KVE_BODY {
     int number;       /**< registry number; -1 for the built-in point body */
     const char* name; /**< "" when unnamed; owned by the engine */
@@ -1250,9 +1250,9 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name);
  *  Mesh not found!"), another type ("Fail: Unknown body type ...!") or a mesh index beyond
  *  its vertices; null for a refused number. */
 KVE_BODY* KVE_CreateBodyFromMesh(int id, int mesh, int type, float scale, const char* name);
-/** Sphere of `radius` units; null for a refused number. */
+/** Creates a sphere body (type -4) of `radius` units; null for a refused number. */
 KVE_BODY* KVE_CreateSphereBody(int id, float radius, const char* name);
-/** Type 0: takes part in no collision; null for a refused number. */
+/** Creates a body of type 0, which takes part in no collision; null for a refused number. */
 KVE_BODY* KVE_CreateEmptyBody(int id, const char* name);
 KVE_BODY* KVE_GetBody(int body); /**< the body's record; null when there is none */
 int KVE_GetBodyType(int body);   /**< `KVE_BODY_*`, 0 for an empty body; 0 when there is none */
@@ -1267,9 +1267,11 @@ int KVE_FreeBody(int body);
  *  set. Returns 1 when detached (KVE_BODY_NONE), else 0 (also when nothing is found). */
 int KVE_SetObjectBody(int object, int body, float scale);
 int KVE_SetObjectMass(int object, float mass); /**< 0 = static, else dynamic; updates the inertia; returns 0 */
-/** Bounce factor, 0.4 (a contact uses the product); returns 0. */
+/** Sets the bounce factor, 0.4 at creation; a contact uses the product of both objects'
+ *  factors. Returns 0. */
 int KVE_SetObjectRestitution(int object, float restitution);
-/** Friction factor, 0.7 (a contact uses the product); returns 0. */
+/** Sets the friction factor, 0.7 at creation; a contact uses the product of both objects'
+ *  factors. Returns 0. */
 int KVE_SetObjectFriction(int object, float friction);
 int KVE_SetObjectCollisionCallback(int object, KVE_COLLISION_CALLBACK callback); /**< null removes it; returns 0 */
 
@@ -1284,11 +1286,13 @@ float KVE_GetPhysicsEnergy(int components);    /**< sum over all objects and joi
 int KVE_GetPhysicsObjectCount(int dynamicSet); /**< objects in the dynamic (1) or static (0) set */
 int KVE_GetPhysicsTreeSize(void);              /**< object entries in the world tree */
 
-/** Tests two objects by their body types and, inside the step's collision phase, corrects
- *  their overlap, applies the impulse, plays the collision sound and calls the callbacks;
- *  outside the step it only tests. Non-zero when they touch; 0 for a missing object. */
+/** Tests two objects by their body types; inside the step's collision phase it also
+ *  corrects their overlap and applies the impulse. On a contact it plays the collision
+ *  sound and calls both objects' callbacks. Non-zero when they touch; 0 for a missing
+ *  object. */
 int KVE_CollideObjects(int first, int second);
-/** Impulse with restitution and friction at the current contact; 0. */
+/** Applies the impulse with restitution and friction at the current contact (that of the
+ *  last test that touched); returns 0. */
 int KVE_ApplyContactImpulse(int objectA, int objectB);
 /** Plays `sound` as a new channel at the contact when objects of these materials hit at an
  *  approach speed above 1, at volume x (1 - 1 / speed); second material -1 = any, and the
@@ -1378,13 +1382,12 @@ int KVE_UpdateParticleEmitters(void);
 /** Emits `count` particles at the offset (x, y, z) in the emitter's space (at most 262144
  *  live per emitter); returns 0. */
 int KVE_EmitParticles(int emitter, int count, float x, float y, float z);
-/** Added velocity, units per second (null: none); 0. */
+/** Sets the velocity added to every new particle, units per second (null: none); returns 0. */
 int KVE_SetEmitterVelocity(int emitter, const KVE_Vector* velocity);
 /** Sets the position to (x, y, z), or with flags 1 adds the offset to it; flags 2 turns the
  *  offset by the emitter's rotation first. Returns 0. */
 int KVE_MoveParticleEmitter(int emitter, float x, float y, float z, int flags);
-/** As KVE_MoveObject; 1, 0 for no emitter or a bad value. */
-int KVE_MoveEmitter(int emitter, float x, float y, float z, int mode);
+int KVE_MoveEmitter(int emitter, float x, float y, float z, int mode);   /**< as KVE_MoveObject; 1 or 0 */
 int KVE_RotateEmitter(int emitter, float x, float y, float z, int mode); /**< degrees, as KVE_RotateObject; 1 or 0 */
 int KVE_SetEmitterEmitting(int emitter, int emitting); /**< 0 pauses emission (live particles go on); 0 */
 int KVE_FreeParticleEmitter(int emitter);              /**< frees its GPU objects, particles and registry slot; 0 */
@@ -1447,12 +1450,14 @@ int KVE_InitSound(void);
 KVE_SOUND* KVE_LoadSound(int id, const char* file, int mode, const char* name);
 /** Reads the Sound block at or below `node` (keys File, Mode, Direction, Cone in degrees,
  *  Range, Volume, Frequency; File relative to the definition file); name "" or null: the
- *  block's or its nearest named ancestor's.
- *  Values are held to these ranges, with an orange "Warning: " entry for each key changed:
- *  Volume 0..10, Frequency 0.01..100, both ends of Range 0..1e6, of Cone 0..360 degrees.
- *  Null without a Sound block or a File key, or when the clip does not load. */
+ *  block's or its nearest named ancestor's. Values are held to these ranges, with an
+ *  orange "Warning: " entry for each key changed: Volume 0..10, Frequency 0.01..100, both
+ *  ends of Range 0..1e6, of Cone 0..360 degrees. Null without a Sound block or a File key,
+ *  or when the clip does not load (KVE_LoadSound's entries). */
 KVE_SOUND* KVE_LoadSoundDefinition(DefinitionNode* node, int id, const char* name);
-/** Registry entry alone; `id` in: wanted or -1, out: given. */
+/** Sound registry entry alone: `id` in: the wanted number 0..65535 or -1, out: the number
+ *  given; a name in use releases the older sound. Null when the number is refused (red
+ *  "Fail: This ID is not available!"). */
 KVE_SOUND* KVE_CreateSoundListEntry(int* id, const char* name);
 KVE_SOUND* KVE_GetSound(int sound); /**< the sound's record; null when there is none */
 /** Plays with `mode` (KVE_DEFAULT: the sound's own) at `position` (world; null: where it
@@ -1462,11 +1467,11 @@ KVE_SOUND* KVE_GetSound(int sound); /**< the sound's record; null when there is 
 KVE_SOUND* KVE_PlaySound(int sound, int mode, const KVE_Vector* position);
 int KVE_SetSoundVolume(int sound, float volume);        /**< sound or copy; 1.0 = full; returns 0 */
 int KVE_SetSoundRange(int sound, float min, float max); /**< distances; max 0 = unranged; returns 0 */
-/** Degrees, stored in radians; outer 0 = no cone; returns 0. */
+/** Sets the cone's inner and outer angles in degrees (stored in radians); outer 0 = no
+ *  cone. Returns 0. */
 int KVE_SetSoundCone(int sound, float inner, float outer);
-int KVE_SetSoundDirection(int sound, float x, float y, float z); /**< the way it faces, for the cone; returns 0 */
-/** As KVE_MoveObject; 1, 0 for no sound or a bad value. */
-int KVE_MoveSound(int sound, float x, float y, float z, int mode);
+int KVE_SetSoundDirection(int sound, float x, float y, float z);     /**< the way it faces, for the cone; returns 0 */
+int KVE_MoveSound(int sound, float x, float y, float z, int mode);   /**< as KVE_MoveObject; 1 or 0 */
 int KVE_RotateSound(int sound, float x, float y, float z, int mode); /**< degrees, as KVE_RotateObject; 1 or 0 */
 KVE_ITEM* KVE_GetSoundItem(int sound); /**< its header, for KVE_AttachItem; null when none */
 /** Once per frame, under the physics lock: volume, pan and frequency of every playing
@@ -1503,9 +1508,9 @@ KVE_ANIMATION* KVE_CreateAnimationListEntry(int* id, const char* name);
 /** Skeleton registry entry, as KVE_CreateBillboardListEntry; a name in use: blue "Info:
  *  The already existing Skeleton has been replaced!". */
 KVE_SKELETON* KVE_CreateSkeletonListEntry(int* id, const char* name);
-void KVE_ReleaseBillboard(int number); /**< frees its instance buffer; unknown numbers are ignored */
-void KVE_ReleaseAnimation(int number); /**< unknown numbers are ignored */
-void KVE_ReleaseSkeleton(int number);  /**< unknown numbers are ignored */
+void KVE_ReleaseBillboard(int number); /**< releases the set and its instance buffer; unknown numbers are ignored */
+void KVE_ReleaseAnimation(int number); /**< releases the entry; unknown numbers are ignored */
+void KVE_ReleaseSkeleton(int number);  /**< releases the entry; unknown numbers are ignored */
 
 /** @} */
 
