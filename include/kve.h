@@ -982,7 +982,7 @@ int KVE_RotateLight(int light, float x, float y, float z, int mode); /**< degree
 KVE_ITEM* KVE_GetLightItem(int light);          /**< its header, for KVE_AttachItem; null when none */
 int KVE_GetLightNumber(const KVE_LIGHT* light); /**< the light's number; -1 for null */
 
-/** @name The directional light and the ambient term
+/** @name The directional light, the ambient term and shadows
  * Engine settings, set to the values given here by KVE_Init. */
 /** @{ */
 void KVE_SetDirectLightEnabled(int enabled); /**< 0 (the start): only ambient and emission light the scene */
