@@ -1050,597 +1050,963 @@ KVE_MESH* KVE_CreateGrassQuad(int id, float size, float textureRepeat, const cha
 /* 8a. Scene items: objects, nodes, camera                                    */
 /* ========================================================================== */
 
-/* Scene item kinds (KVE_ITEM.kind). */
-#define KVE_ITEM_OBJECT 1
-#define KVE_ITEM_EMITTER 2
-#define KVE_ITEM_LIGHT 3
-#define KVE_ITEM_CAMERA 4
-#define KVE_ITEM_SOUND 5
-#define KVE_ITEM_NODE 6
+/** @defgroup scene Scene items: objects, nodes, camera
+ * Placeable items that share one header (KVE_ITEM), are moved and turned with the same
+ * mode flags and hang on each other with KVE_AttachItem: objects (a mesh drawn with a
+ * material), empty nodes and the one camera; lights, sounds and particle emitters are
+ * items too. Shown in @ref solar_system/solar_system.cpp "solar_system" (planets and moons
+ * on turning nodes) and @ref physics/spawning.cpp "the demonstration" (objects thrown along
+ * the camera's ray).
+ * @{ */
 
-/* Attachment modes: how a child follows its parent. */
-#define KVE_ATTACH_NONE 0
-#define KVE_ATTACH_RIGID 3 /* position and rotation */
-#define KVE_ATTACH_FULL 7  /* position, rotation and scale */
+/** @name Item kinds
+ * The values of KVE_ITEM.kind. */
+/** @{ */
+#define KVE_ITEM_OBJECT 1  /**< item kind of a KVE_OBJECT */
+#define KVE_ITEM_EMITTER 2 /**< item kind of a KVE_EMITTER */
+#define KVE_ITEM_LIGHT 3   /**< item kind of a KVE_LIGHT */
+#define KVE_ITEM_CAMERA 4  /**< item kind of the camera */
+#define KVE_ITEM_SOUND 5   /**< item kind of a KVE_SOUND */
+#define KVE_ITEM_NODE 6    /**< item kind of a KVE_NODE */
+/** @} */
 
-/* Placement mode flags of every Move and Rotate operation. Without KVE_LOCAL or
- * KVE_GLOBAL the values are taken in the parent's space. */
-#define KVE_RELATIVE 1 /* add to the current placement (otherwise replace it) */
-#define KVE_LOCAL 2    /* in the item's own axes */
-#define KVE_GLOBAL 4   /* in world axes */
+/** @name Attachment modes
+ * How a child follows its parent (KVE_AttachItem). */
+/** @{ */
+#define KVE_ATTACH_NONE 0  /**< not attached; given to KVE_AttachItem it detaches */
+#define KVE_ATTACH_RIGID 3 /**< the child follows the parent's position and rotation */
+#define KVE_ATTACH_FULL 7  /**< the child follows position, rotation and scale */
+/** @} */
 
-/* The header at the start of every placeable record (objects, nodes, lights, sounds,
- * emitters, the camera). The three references point into the record itself. */
+/** @name Placement modes
+ * Flags of every Move and Rotate operation; without KVE_LOCAL or KVE_GLOBAL the values are
+ * taken in the parent's space. */
+/** @{ */
+#define KVE_RELATIVE 1 /**< add to the current placement (otherwise replace it) */
+#define KVE_LOCAL 2    /**< values in the item's own axes */
+#define KVE_GLOBAL 4   /**< values in world axes */
+/** @} */
+
+/** The header at the start of every placeable record (objects, nodes, lights, sounds,
+ * emitters, the camera). The three references point into the record itself; the engine
+ * keeps them, the application only reads them. */
 typedef struct KVE_ITEM {
-    int32_t kind;                /* KVE_ITEM_* */
-    int32_t attachMode;          /* KVE_ATTACH_*; 0 = not attached */
-    struct KVE_ITEM* parent;     /* null when not attached */
-    KVE_Matrix* fullMatrix;      /* rotation, scale and position: followed by mode 7 children */
-    KVE_Matrix* rigidMatrix;     /* rotation and position: followed by mode 3 children */
-    KVE_Quaternion* rotation;    /* the item's rotation in its parent's space */
+    int32_t kind;             /**< `KVE_ITEM_*` */
+    int32_t attachMode;       /**< `KVE_ATTACH_*`; 0 = not attached */
+    struct KVE_ITEM* parent;  /**< null when not attached */
+    KVE_Matrix* fullMatrix;   /**< rotation, scale and position: followed by mode 7 children */
+    KVE_Matrix* rigidMatrix;  /**< rotation and position: followed by mode 3 children */
+    KVE_Quaternion* rotation; /**< the item's rotation in its parent's space */
 } KVE_ITEM;
 
-/* Called on every contact with (own object number, other object number); the result is
- * kept in the object's callbackResult. */
+/** Called during the physics step's collision phase (under the physics lock) on every
+ * contact, with (own object number, other object number); the result is kept in the
+ * object's callbackResult. Set with KVE_SetObjectCollisionCallback. */
 typedef int (*KVE_COLLISION_CALLBACK)(int object, int other);
 
-/* The physics state of an object (its Body block). */
+/** The physics state of an object (its Body block), filled by the physics operations;
+ * values after the comma are those at creation. */
 typedef struct KVE_OBJECT_BODY {
-    void* body;                 /* the attached physics body; null = not in the physics */
-    float sizeFactor;           /* largest of the three scale components (signed), 1.0 */
-    float restitution;          /* bounce factor, 0.4 */
-    float friction;             /* friction factor, 0.7 */
-    float mass;                 /* 0 = static */
-    KVE_Matrix inertia;         /* inertia tensor in the object's axes, identity */
-    KVE_Vector v4fMovement;     /* linear velocity, units per second */
-    KVE_Vector angularVelocity; /* radians per second about x, y, z */
-    KVE_Vector acceleration;    /* applied in the next step */
-    KVE_Vector angularAcceleration;
-    KVE_Vector displacement;            /* position change of the last step */
-    KVE_COLLISION_CALLBACK collisionCallback;
-    int32_t callbackResult;             /* the callback's last return value */
-    void* treeNodes;                    /* the world-tree nodes holding the object */
+    void* body;                               /**< the attached KVE_BODY; null = not in the physics */
+    float sizeFactor;                         /**< largest of the three scale components (signed), 1.0 */
+    float restitution;                        /**< bounce factor, 0.4 */
+    float friction;                           /**< friction factor, 0.7 */
+    float mass;                               /**< 0 = static */
+    KVE_Matrix inertia;                       /**< inertia tensor in the object's axes, identity */
+    KVE_Vector v4fMovement;                   /**< linear velocity, units per second */
+    KVE_Vector angularVelocity;               /**< radians per second about x, y, z */
+    KVE_Vector acceleration;                  /**< units per second squared, applied in the next step */
+    KVE_Vector angularAcceleration;           /**< radians per second squared, applied in the next step */
+    KVE_Vector displacement;                  /**< position change of the last step */
+    KVE_COLLISION_CALLBACK collisionCallback; /**< null = none */
+    int32_t callbackResult;                   /**< the callback's last return value */
+    void* treeNodes;                          /**< the world-tree nodes holding the object (engine's) */
 } KVE_OBJECT_BODY;
 
-/* A scene object: a mesh drawn with a material. Fields in this order. */
+/** A scene object: a mesh drawn with a material. Fields in this order; the record belongs
+ * to the object registry and lives until it is released or replaced. */
 typedef struct KVE_OBJECT {
-    KVE_ITEM item;           /* kind KVE_ITEM_OBJECT */
-    int32_t number;          /* registry number */
-    const char* name;        /* "" when unnamed */
-    int32_t visible;         /* 1; 0 = skipped by every pass */
-    int32_t castsShadow;     /* 1; 0 = not drawn into shadow maps */
-    int32_t animationFlag;   /* 0 = no animation */
-    int32_t animation;       /* the animation value given at creation */
-    int32_t binding1;        /* -1: unset binding of another subsystem */
-    int32_t binding2;        /* -1 */
-    KVE_OBJECT_BODY Body;
-    KVE_Vector v4fPosition;  /* position in the parent's space, w = 1 */
-    KVE_Quaternion rotation; /* in the parent's space */
-    KVE_Matrix fullMatrix;   /* rotation, scale and position */
-    KVE_Matrix rigidMatrix;  /* rotation and position */
-    KVE_Vector scale;        /* per axis, (1, 1, 1, 0) */
-    KVE_MATERIAL* material;  /* null when none */
-    KVE_MESH* mesh;          /* the mesh record */
-    int32_t binding3;        /* -1 */
-    int32_t isStatic;        /* 1: left out of a static light's per-frame shadow map */
-    int32_t noCameraPass;    /* 1: skipped by the G-buffer pass */
+    KVE_ITEM item;           /**< kind KVE_ITEM_OBJECT */
+    int32_t number;          /**< registry number */
+    const char* name;        /**< "" when unnamed; owned by the engine */
+    int32_t visible;         /**< 1; 0 = skipped by every pass */
+    int32_t castsShadow;     /**< 1; 0 = not drawn into shadow maps */
+    int32_t animationFlag;   /**< 0 = no animation */
+    int32_t animation;       /**< the animation value given at creation */
+    int32_t binding1;        /**< -1: unset binding of another subsystem */
+    int32_t binding2;        /**< -1: unset binding of another subsystem */
+    KVE_OBJECT_BODY Body;    /**< the physics state */
+    KVE_Vector v4fPosition;  /**< position in the parent's space, w = 1 */
+    KVE_Quaternion rotation; /**< in the parent's space */
+    KVE_Matrix fullMatrix;   /**< rotation, scale and position */
+    KVE_Matrix rigidMatrix;  /**< rotation and position */
+    KVE_Vector scale;        /**< per axis, (1, 1, 1, 0) */
+    KVE_MATERIAL* material;  /**< null when none (or released) */
+    KVE_MESH* mesh;          /**< the mesh record; null once the mesh is released */
+    int32_t binding3;        /**< -1: unset binding of another subsystem */
+    int32_t isStatic;        /**< 1: left out of a static light's per-frame shadow map */
+    int32_t noCameraPass;    /**< 1: skipped by the G-buffer pass */
 } KVE_OBJECT;
 
-/* An empty placeholder that other items can be attached to. */
+/** An empty placeholder that other items can be attached to. */
 typedef struct KVE_NODE {
-    KVE_ITEM item;           /* kind KVE_ITEM_NODE */
-    int32_t number;
-    const char* name;
-    KVE_Vector position;     /* in the parent's space, w = 1 */
-    KVE_Quaternion rotation;
-    KVE_Matrix matrix;       /* rotation and position: both the full and the rigid matrix */
+    KVE_ITEM item;           /**< kind KVE_ITEM_NODE */
+    int32_t number;          /**< registry number */
+    const char* name;        /**< "" when unnamed; owned by the engine */
+    KVE_Vector position;     /**< in the parent's space, w = 1 */
+    KVE_Quaternion rotation; /**< in the parent's space */
+    KVE_Matrix matrix;       /**< rotation and position: both the full and the rigid matrix */
 } KVE_NODE;
 
-/* Objects. `number` -1 asks for an automatic number; a name in use replaces the older
- * object. Null when the mesh does not exist (no message) or the number is refused. */
+/** Creates an object showing a mesh with a material, at the origin, unscaled, visible and
+ * listed under its material's program; a name in use replaces the older object (blue
+ * "Info: The already existing Object has been replaced!").
+ * @param number wanted number (0..65535) or -1 for automatic
+ * @param mesh the mesh's number
+ * @param material the material's number; -1 for the default material (an unknown one
+ *        leaves the object undrawn)
+ * @param name "" or null for none
+ * @param animationFlag 0 for no animation
+ * @param animationValue stored in `animation` when animationFlag is not 0
+ * @return the record, owned by the registry; null when the mesh does not exist (no
+ *         message) or the number is refused (red "Fail: This ID is not available!"). */
 KVE_OBJECT* KVE_CreateObject(int number, int mesh, int material, const char* name, int animationFlag,
-                             int animationValue); /* material -1: the default material */
-/* Registry entries alone (id in: wanted or -1; out: given): every field zero but the
- * item header, nothing drawn or simulated until the caller fills the record. */
+                             int animationValue);
+/** Registry entry alone (`id` in: wanted number or -1; out: the number given): every field
+ * zero but the item header, nothing drawn or simulated until the caller fills the record.
+ * Null when the number is refused (red "Fail: This ID is not available!"). */
 KVE_OBJECT* KVE_CreateObjectListEntry(int* id, const char* name);
+/** Node registry entry alone, as KVE_CreateObjectListEntry; a name in use replaces the
+ * older node (blue "Info: The already existing Node has been replaced!"). */
 KVE_NODE* KVE_CreateNodeListEntry(int* id, const char* name);
-KVE_OBJECT* KVE_CopyObject(int number, int source, const char* name); /* same mesh and material, same placement */
-KVE_OBJECT* KVE_GetObject(int object);                               /* null when there is none */
-int KVE_ReleaseObject(int object);                                   /* 1 when released; detaches its children */
-int KVE_ScaleObject(int object, float x, float y, float z, int mode); /* mode 1 multiplies, else sets */
-int KVE_MoveObject(int object, float x, float y, float z, int mode);   /* KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL */
-int KVE_RotateObject(int object, float x, float y, float z, int mode); /* degrees; same modes */
-/* Velocity from `vector` (its w ignored) or, when it is null, from (x, y, z); mode 1 adds,
- * mode 2 takes it in the object's own axes. */
+/** A new object with the source's mesh, material, position, rotation, scale and size
+ * factor, not in the physics. Taking the source's number or name releases the source.
+ * Null when the source does not exist or the number is refused. */
+KVE_OBJECT* KVE_CopyObject(int number, int source, const char* name);
+KVE_OBJECT* KVE_GetObject(int object); /**< the object's record; null when there is none */
+/** Releases the object: it leaves its material's list and the physics, its joints are
+ * freed and its children are detached. 1 when released, 0 when there is none. */
+int KVE_ReleaseObject(int object);
+/** Scales by (x, y, z) (mode 1) or sets the scale to it (any other mode); updates the size
+ * factor and, with a body and a mass, the inertia. 1; 0 for no object or a value that is
+ * not finite (nothing changes). */
+int KVE_ScaleObject(int object, float x, float y, float z, int mode);
+/** Moves by or to (x, y, z), `mode` KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL. 1; 0 for no
+ * object, a value that is not finite or, with KVE_GLOBAL, parents that cannot be
+ * inverted (nothing changes). The other Move operations take the same modes. */
+int KVE_MoveObject(int object, float x, float y, float z, int mode);
+/** Turns by or to the Euler angles (x, y, z) in degrees (x first, then y, then z), same
+ * modes; the rotation is kept normalised. 1; 0 for no object or a value that is not
+ * finite. The other Rotate operations take the same modes. */
+int KVE_RotateObject(int object, float x, float y, float z, int mode);
+/** Sets the object's linear velocity (`v4fMovement`, units per second).
+ * @param object the object
+ * @param vector the velocity (its w ignored); null takes (x, y, z)
+ * @param x velocity along x when `vector` is null
+ * @param y velocity along y when `vector` is null
+ * @param z velocity along z when `vector` is null
+ * @param mode bit 1 adds to the velocity, bit 2 takes it in the object's own axes
+ * @return 1; 0 for no object or a value that is not finite. */
 int KVE_SetObjectVelocity(int object, const KVE_Vector* vector, float x, float y, float z, int mode);
-KVE_Vector* KVE_GetObjectPosition(int object, KVE_Vector* out);        /* in the parent's space; null if none */
-KVE_Quaternion* KVE_GetObjectRotation(int object, KVE_Quaternion* out); /* in the parent's space */
-KVE_ITEM* KVE_GetObjectItem(int object);                               /* its header, for KVE_AttachItem */
-/* Gives the object another material (-1: the default one) and moves it to that
- * material's object list; 0 when the object or the material does not exist. */
+/** The object's position and rotation (parent's space) copied into `out`; they return
+ * `out`, or null for no object or a null `out`. */
+KVE_Vector* KVE_GetObjectPosition(int object, KVE_Vector* out);
+KVE_Quaternion* KVE_GetObjectRotation(int object, KVE_Quaternion* out); /**< as KVE_GetObjectPosition */
+KVE_ITEM* KVE_GetObjectItem(int object); /**< its header, for KVE_AttachItem; null when none */
+/** Gives the object another material (-1: the default one) and moves it to that
+ * material's object list; 1, or 0 when the object or the material does not exist. */
 int KVE_SetObjectMaterial(int object, int material);
-int KVE_RegisterObject(int object);   /* 1 when newly listed under its material's program */
-int KVE_UnregisterObject(int object); /* 1 when taken out of its material's list */
+/** Lists the object under its material's program so that the frame draws it (creation
+ * does this); 1 when newly listed, 0 when already listed, when it has no mesh, material
+ * or queued program, or when there is no such object. */
+int KVE_RegisterObject(int object);
+int KVE_UnregisterObject(int object); /**< 1 when taken out of its material's list (no longer drawn); else 0 */
 
-/* Nodes: position (0, 0, 0, 1), rotation identity. */
+/** Creates a node at (0, 0, 0, 1) without rotation; `number` 0..65535 or -1 (automatic),
+ * a name in use replaces the older node. Null when the number is refused (red "Fail:
+ * This ID is not available!"). The record is owned by the registry. */
 KVE_NODE* KVE_CreateNode(int number, const char* name);
-KVE_NODE* KVE_GetNode(int node);
-int KVE_ReleaseNode(int node); /* 1 when released; detaches its children */
-int KVE_MoveNode(int node, float x, float y, float z, int mode);
-int KVE_RotateNode(int node, float x, float y, float z, int mode);
-KVE_ITEM* KVE_GetNodeItem(int node);
+KVE_NODE* KVE_GetNode(int node); /**< the node's record; null when there is none */
+int KVE_ReleaseNode(int node);   /**< 1 when released (its children detached); 0 when there is none */
+int KVE_MoveNode(int node, float x, float y, float z, int mode);   /**< as KVE_MoveObject; 1 or 0 */
+int KVE_RotateNode(int node, float x, float y, float z, int mode); /**< degrees, as KVE_RotateObject; 1 or 0 */
+KVE_ITEM* KVE_GetNodeItem(int node); /**< its header, for KVE_AttachItem; null when none */
 
-/* Any item. Attaching with mode 0 or a null parent detaches. Refused (0): unknown items,
- * other modes, and a parent that is the child or hangs below it. */
+/** Hangs an item on another; the child's own placement is then taken in the parent's
+ * space.
+ * @param parent the parent's header (KVE_GetObjectItem, ...); null detaches the child
+ * @param child the child's header
+ * @param mode KVE_ATTACH_RIGID or KVE_ATTACH_FULL; KVE_ATTACH_NONE detaches
+ * @return 1; 0 with a red "Fail: These items cannot be attached!" for an item that does
+ *         not live, another mode, or a parent that is the child or hangs below it
+ *         (nothing changes). */
 int KVE_AttachItem(KVE_ITEM* parent, KVE_ITEM* child, int mode);
-KVE_Matrix* KVE_GetItemWorldMatrix(const KVE_ITEM* item, KVE_Matrix* out);           /* own full matrix with parents */
-KVE_Quaternion* KVE_GetItemWorldRotation(const KVE_ITEM* item, KVE_Quaternion* out); /* rotation with parents */
+/** The item's full matrix composed with its parents' (full or rigid by attachment mode),
+ * into `out`; returns `out`, or null for a null `out` or an item that does not live. */
+KVE_Matrix* KVE_GetItemWorldMatrix(const KVE_ITEM* item, KVE_Matrix* out);
+/** The item's rotation composed with its parents', into `out`; null as above. */
+KVE_Quaternion* KVE_GetItemWorldRotation(const KVE_ITEM* item, KVE_Quaternion* out);
 
-/* The camera. There is exactly one; every camera operation ignores its number. */
+/** @name The camera
+ * There is exactly one camera, the listener of the sounds; every camera operation ignores
+ * its number. */
+/** @{ */
+/** Moves the camera (modes as KVE_MoveObject) and recomputes its view; 1, 0 for a bad value. */
 int KVE_MoveCamera(int camera, float x, float y, float z, int mode);
-int KVE_RotateCamera(int camera, float x, float y, float z, int mode); /* degrees */
-void KVE_UpdateCamera(void); /* recomputes the world and view matrices (done by every move and rotate) */
-/* mode & 4: world position; mode & 2: (0, 0, 0, 1); otherwise the stored position. */
+/** Turns the camera (degrees, modes as KVE_RotateObject) and recomputes its view; 1 or 0. */
+int KVE_RotateCamera(int camera, float x, float y, float z, int mode);
+void KVE_UpdateCamera(void); /**< recomputes the world and view matrices (done by every move and rotate) */
+/** Copies into `out` with mode & 4 the world position, with mode & 2 (0, 0, 0, 1), else the
+ * stored position (parent's space); returns `out` (null when `out` is null). */
 KVE_Vector* KVE_GetCameraPosition(KVE_Vector* out, int mode);
-KVE_Quaternion* KVE_GetCameraRotation(KVE_Quaternion* out); /* in the parent's space */
-/* Unit world direction from the camera through the screen point (x, y) in pixels from the
- * top-left corner; x = y = -65535 is the screen centre, the viewing direction. */
+KVE_Quaternion* KVE_GetCameraRotation(KVE_Quaternion* out); /**< in the parent's space; null when `out` is null */
+/** The unit world direction from the camera through a screen point, through the current
+ * projection.
+ * @param out receives the direction (w = 0)
+ * @param x pixels from the left edge; x = y = -65535 is the screen centre (the viewing
+ *        direction)
+ * @param y pixels from the top edge
+ * @return `out`; null when `out` is null. */
 KVE_Vector* KVE_GetCameraRay(KVE_Vector* out, float x, float y);
-KVE_ITEM* KVE_GetCameraItem(int camera);
+KVE_ITEM* KVE_GetCameraItem(int camera); /**< the camera's header, to attach it or items to it */
+/** @} */
+
+/** @} */
 
 /* ========================================================================== */
 /* 8b. Lights                                                                 */
 /* ========================================================================== */
 
-/* A local light: a scene item with a range, colour and intensity. Numbers 0..65535 or
- * -1 (automatic); lights have no names. */
+/** @defgroup lights Lights
+ * Local lights as scene items in the light registry, the one directional light, the
+ * ambient term and the shadow switches. Shown in @ref lit_scene/lit_scene.cpp "lit_scene"
+ * (the directional light and a point light casting shadows).
+ * @{ */
+
+/** A local light: a scene item with a range, colour and intensity, in the light registry
+ * (numbers 0..65535 or -1 (automatic); no names, no log messages). Spot lights are kept
+ * and listed but the frame draws only point lights. */
 typedef struct KVE_LIGHT KVE_LIGHT;
 
-#define KVE_LIGHT_POINT 1
-#define KVE_LIGHT_SPOT 2
+/** @name Light types */
+/** @{ */
+#define KVE_LIGHT_POINT 1 /**< light type: point light (drawn as a light volume) */
+#define KVE_LIGHT_SPOT 2  /**< light type: spot light (kept, not drawn by the frame) */
+/** @} */
 
-/* Null when the number is above 65535 or the type is not 1 or 2 (nothing changes then).
- * A light already holding the number is freed first. */
+/** Creates a light: enabled, range 128, white, intensity 1, spot direction (0, -1, 0),
+ * cone factor 2, no shadows. A light already holding the number is freed first.
+ * @param light wanted number (0..65535) or -1 for automatic
+ * @param x local position x
+ * @param y local position y
+ * @param z local position z
+ * @param type KVE_LIGHT_POINT or KVE_LIGHT_SPOT
+ * @return the record, owned by the registry; null, with nothing changed and no message,
+ *         for a number above 65535, another type or a position that is not finite. */
 KVE_LIGHT* KVE_CreateLight(int light, float x, float y, float z, int type);
-int KVE_FreeLight(int light); /* 1 when freed; also deletes its static shadow map */
-int KVE_SetLightEnabled(int light, int enabled);
-int KVE_GetLightEnabled(int light);
-int KVE_GetLightShadow(int light); /* the casts-shadows flag */
-/* Static shadow map (2048^2 depth, a cube map for point lights) exists while both flags
- * are set. 0 when the map cannot be made (no running engine); nothing changes then. */
+int KVE_FreeLight(int light);                    /**< 1 when freed (with its static shadow map); 0 when there is none */
+int KVE_SetLightEnabled(int light, int enabled); /**< 0 = not drawn; 1, or 0 when there is no light */
+int KVE_GetLightEnabled(int light);              /**< the enabled flag; 0 when there is no light */
+int KVE_GetLightShadow(int light);               /**< the casts-shadows flag; 0 when there is no light */
+/** Sets a light's shadow flags. The static map (2048^2 depth, a cube map for a point
+ * light) exists while both flags are set; KVE_BakeStaticShadows fills it.
+ * @param light the light
+ * @param castsShadows 1: a point light renders a cube shadow map of the scene every frame
+ *        (while KVE_SetShadows is on); 0: no shadows
+ * @param isStatic 1 (with castsShadows): the static objects are left out of the per-frame
+ *        map and drawn into the light's static map instead
+ * @return 1; 0 when there is no light or the static map cannot be made (no running
+ *         engine), and nothing changes then. */
 int KVE_SetLightShadow(int light, int castsShadows, int isStatic);
-int KVE_SetLightRange(int light, float range); /* distance of zero contribution; > 0 */
-float KVE_GetLightRange(int light);
-int KVE_SetLightColor(int light, int color);              /* packed 0xAABBGGRR */
-KVE_Vector* KVE_GetLightColor(int light, KVE_Vector* out); /* red, green, blue, alpha in 0..1 */
-int KVE_SetLightIntensity(int light, float intensity);
-float KVE_GetLightIntensity(int light);
-int KVE_SetLightDirection(int light, float x, float y, float z); /* spot direction, stored as given */
-int KVE_SetLightConeAngle(int light, float angle);              /* spot cone factor */
-float KVE_GetLightX(int light); /* local position */
-float KVE_GetLightY(int light);
-float KVE_GetLightZ(int light);
-int KVE_MoveLight(int light, float x, float y, float z, int mode);   /* KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL */
-int KVE_RotateLight(int light, float x, float y, float z, int mode); /* degrees; same modes */
-KVE_ITEM* KVE_GetLightItem(int light);                               /* its header, for KVE_AttachItem */
-int KVE_GetLightNumber(const KVE_LIGHT* light);                      /* -1 for null */
+/** Distance at which the light has faded out (linear fall-off), > 0 and finite; also
+ * scales the light volume. 1; 0 for no light or a bad range (nothing changes). */
+int KVE_SetLightRange(int light, float range);
+float KVE_GetLightRange(int light);                        /**< 0 when there is no light */
+int KVE_SetLightColor(int light, int color);               /**< packed 0xAABBGGRR; 1, or 0 when there is no light */
+KVE_Vector* KVE_GetLightColor(int light, KVE_Vector* out); /**< r, g, b, a in 0..1 into `out`; null for no light */
+int KVE_SetLightIntensity(int light, float intensity);     /**< multiplier, 1.0; 1, 0 for no light or a bad value */
+float KVE_GetLightIntensity(int light);                    /**< 0 when there is no light */
+int KVE_SetLightDirection(int light, float x, float y, float z);     /**< spot direction, stored as given; 1 or 0 */
+int KVE_SetLightConeAngle(int light, float angle);                   /**< spot cone factor, 2.0; 1 or 0 */
+float KVE_GetLightX(int light);                                      /**< local x position; 0 when there is no light */
+float KVE_GetLightY(int light);                                      /**< local y position; 0 when there is no light */
+float KVE_GetLightZ(int light);                                      /**< local z position; 0 when there is no light */
+int KVE_MoveLight(int light, float x, float y, float z, int mode);   /**< as KVE_MoveObject; 1 or 0 */
+int KVE_RotateLight(int light, float x, float y, float z, int mode); /**< degrees, as KVE_RotateObject; 1 or 0 */
+KVE_ITEM* KVE_GetLightItem(int light);          /**< its header, for KVE_AttachItem; null when none */
+int KVE_GetLightNumber(const KVE_LIGHT* light); /**< the light's number; -1 for null */
 
-/* The directional light and the ambient term. */
-void KVE_SetDirectLightEnabled(int enabled);
-void KVE_SetDirectLightDirection(float x, float y, float z); /* toward the light; normalised, zero ignored */
-void KVE_SetDirectLightColor(int color);                     /* alpha forced to 1.0 */
-void KVE_SetDirectLightIntensity(float intensity);
-void KVE_SetAmbientColor(int color); /* multiplies every surface colour; alpha forced to 1.0 */
-void KVE_SetShadows(int enabled);    /* global switch for all shadow rendering */
-void KVE_SetShadowCentre(float x, float y, float z); /* where the directional shadow map is centred */
-void KVE_BakeStaticShadows(void); /* renders the static objects into every static point light's static map */
+/** @name The directional light, the ambient term and shadows
+ * Engine settings, set to the values given here by KVE_Init. */
+/** @{ */
+void KVE_SetDirectLightEnabled(int enabled); /**< 0 (the start): only ambient and emission light the scene */
+/** Direction from the scene toward the light, (0, -1, 0); stored normalised, a zero or
+ * non-finite vector is ignored. */
+void KVE_SetDirectLightDirection(float x, float y, float z);
+void KVE_SetDirectLightColor(int color);           /**< packed, white; alpha forced to 1.0 */
+void KVE_SetDirectLightIntensity(float intensity); /**< multiplier, 1.0; a value not finite is ignored */
+void KVE_SetAmbientColor(int color); /**< packed, black; multiplies every surface colour; alpha forced to 1.0 */
+void KVE_SetShadows(int enabled);    /**< global switch for all shadow rendering, 0 */
+void KVE_SetShadowCentre(float x, float y, float z); /**< where the directional shadow map is centred, (0, 0, 0) */
+/** Renders the static objects into the static shadow map of every static shadow-casting
+ * point light (KVE_SetLightShadow); nothing when the shadow targets do not exist. */
+void KVE_BakeStaticShadows(void);
+/** @} */
+
+/** @} */
 
 /* ========================================================================== */
 /* 9a. Uniform blocks, projection, shader queues                              */
 /* ========================================================================== */
 
-#define KVE_PROJECTION_ORTHOGRAPHIC 0
-#define KVE_PROJECTION_PERSPECTIVE 1
+/** @defgroup rendering Uniform blocks, projection, shader queues
+ * The projection state behind the Projection uniform block, the built-in programs that
+ * materials select by kind, and the shader queues the frame walks. Shown in
+ * @ref lit_scene/lit_scene.cpp "lit_scene" and @ref physics/scene_setup.cpp
+ * "the demonstration" (field of view, near and far planes).
+ * @{ */
 
-/* Built-in program kinds (KVE_GetBuiltinShader); 0, 14, 17, 22 and 23 stay empty. */
-#define KVE_SHADER_DEFAULT 1
-#define KVE_SHADER_DRAWING 2
-#define KVE_SHADER_DRAW_MESH 3
-#define KVE_SHADER_TEXTURES 4
-#define KVE_SHADER_NORMAL_MAPPING 5
-#define KVE_SHADER_REFLECTION_NORMAL_MAPPING 6
-#define KVE_SHADER_NORMAL_MAPPING_SILHOUETTE 7
-#define KVE_SHADER_SPECULAR_NORMAL_MAPPING 8
-#define KVE_SHADER_TEXTURE_ARRAY 9
-#define KVE_SHADER_GRASS 10
-#define KVE_SHADER_PARALLAX_MAPPING 11
-#define KVE_SHADER_SPECULAR_PARALLAX_MAPPING 12
-#define KVE_SHADER_WATER 13
-#define KVE_SHADER_REFRACTION 14
-#define KVE_SHADER_MASK_REFRACTION 15
-#define KVE_SHADER_MESH_GLOW 16
-#define KVE_SHADER_SKYBOX 18
-#define KVE_SHADER_PARTICLE 19
-#define KVE_SHADER_SOFT_PARTICLE 20
-#define KVE_SHADER_BILLBOARD 21
-#define KVE_SHADER_TEXTURED_SPRITE 24
-#define KVE_SHADER_MASKED_SPRITE 25
-#define KVE_SHADER_KIND_COUNT 26
+/** @name Projection modes */
+/** @{ */
+#define KVE_PROJECTION_ORTHOGRAPHIC 0 /**< projection mode: orthographic, aspect x 100 units wide */
+#define KVE_PROJECTION_PERSPECTIVE 1  /**< projection mode: perspective (the start) */
+/** @} */
 
-/* Shader queues the frame walks. */
-#define KVE_QUEUE_GBUFFER 0 /* deferred programs, lit by the lighting passes */
-#define KVE_QUEUE_FORWARD 1 /* unlit forward programs, drawn into the lit image */
-#define KVE_QUEUE_OVERLAY 2 /* programs that read the lit image and depth: water, refraction, glow */
-#define KVE_QUEUE_SPRITE 7  /* sprite programs */
+/** @name Built-in program kinds
+ * Kinds of the built-in programs (KVE_GetBuiltinShader, a material's kind); 0, 14, 17,
+ * 22 and 23 stay empty. */
+/** @{ */
+#define KVE_SHADER_DEFAULT 1                    /**< "Default": flat colour with a headlight */
+#define KVE_SHADER_DRAWING 2                    /**< "Drawing": vertex colours (debug lines) */
+#define KVE_SHADER_DRAW_MESH 3                  /**< "Draw Mesh": one flat colour */
+#define KVE_SHADER_TEXTURES 4                   /**< "Textures": texture x colour, unlit */
+#define KVE_SHADER_NORMAL_MAPPING 5             /**< "Normal Mapping" (G-buffer) */
+#define KVE_SHADER_REFLECTION_NORMAL_MAPPING 6  /**< "Reflection Normal Mapping" with a cube map (G-buffer) */
+#define KVE_SHADER_NORMAL_MAPPING_SILHOUETTE 7  /**< "Normal Mapping Silhouette" (forward) */
+#define KVE_SHADER_SPECULAR_NORMAL_MAPPING 8    /**< "Specular Normal Mapping" (G-buffer) */
+#define KVE_SHADER_TEXTURE_ARRAY 9              /**< "Texture Array": layers by vertex group (G-buffer) */
+#define KVE_SHADER_GRASS 10                     /**< "Grass": wind by vertex group, two-sided (G-buffer) */
+#define KVE_SHADER_PARALLAX_MAPPING 11          /**< "Parallax Mapping" (G-buffer) */
+#define KVE_SHADER_SPECULAR_PARALLAX_MAPPING 12 /**< "Specular Parallax Mapping" (G-buffer) */
+#define KVE_SHADER_WATER 13                     /**< "Water" (over-image queue) */
+#define KVE_SHADER_REFRACTION 14                /**< refraction: no program, draws nothing */
+#define KVE_SHADER_MASK_REFRACTION 15           /**< "Mask Refraction" (over-image queue) */
+#define KVE_SHADER_MESH_GLOW 16                 /**< "Mesh Glow" (over-image queue) */
+#define KVE_SHADER_SKYBOX 18                    /**< "Skybox" (KVE_SetSkyBox) */
+#define KVE_SHADER_PARTICLE 19                  /**< "Particle": emitters' quads */
+#define KVE_SHADER_SOFT_PARTICLE 20             /**< "Soft Particle": fading near surfaces */
+#define KVE_SHADER_BILLBOARD 21                 /**< "Billboard": instanced quads */
+#define KVE_SHADER_TEXTURED_SPRITE 24           /**< "Textured Sprite" (2D) */
+#define KVE_SHADER_MASKED_SPRITE 25             /**< "Masked Sprite": alpha from a mask texture (2D) */
+#define KVE_SHADER_KIND_COUNT 26                /**< kinds are 0..25 */
+/** @} */
 
-void KVE_InitProjection(void);     /* defaults, viewport, the three matrices, Projection buffer */
-int KVE_InitShaderBuffers(void);   /* the five uniform blocks; 1 on success */
-void KVE_InitSpriteShaders(void);  /* built-in programs of kinds 24 and 25 */
-void KVE_InitBuiltinShaders(void); /* built-in programs of kinds 1 to 21 */
-void KVE_InitScreenShader(void);   /* the screen-copy program */
-void KVE_SetProjectionFOV(float degrees); /* vertical field of view */
-void KVE_SetProjectionNear(float distance);
-void KVE_SetProjectionFar(float distance);
-void KVE_SetProjectionMode(int mode); /* KVE_PROJECTION_*; uploads that mode's matrix */
-int KVE_GetProjectionMode(void);
-float KVE_GetProjectionFOV(void);    /* degrees */
-float KVE_GetProjectionNear(void);
-float KVE_GetProjectionFar(void);
-float KVE_GetProjectionAspect(void); /* screen width / height */
-void KVE_GetProjectionMatrix(KVE_Matrix* matrix); /* the current mode's 3D matrix */
-void KVE_Get2DMatrix(KVE_Matrix* matrix);         /* pixels, origin top-left, y down */
-ShaderProgram* KVE_GetBuiltinShader(int kind);    /* kinds 0..25; null for an empty kind */
+/** @name Shader queues
+ * The queues the frame walks, each a list of programs with their materials and objects. */
+/** @{ */
+#define KVE_QUEUE_GBUFFER 0 /**< deferred programs, lit by the lighting passes */
+#define KVE_QUEUE_FORWARD 1 /**< unlit forward programs, drawn into the lit image */
+#define KVE_QUEUE_OVERLAY 2 /**< programs that read the lit image and depth: water, refraction, glow */
+#define KVE_QUEUE_SPRITE 7  /**< sprite programs */
+/** @} */
+
+/** @name Start-up and projection
+ * The start-up steps KVE_Init runs in this order (KVE_InitScreenShader after the
+ * G-buffer), and the projection's setters and readers. */
+/** @{ */
+/** Sets the projection defaults (perspective, 45 degrees, near 0.1, far 128), the
+ * viewport, the three matrices and the Projection buffer. */
+void KVE_InitProjection(void);
+/** Creates the five uniform blocks (log section "Uniform Buffer"); 1, or 0 with a red
+ * "FAIL" when the GL offers no uniforms or a buffer is not made. */
+int KVE_InitShaderBuffers(void);
+void KVE_InitSpriteShaders(void);           /**< built-in programs of kinds 24 and 25 (log section "2D Shader") */
+void KVE_InitBuiltinShaders(void);          /**< built-in programs of kinds 1 to 21 (log section "3D Shader") */
+void KVE_InitScreenShader(void);            /**< the screen-copy program */
+void KVE_SetProjectionFOV(float degrees);   /**< vertical field of view in degrees, 45; uploaded in perspective mode */
+void KVE_SetProjectionNear(float distance); /**< near plane distance, 0.1; rebuilds both 3D matrices */
+void KVE_SetProjectionFar(float distance);  /**< far plane distance, 128; rebuilds both 3D matrices */
+/** Selects `KVE_PROJECTION_*` (any other value: perspective) and uploads its matrix. */
+void KVE_SetProjectionMode(int mode);
+int KVE_GetProjectionMode(void);                  /**< `KVE_PROJECTION_*` */
+float KVE_GetProjectionFOV(void);                 /**< degrees */
+float KVE_GetProjectionNear(void);                /**< near plane distance */
+float KVE_GetProjectionFar(void);                 /**< far plane distance */
+float KVE_GetProjectionAspect(void);              /**< screen width / height */
+void KVE_GetProjectionMatrix(KVE_Matrix* matrix); /**< the current mode's 3D matrix into `matrix` (null: nothing) */
+void KVE_Get2DMatrix(KVE_Matrix* matrix);         /**< pixels, origin top-left, y down, into `matrix` (null: nothing) */
+ShaderProgram* KVE_GetBuiltinShader(int kind);    /**< kinds 0..25; null for an empty kind or one out of range */
+/** @} */
+
+/** @} */
 
 /* ========================================================================== */
 /* 9b. Frame rendering                                                        */
 /* ========================================================================== */
 
-void KVE_SetBackgroundColor(int color); /* packed colour the output is cleared to */
-int KVE_RenderScene(int framebuffer);    /* draws the frame; -1 = the window */
-int KVE_InitGBuffer(void);              /* G-buffer and lighting programs; 0 when incomplete */
-int KVE_InitSceneTargets(void);         /* scene and glow targets; 0 when incomplete */
-int KVE_InitShadowTargets(int size);    /* 2D and cube shadow maps of size^2; 0 when incomplete */
-/* 1 (default): a shadow map face is drawn only from the casters that meet it, and kept
+/** @defgroup frame Frame rendering
+ * The deferred frame: shadow maps, the G-buffer, the lights, the forward and over-image
+ * queues, glow, sky box, particles and billboards, with its render targets and pass
+ * timing. Every example calls KVE_RenderScene once per frame; @ref physics/main.cpp
+ * "the demonstration" also times its passes.
+ * @{ */
+
+void KVE_SetBackgroundColor(int color); /**< packed colour the output is cleared to; alpha 0 counts as opaque */
+/** Draws the frame of the 3D scene into `framebuffer` (-1: the window), leaving it bound
+ * for the 2D overlay; once per frame before KVE_FlipBuffers. Returns 0 (also when the
+ * engine is not running or the window is minimised, and nothing is drawn then). */
+int KVE_RenderScene(int framebuffer);
+/** Creates the G-buffer and the lighting programs (log section "G-Buffer"); 1, or 0 with a
+ * red "FAIL: Error " and the GL status when the framebuffer is incomplete. */
+int KVE_InitGBuffer(void);
+int KVE_InitSceneTargets(void); /**< scene and glow targets; 1, or 0 (no message) when incomplete */
+/** Creates the 2D and cube shadow maps of `size`^2 texels (KVE_Init: 2048); 1, or 0 (no
+ * message) for a size of 0 or less or an incomplete framebuffer. */
+int KVE_InitShadowTargets(int size);
+/** 1 (default): a shadow map face is drawn only from the casters that meet it, and kept
  * while its casters and light are unchanged; 0: every face is redrawn from all casters
  * every frame. The picture is the same either way. */
 void KVE_SetShadowMapReuse(int enabled);
 
-/* GPU time of each pass of KVE_RenderScene, from GL timer queries read back a frame or
+/** GPU time of one pass of KVE_RenderScene, from GL timer queries read back a frame or
  * two late (nothing waits for the GPU). A pass that did not run in a frame (shadows off)
  * does not count that frame. */
 typedef struct KVE_RENDER_PASS_TIME {
-    const char* name; /* "G-buffer", "point shadow maps", ... */
-    int frames;       /* frames measured since timing was switched on */
-    float lastMs;     /* milliseconds in the latest measured frame */
-    float averageMs;
-    float maxMs;
+    const char* name; /**< "G-buffer", "point shadow maps", ...; static text */
+    int frames;       /**< frames measured since timing was switched on */
+    float lastMs;     /**< milliseconds in the latest measured frame */
+    float averageMs;  /**< mean milliseconds over the measured frames */
+    float maxMs;      /**< longest measured frame, milliseconds */
 } KVE_RENDER_PASS_TIME;
-void KVE_SetRenderPassTiming(int enabled); /* 1: time every pass from now on; resets the figures; 0 */
-int KVE_GetRenderPassTimes(KVE_RENDER_PASS_TIME* times, int capacity); /* fills up to capacity; returns the pass count */
-/* GL errors seen since start-up (test and debug builds report each in the log with its
- * pass; other builds do not check and answer 0). */
+/** 1: times every pass from now on, 0: stops; either resets the figures (nothing without a
+ * running engine). */
+void KVE_SetRenderPassTiming(int enabled);
+/** Fills `times` (may be null) with up to `capacity` passes in frame order; returns the
+ * number of passes there are, whatever the capacity. */
+int KVE_GetRenderPassTimes(KVE_RENDER_PASS_TIME* times, int capacity);
+/** GL errors seen since start-up (test and debug builds report each in the log with its
+ * pass, a red "FAIL: GL error (pass: ...)"; other builds do not check and answer 0). */
 int KVE_GetGLErrorCount(void);
-void KVE_ResizeGBuffer(void);           /* reallocates the targets at the current screen size */
-void KVE_SetGlow(int enabled);          /* glow image built and added; 1 */
-void KVE_SetGlowBlur(float width);      /* glow blur tap spacing in screen pixels; 2.5 */
-void KVE_SetSkyBox(int texture, int color); /* cube-map texture and packed tint of the sky box */
-void KVE_EnableSkyBox(int enabled);     /* sky drawn where no geometry is; 0 */
-void KVE_SetSkyBoxRotation(float x, float y, float z); /* degrees about x, y, z; the sky turns, layers keep theirs */
-/* Extra layers drawn over the sky in the order added, blended by their texels' alpha:
- * a mesh centred on the camera (-1: the sky's own cube) showing a cube-map texture with
- * a packed tint. Returns the layer's index. Released meshes or textures skip the layer. */
+void KVE_ResizeGBuffer(void);                          /**< reallocates the targets at the current screen size */
+void KVE_SetGlow(int enabled);                         /**< glow image built and added, 1 */
+void KVE_SetGlowBlur(float width);                     /**< glow blur tap spacing in screen pixels, 2.5 */
+void KVE_SetSkyBox(int texture, int color);            /**< cube-map texture number and packed tint of the sky box */
+void KVE_EnableSkyBox(int enabled);                    /**< sky drawn where no geometry is, 0 */
+void KVE_SetSkyBoxRotation(float x, float y, float z); /**< degrees about x, y, z; the sky turns, layers keep theirs */
+/** Adds a layer drawn over the sky in the order added, blended by its texels' alpha: a
+ * mesh centred on the camera (-1: the sky's own cube) showing a cube-map texture with a
+ * packed tint. Returns the layer's index. Released meshes or textures skip the layer. */
 int KVE_AddSkyBoxLayer(int mesh, int texture, int color);
-int KVE_SetSkyBoxLayerRotation(int layer, float x, float y, float z); /* degrees; 0 for no such layer */
-int KVE_GetSkyBoxLayerCount(void);
-void KVE_ClearSkyBoxLayers(void);
+int KVE_SetSkyBoxLayerRotation(int layer, float x, float y, float z); /**< degrees; 1, or 0 for no such layer */
+int KVE_GetSkyBoxLayerCount(void);                                    /**< layers added since the last clear */
+void KVE_ClearSkyBoxLayers(void);                                     /**< removes every layer */
+
+/** @} */
 
 /* ========================================================================== */
 /* 9c. 2D drawing: sprites and text                                           */
 /* ========================================================================== */
 
-/* Sprites and text are drawn in screen pixels (origin top-left, y down) after the 3D
- * frame, with a material of kind 24 (textured sprite) or 25 (masked sprite). */
-typedef struct KVE_SPRITE KVE_SPRITE;
-typedef struct KVE_FONT KVE_FONT;
+/** @defgroup drawing2d 2D drawing: sprites and text
+ * Sprites and bitmap text drawn in screen pixels (origin top-left, y down) over the
+ * finished 3D frame, with a material of kind 24 (textured sprite) or 25 (masked sprite).
+ * Shown in @ref hello/hello.cpp "hello" (a turning sprite, text) and
+ * @ref physics/overlay.cpp "the demonstration" (statistics and a crosshair).
+ * @{ */
 
-/* A sprite of the material's first texture's size; centred on its position unless
- * topLeftOrigin is 1; flip 1 turns the texture upside down. */
+typedef struct KVE_SPRITE KVE_SPRITE; /**< a textured rectangle in screen pixels (sprite registry) */
+typedef struct KVE_FONT KVE_FONT;     /**< a bitmap font: shared glyphs and its own settings (font registry) */
+
+/** Creates a sprite of the size of its material's first texture (1 x 1 without one); a
+ * sprite under the number is released first.
+ * @param id wanted number (0..65535) or -1 for automatic
+ * @param material a material of kind 24 (textured) or 25 (masked)
+ * @param topLeftOrigin 1: the position is the top-left corner; 0: the centre
+ * @param flip 1 turns the texture upside down
+ * @return the record, owned by the registry; null for a refused number (no message). */
 KVE_SPRITE* KVE_CreateSprite(int id, int material, int topLeftOrigin, int flip);
-int KVE_GetSpriteNumber(const KVE_SPRITE* sprite); /* -1 for null */
-int KVE_DrawSprite(int sprite, float x, float y);   /* 1 when drawn */
-void KVE_SetSpriteSize(int sprite, float width, float height); /* pixels */
-void KVE_RotateSprite(int sprite, float angle, int relative);  /* degrees, clockwise; relative 1 adds */
-/* The four corners in strip order (top-left, bottom-left, top-right, bottom-right for an
- * upright sprite), in pixels relative to the sprite's position; the size becomes 1. */
+int KVE_GetSpriteNumber(const KVE_SPRITE* sprite); /**< the sprite's number; -1 for null */
+/** Draws the sprite with its position at pixel (x, y); 1 when drawn, 0 when there is no
+ * such sprite, its material is gone or is not of kind 24 or 25. */
+int KVE_DrawSprite(int sprite, float x, float y);
+void KVE_SetSpriteSize(int sprite, float width, float height); /**< pixels; unknown sprites are ignored */
+void KVE_RotateSprite(int sprite, float angle, int relative);  /**< degrees, clockwise; relative 1 adds */
+/** Sets the four corners in strip order (top-left, bottom-left, top-right, bottom-right for
+ * an upright sprite), in pixels relative to the sprite's position; the size becomes 1. */
 void KVE_SetSpriteCorners(int sprite, float x0, float y0, float x1, float y1, float x2, float y2, float x3,
                           float y3);
-/* Texture coordinates (0..1) of coordinate set 0 (colour) or 1 (mask). */
+/** Texture coordinates (0..1) of coordinate set 0 (colour) or 1 (mask): the rectangle at
+ * (u, v) of `width` x `height`; another set is ignored. */
 void KVE_SetSpriteRect(int sprite, float u, float v, float width, float height, int set);
-int KVE_ReleaseSprite(int sprite); /* 0 */
+int KVE_ReleaseSprite(int sprite); /**< frees its vertex buffer; returns 0 */
 
-/* Bitmap fonts (".tf"). A damaged file keeps what was read before the damage. */
-#define KVE_FONT_DEFAULT 0 /* variants of the built-in font (KVE_GetDefaultFont) */
-#define KVE_FONT_LARGE 1   /* twice the size */
-#define KVE_FONT_SLANTED 2 /* 12 degrees slant */
-#define KVE_FONT_CENTRED 3 /* centred on the given point */
-#define KVE_FONT_VARIANTS 4
+/** @name Bitmap fonts
+ * Fonts read from ".tf" files or memory, in the font registry (numbers 0..65535 or -1;
+ * no names); copies share the glyphs and keep settings of their own. */
+/** @{ */
+#define KVE_FONT_DEFAULT 0  /**< the built-in font as it is (KVE_GetDefaultFont) */
+#define KVE_FONT_LARGE 1    /**< the built-in font at twice the size */
+#define KVE_FONT_SLANTED 2  /**< the built-in font slanted by 12 degrees */
+#define KVE_FONT_CENTRED 3  /**< the built-in font centred on the given point */
+#define KVE_FONT_VARIANTS 4 /**< number of built-in variants */
 
-KVE_FONT* KVE_LoadFont(int id, const char* fileName); /* null when unreadable or not a font */
+/** Loads a ".tf" font file. `id` 0..65535 or -1 (automatic); a font under the number is
+ * released first. Logs "Load Font: " and the name, then "OK". Null, with a red entry, when
+ * the file cannot be read ("Fail: Font file not found!"), is not a font ("Fail: Not a font
+ * file!") or has no glyphs or no atlas image; a damaged file keeps what was read before the
+ * damage ("Fail: Font damaged, read up to the damage: ..."). */
+KVE_FONT* KVE_LoadFont(int id, const char* fileName);
+/** Builds a font from `size` bytes of a ".tf" file in memory (copied; the caller keeps
+ * `data`); failures as KVE_LoadFont, without the file entries. */
 KVE_FONT* KVE_CatchFont(int id, const void* data, int size);
-KVE_FONT* KVE_CopyFont(int font, int id);   /* shares the glyphs, copies the settings */
-int KVE_GetFontNumber(const KVE_FONT* font); /* -1 for null */
-int KVE_GetDefaultFont(int variant);         /* KVE_FONT_*; -1 when there is none */
-void KVE_SetFontSize(int font, float size);  /* scale of every glyph metric, 1.0 */
-void KVE_SetFontColor(int font, int color);  /* packed, opaque white */
-void KVE_SetFontAlignment(int font, float horizontal, float vertical); /* 0 start, 0.5 centre, 1 end */
-void KVE_SetFontAngle(int font, float degrees);   /* slant; positive leans right */
-void KVE_SetFontSpacing(int font, float pixels);  /* extra space after every glyph */
-void KVE_SetFontLineWidth(int font, float pixels); /* wrap after the last space beyond it; 0 never */
-void KVE_SetFontKerning(int font, int on);
-int KVE_ReleaseFont(int font); /* 0 */
-/* Draws text with its first line's top-left at (x, y); line feeds start new lines. color
- * KVE_DEFAULT, size and angle KVE_DEFAULT_FLOAT take the font's settings. 1 when drawn. */
+/** A new font `id` sharing the glyphs of `font`, with a copy of its settings; null when
+ * `font` does not exist or the number is refused. */
+KVE_FONT* KVE_CopyFont(int font, int id);
+int KVE_GetFontNumber(const KVE_FONT* font); /**< the font's number; -1 for null */
+int KVE_GetDefaultFont(int variant);         /**< the number of built-in variant `KVE_FONT_*`; -1 when there is none */
+void KVE_SetFontSize(int font, float size);  /**< scale of every glyph metric, 1.0 */
+void KVE_SetFontColor(int font, int color);  /**< packed, opaque white */
+void KVE_SetFontAlignment(int font, float horizontal, float vertical); /**< 0 start, 0.5 centre, 1 end; 0, 0 */
+void KVE_SetFontAngle(int font, float degrees);                        /**< slant; positive leans right, 0 */
+void KVE_SetFontSpacing(int font, float pixels);                       /**< extra space after every glyph, 0 */
+void KVE_SetFontLineWidth(int font, float pixels); /**< wrap after the last space beyond it; 0 (the start) never */
+void KVE_SetFontKerning(int font, int on);         /**< 1 (the start): use the file's kerning pairs */
+int KVE_ReleaseFont(int font);                     /**< the glyphs go with the last font sharing them; returns 0 */
+/** Draws text; line feeds start new lines, bytes without a glyph are skipped.
+ * @param font the font
+ * @param x pixels from the left edge to the first line's left (before alignment)
+ * @param y pixels from the top edge to the first line's top (before alignment)
+ * @param text the text; null or "" draws nothing
+ * @param color packed colour; KVE_DEFAULT takes the font's
+ * @param size scale of the glyphs; KVE_DEFAULT_FLOAT takes the font's
+ * @param angle slant in degrees; KVE_DEFAULT_FLOAT takes the font's
+ * @return 1 when drawn; 0 for no font or no text. */
 int KVE_DrawText(int font, float x, float y, const char* text, int color, float size, float angle);
-/* Widest line and total height in pixels at `size` (KVE_DEFAULT_FLOAT: the font's); the
- * number of lines. */
+/** Measures text as KVE_DrawText would lay it out.
+ * @param font the font
+ * @param text the text
+ * @param size scale of the glyphs; KVE_DEFAULT_FLOAT takes the font's
+ * @param width receives the widest line in pixels (may be null)
+ * @param height receives the total height in pixels (may be null)
+ * @return the number of lines; 0 for no font or a null text. */
 int KVE_MeasureText(int font, const char* text, float size, float* width, float* height);
+/** @} */
+
+/** @} */
 
 /* ========================================================================== */
 /* 9d. Debug lines                                                            */
 /* ========================================================================== */
 
-/* Coloured 3D segments queued during a frame and drawn (then emptied) by the frame with
- * the Drawing program. Colours are packed (0xAABBGGRR). Queueing returns 0. */
-void KVE_InitLines(void);                          /* run by KVE_Init: the queue and its buffer */
-void KVE_SetLineWidth(float width);                /* pixels, given to glLineWidth */
-void KVE_SetLineTransform(const KVE_Matrix* matrix); /* every queued point through it; null: off */
+/** @defgroup lines Debug lines
+ * Coloured 3D segments queued during a frame and drawn (then emptied) by the frame with
+ * the Drawing program; KVE_UpdatePhysics(1) draws the physics debug view with them.
+ * Colours are packed (0xAABBGGRR); queueing returns 0 and draws nothing yet.
+ * @{ */
+
+void KVE_InitLines(void);           /**< run by KVE_Init: the queue and its buffer, line width 1 */
+void KVE_SetLineWidth(float width); /**< pixels, given to glLineWidth, 1.0 */
+/** Sends every point queued from now on through a copy of `matrix`; null switches it off. */
+void KVE_SetLineTransform(const KVE_Matrix* matrix);
+/** Queues the segment from (x1, y1, z1) to (x2, y2, z2); the V forms take vectors (not null). */
 int KVE_DrawLine3D(float x1, float y1, float z1, float x2, float y2, float z2, int color);
-int KVE_DrawLineV(const KVE_Vector* a, const KVE_Vector* b, int color);
+int KVE_DrawLineV(const KVE_Vector* a, const KVE_Vector* b, int color); /**< the segment a to b */
+/** Queues a triangle's outline: segments 1-2, 2-3, 3-1. */
 int KVE_DrawTriangle3D(float x1, float y1, float z1, float x2, float y2, float z2, float x3, float y3, float z3,
-                       int color); /* outline: 1-2, 2-3, 3-1 */
-int KVE_DrawTriangleV(const KVE_Vector* a, const KVE_Vector* b, const KVE_Vector* c, int color);
+                       int color);
+int KVE_DrawTriangleV(const KVE_Vector* a, const KVE_Vector* b, const KVE_Vector* c, int color); /**< as above */
+/** A triangle outline whose corners take their own colours, shading along each segment. */
 int KVE_DrawTriangleColorsV(const KVE_Vector* a, const KVE_Vector* b, const KVE_Vector* c, int colorA, int colorB,
-                            int colorC); /* each corner its colour */
-int KVE_DrawBox3D(float x1, float y1, float z1, float x2, float y2, float z2, int color); /* 12 edges */
-int KVE_DrawBoxV(const KVE_Vector* a, const KVE_Vector* b, int color);
-int KVE_DrawCross3D(float x, float y, float z, float size); /* x red, y blue, z green; half size */
-int KVE_DrawCross3DColor(float x, float y, float z, float size, int color);
-int KVE_DrawCrossV(const KVE_Vector* point, float size);
-int KVE_DrawCrossVColor(const KVE_Vector* point, float size, int color);
-int KVE_DrawSphere3D(float x, float y, float z, float radius, int color); /* 15 rings of 12 chords */
-int KVE_DrawSphereV(const KVE_Vector* center, float radius, int color);
-int KVE_DrawLines(void);           /* draws and empties the queue (the frame calls it) */
-int KVE_GetLineVertexCount(void);  /* vertices queued since the last draw */
+                            int colorC);
+/** Queues the 12 edges of the axis-aligned box with corners (x1, y1, z1) and (x2, y2, z2). */
+int KVE_DrawBox3D(float x1, float y1, float z1, float x2, float y2, float z2, int color);
+int KVE_DrawBoxV(const KVE_Vector* a, const KVE_Vector* b, int color); /**< the box with corners a and b */
+/** Queues an axis cross through (x, y, z) of half size `size`: x red, y blue, z green. */
+int KVE_DrawCross3D(float x, float y, float z, float size);
+int KVE_DrawCross3DColor(float x, float y, float z, float size, int color); /**< axis cross in one colour */
+int KVE_DrawCrossV(const KVE_Vector* point, float size);                    /**< as KVE_DrawCross3D */
+int KVE_DrawCrossVColor(const KVE_Vector* point, float size, int color);    /**< as KVE_DrawCross3DColor */
+int KVE_DrawSphere3D(float x, float y, float z, float radius, int color);   /**< wire sphere: 15 rings of 12 chords */
+int KVE_DrawSphereV(const KVE_Vector* center, float radius, int color);     /**< as KVE_DrawSphere3D */
+int KVE_DrawLines(void);          /**< draws and empties the queue (the frame calls it); 0 */
+int KVE_GetLineVertexCount(void); /**< vertices queued since the last draw */
+
+/** @} */
 
 /* ========================================================================== */
 /* 10. Physics                                                                */
 /* ========================================================================== */
 
-/* The process-wide recursive physics lock (the step holds it phase by phase). */
+/** @defgroup physics Physics
+ * Bodies (collision shapes shared by objects), the once-per-frame step with collisions,
+ * impulses with restitution and friction, spring joints, and the energy sums. Shown in
+ * @ref pyramid/pyramid.cpp "pyramid" (boxes, a ball, a chain on joints) and
+ * @ref physics/spawning.cpp "the demonstration" (bodies thrown into the scene).
+ * @{ */
+
+/** @name The physics lock
+ * The process-wide recursive lock; the step holds it phase by phase, the particle and
+ * sound updates for their whole run. */
+/** @{ */
+/** Takes the physics lock (recursive), to read or change the physics from another thread. */
 void KVE_LockPhysics(void);
-void KVE_UnlockPhysics(void);
+void KVE_UnlockPhysics(void); /**< releases the physics lock once */
+/** @} */
 
-/* Body types; the same values given to KVE_SetObjectBody build a body from the object's
- * own mesh (-3, -4, -5), give it the built-in point body (-1) or detach it (-65535). */
-#define KVE_BODY_POINT (-1)
-#define KVE_BODY_BOX (-3)
-#define KVE_BODY_SPHERE (-4)
-#define KVE_BODY_MESH (-5)
-#define KVE_BODY_NONE (-65535)
+/** @name Body types
+ * KVE_GetBodyType's answers; given to KVE_SetObjectBody the same values build a body from
+ * the object's own mesh (-3, -4, -5), give it the built-in point body (-1) or take it out
+ * of the physics (-65535). */
+/** @{ */
+#define KVE_BODY_POINT (-1)    /**< a point with a sweep (the built-in point body) */
+#define KVE_BODY_BOX (-3)      /**< the bounding box of a mesh */
+#define KVE_BODY_SPHERE (-4)   /**< a sphere around the object's position */
+#define KVE_BODY_MESH (-5)     /**< a triangle mesh with its bounding-box tree */
+#define KVE_BODY_NONE (-65535) /**< KVE_SetObjectBody: take the object out of the physics */
+/** @} */
 
-/* Components of KVE_GetPhysicsEnergy, added as bits. */
-#define KVE_ENERGY_TRANSLATION 1 /* 0.5 m v.v */
-#define KVE_ENERGY_ROTATION 2    /* 0.5 w^T I w */
-#define KVE_ENERGY_POSITION 4    /* -m g.p */
-#define KVE_ENERGY_TENSION 8     /* 0.5 k (d - L)^2 over the joints */
+/** @name Energy components
+ * Bits of KVE_GetPhysicsEnergy, added together (15: the total). */
+/** @{ */
+#define KVE_ENERGY_TRANSLATION 1 /**< 0.5 m v.v */
+#define KVE_ENERGY_ROTATION 2    /**< 0.5 w^T I w */
+#define KVE_ENERGY_POSITION 4    /**< -m g.p */
+#define KVE_ENERGY_TENSION 8     /**< 0.5 k (d - L)^2 over the joints */
+/** @} */
 
-/* A collision shape shared by any number of objects (a body registry record). */
+/** A collision shape shared by any number of objects; the record belongs to the body
+ * registry (KVE_SetObjectBody with a type makes an unnamed one that outlives the object). */
 typedef struct KVE_BODY {
-    int number;       /* registry number; -1 for the built-in point body */
-    const char* name; /* "" when unnamed; owned by the engine */
+    int number;       /**< registry number; -1 for the built-in point body */
+    const char* name; /**< "" when unnamed; owned by the engine */
 } KVE_BODY;
 
-/* A spring between a point of one object and a point of another. */
+/** A spring between a point of one object and a point of another (joint registry). */
 typedef struct KVE_JOINT KVE_JOINT;
 
-/* Bodies. Numbers 0..65535 or -1 (automatic); a name in use releases the older body. */
-KVE_BODY* KVE_CreateBodyListEntry(int* id, const char* name); /* id in: wanted or -1; out: given */
-/* Reads a ".kvb" body file (type -5); an empty or null name takes the file part of the path. */
+/** Body registry entry alone, the step every body creation shares: `id` in: the wanted
+ * number 0..65535 or -1 (automatic), out: the number given. A name in use releases the
+ * older body (blue "Loaded double: First Body has been released!"); a refused number gives
+ * null and a red "Fail: This ID is not available!". */
+KVE_BODY* KVE_CreateBodyListEntry(int* id, const char* name);
+/** Reads a ".kvb" body file into a body of type -5 whose geometry is the file's vertices,
+ * edges and faces; an empty or null name takes the file part of the path. Logs "Load
+ * Body: " and the path, the counts and "OK". Null, with nothing replaced, for a file that
+ * cannot be read or has no Body block (red "Fail: File not found!") or whose edges or faces
+ * name a missing vertex (red "Fail: Index beyond the vertex count!"). */
 KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name);
-/* From the mesh's vertex positions: type -4 sphere (radius x scale), -3 bounding box, -5
- * welded triangle mesh with its bounding-box tree. Null on failure. */
+/** Builds a body from a mesh's vertex positions.
+ * @param id wanted number (0..65535) or -1 for automatic
+ * @param mesh the mesh
+ * @param type KVE_BODY_SPHERE (radius: the farthest vertex x scale), KVE_BODY_BOX (the
+ *        bounding box, grown from the origin) or KVE_BODY_MESH (welded triangles with a
+ *        bounding-box tree)
+ * @param scale multiplies a sphere's radius; unused by the other types
+ * @param name "" or null for none
+ * @return the record; null with a red "Fail: Mesh not found!", "Fail: Unknown body type
+ *         ...!" or "Fail: Mesh index beyond its vertex count!", or for a refused
+ *         number. */
 KVE_BODY* KVE_CreateBodyFromMesh(int id, int mesh, int type, float scale, const char* name);
+/** Creates a sphere body (type -4) of `radius` units; null for a refused number. */
 KVE_BODY* KVE_CreateSphereBody(int id, float radius, const char* name);
-KVE_BODY* KVE_CreateEmptyBody(int id, const char* name); /* type 0: takes part in no collision */
-KVE_BODY* KVE_GetBody(int body);                         /* null when there is none */
-int KVE_GetBodyType(int body);                           /* KVE_BODY_*, 0 for an empty body; 0 when none */
-/* 0. Objects still using the body are taken out of the physics (their body cleared) and
- * the log says how many; detach them first (KVE_SetObjectBody with KVE_BODY_NONE). */
+/** Creates a body of type 0, which takes part in no collision; null for a refused number. */
+KVE_BODY* KVE_CreateEmptyBody(int id, const char* name);
+KVE_BODY* KVE_GetBody(int body); /**< the body's record; null when there is none */
+int KVE_GetBodyType(int body);   /**< `KVE_BODY_*`, 0 for an empty body; 0 when there is none */
+/** Releases the body, its tree and geometry; returns 0. Objects still using it are taken
+ * out of the physics (their body cleared) and a blue entry says how many; detach them
+ * first (KVE_SetObjectBody with KVE_BODY_NONE). */
 int KVE_FreeBody(int body);
 
-/* Object physics. `body` is a body number, or a KVE_BODY_* type; `scale` only applies to
- * a sphere built from the mesh. Returns 1 when detached (KVE_BODY_NONE), else 0. */
+/** Gives the object a body and puts it in the physics: in the dynamic set with a mass,
+ * else in the static set; the inertia follows the mass.
+ * @param object the object
+ * @param body a body's number; KVE_BODY_POINT; KVE_BODY_BOX, KVE_BODY_SPHERE or
+ *        KVE_BODY_MESH for a new unnamed body from the object's own mesh; or KVE_BODY_NONE
+ *        to take the object out of the physics
+ * @param scale multiplies the radius of a sphere built from the mesh
+ * @return 1 when taken out (KVE_BODY_NONE), else 0 (also when nothing is found). */
 int KVE_SetObjectBody(int object, int body, float scale);
-int KVE_SetObjectMass(int object, float mass);               /* 0 = static; 0 */
-int KVE_SetObjectRestitution(int object, float restitution); /* bounce factor, 0.4; 0 */
-int KVE_SetObjectFriction(int object, float friction);       /* friction factor, 0.7; 0 */
-int KVE_SetObjectCollisionCallback(int object, KVE_COLLISION_CALLBACK callback); /* 0 */
+int KVE_SetObjectMass(int object, float mass); /**< 0 = static, else dynamic; updates the inertia; returns 0 */
+/** Sets the bounce factor, 0.4 at creation; a contact uses the product of both objects'
+ * factors. Returns 0. */
+int KVE_SetObjectRestitution(int object, float restitution);
+/** Sets the friction factor, 0.7 at creation; a contact uses the product of both objects'
+ * factors. Returns 0. */
+int KVE_SetObjectFriction(int object, float friction);
+int KVE_SetObjectCollisionCallback(int object, KVE_COLLISION_CALLBACK callback); /**< null removes it; returns 0 */
 
-/* The world. KVE_Init runs KVE_InitPhysics; the application runs KVE_UpdatePhysics once
- * per frame: one step over the last frame time (the first frame moves nothing). */
-int KVE_InitPhysics(void);                     /* the point body and the world tree; 1 */
-int KVE_UpdatePhysics(int debug);              /* the step; debug 1 also queues the debug view; 0 */
-int KVE_StepPhysics(void);                     /* springs, collisions, integration; 0 */
-int KVE_SetGravity(float x, float y, float z); /* units per second squared; (0, 0, 0) at start; 0 */
-float KVE_GetPhysicsStepRate(void);            /* steps per second: the frame rate, rounded */
-float KVE_GetPhysicsEnergy(int components);    /* sum of the KVE_ENERGY_* bits given */
-int KVE_GetPhysicsObjectCount(int dynamicSet); /* objects in the dynamic (1) or static (0) set */
-int KVE_GetPhysicsTreeSize(void);              /* object entries in the world tree */
+/** @name The world
+ * KVE_Init runs KVE_InitPhysics; the application runs KVE_UpdatePhysics once per frame:
+ * one step over the last frame time (the first frame moves nothing). */
+/** @{ */
+int KVE_InitPhysics(void);                     /**< the point body and the world tree; 1 */
+int KVE_UpdatePhysics(int debug);              /**< the step; `debug` 1 also queues the debug view as lines; 0 */
+int KVE_StepPhysics(void);                     /**< springs, collisions, integration over the last frame time; 0 */
+int KVE_SetGravity(float x, float y, float z); /**< units per second squared, (0, 0, 0) at start; 0 */
+float KVE_GetPhysicsStepRate(void);            /**< steps per second: the frame rate, rounded */
+float KVE_GetPhysicsEnergy(int components);    /**< sum over all objects and joints of the `KVE_ENERGY_*` bits given */
+int KVE_GetPhysicsObjectCount(int dynamicSet); /**< objects in the dynamic (1) or static (0) set */
+int KVE_GetPhysicsTreeSize(void);              /**< object entries in the world tree */
+/** @} */
 
-/* Collisions. Normally run by the step; the test moves objects and applies impulses only
- * inside the step's collision phase. Non-zero when the two objects touch. */
+/** Tests two objects by their body types; inside the step's collision phase it also
+ * corrects their overlap and applies the impulse. On a contact it plays the collision
+ * sound and calls both objects' callbacks. Non-zero when they touch; 0 for a missing
+ * object. */
 int KVE_CollideObjects(int first, int second);
-int KVE_ApplyContactImpulse(int objectA, int objectB); /* impulse at the current contact; 0 */
-/* Sound played (mode 8, at the contact) when objects of these materials hit at an approach
- * speed above 1; second material -1 = any. Numbers of the sound and material registries. */
+/** Applies the impulse with restitution and friction at the current contact (that of the
+ * last test that touched); returns 0. */
+int KVE_ApplyContactImpulse(int objectA, int objectB);
+/** Plays a sound as a new channel at the contact when objects of two materials hit at an
+ * approach speed above 1, at its volume x (1 - 1 / speed); the same pair again replaces
+ * the sound.
+ * @param sound the sound's number
+ * @param firstMaterial the first object's material
+ * @param secondMaterial the second object's material; -1: any (the first then matches
+ *        either object)
+ * @return 0; a red "Fail: Material not found!" for a missing material. */
 int KVE_SetCollisionSound(int sound, int firstMaterial, int secondMaterial);
 
-/* Joints: numbers 0..65535 or -1 (automatic). Anchors are in each object's own axes; the
- * rest length is the anchors' distance now. Null for a refused number or a missing object. */
+/** Ties a point of one object to a point of another with a spring whose rest length is the
+ * points' distance now; a joint under the number is freed first, and a released object
+ * frees its joints.
+ * @param id wanted number (0..65535) or -1 for automatic
+ * @param objectA the first object
+ * @param ax anchor x in A's own axes
+ * @param ay anchor y in A's own axes
+ * @param az anchor z in A's own axes
+ * @param objectB the second object
+ * @param bx anchor x in B's own axes
+ * @param by anchor y in B's own axes
+ * @param bz anchor z in B's own axes
+ * @param stiffness spring constant: force per unit of stretch
+ * @return the record, owned by the joint registry; null, with no message, for a refused
+ *         number or a missing object. */
 KVE_JOINT* KVE_CreateJoint(int id, int objectA, float ax, float ay, float az, int objectB, float bx, float by,
                            float bz, float stiffness);
-int KVE_GetJointNumber(const KVE_JOINT* joint); /* -1 for null */
-int KVE_FreeJoint(int joint);                   /* 0 */
-int KVE_GetJointCount(void);                    /* active joints */
+int KVE_GetJointNumber(const KVE_JOINT* joint); /**< the joint's number; -1 for null */
+int KVE_FreeJoint(int joint);                   /**< removes it from the step and the energy; returns 0 */
+int KVE_GetJointCount(void);                    /**< active joints */
+
+/** @} */
 
 /* ========================================================================== */
 /* 11. Particles                                                              */
 /* ========================================================================== */
 
-/* Emission modes and areas of an emitter. */
-#define KVE_EMITTER_WORLD 0 /* particles live in world space once emitted */
-#define KVE_EMITTER_LOCAL 1 /* particles live in the emitter's space and follow it */
-#define KVE_EMISSION_POINT 0
-#define KVE_EMISSION_BOX 1
-#define KVE_EMISSION_RING 2
+/** @defgroup particles Particles
+ * Emitters read from definition files that spawn, fade and move camera-facing quads, as
+ * scene items that can ride on objects. Shown in
+ * @ref particles_sound/particles_sound.cpp "particles_sound" (a fire and a fountain).
+ * @{ */
 
-/* A particle emitter: a scene item that spawns camera-facing textured quads. Ranges are
- * (min, max); a value drawn from one is min + (max - min) * r, r uniform in [0, 1). */
+/** @name Emission modes and areas */
+/** @{ */
+#define KVE_EMITTER_WORLD 0  /**< particles live in world space once emitted */
+#define KVE_EMITTER_LOCAL 1  /**< particles live in the emitter's space and follow it */
+#define KVE_EMISSION_POINT 0 /**< emission area: the emitter's point */
+#define KVE_EMISSION_BOX 1   /**< emission area: a box of areaSize */
+#define KVE_EMISSION_RING 2  /**< emission area: a ring between the two radii */
+/** @} */
+
+/** A particle emitter: a scene item that spawns camera-facing textured quads. Ranges are
+ * (min, max); a value drawn from one is min + (max - min) x r, r uniform in [0, 1). The
+ * record belongs to the emitter registry; the fields may be changed between updates. */
 typedef struct KVE_EMITTER {
-    KVE_ITEM item;               /* kind KVE_ITEM_EMITTER; full and rigid matrix are `matrix` */
-    int32_t number;              /* registry number */
-    const char* name;            /* always "" */
-    int32_t emitting;            /* 1; 0 = no new particles (time still runs on) */
-    int32_t maxParticles;        /* instances drawn per frame, 0..65536 */
-    int32_t visibleCount;        /* particles drawn after the last update */
-    KVE_Vector position;         /* in the parent's space, w = 1 */
-    KVE_Quaternion rotation;     /* in the parent's space */
-    KVE_Matrix matrix;           /* rotation and position */
-    KVE_Matrix emissionRotation; /* turns +z into `direction` */
-    KVE_Vector direction;        /* unit main emission direction */
-    KVE_Vector areaSize;         /* box extents; ring x, y scale and z height */
-    float radius[2];             /* ring radii */
-    KVE_Vector addedVelocity;    /* added to every new particle's velocity, units per second */
-    int32_t mode;                /* KVE_EMITTER_WORLD or KVE_EMITTER_LOCAL */
-    int32_t area;                /* KVE_EMISSION_POINT, _BOX or _RING */
-    float angle;                 /* spread in degrees: 0 along the direction, 180 every way */
-    float frequency;             /* particles per second */
-    float force;                 /* random jitter of the velocity, units per second squared */
-    float speed[2];              /* initial speed range, units per second */
-    float fadeOut[2];            /* intensity lost per second after the lifetime; 0 = vanish */
-    float fadeIn[2];             /* intensity gained per second up to the target; 0 = at once */
-    float lifetime[2];           /* milliseconds */
-    float intensity[2];          /* target intensity range */
-    float size[2];               /* initial size range */
-    float growth[2];             /* size gained per second */
-    float color[4];              /* r, g, b, a in 0..1 */
-    int32_t lastEmission;        /* engine clock of the last emission, ms; 0 before the first update */
-    int32_t material;            /* material number; -1 = none (not drawn) */
+    KVE_ITEM item;               /**< kind KVE_ITEM_EMITTER; full and rigid matrix are `matrix` */
+    int32_t number;              /**< registry number */
+    const char* name;            /**< always "" */
+    int32_t emitting;            /**< 1; 0 = no new particles (time still runs on) */
+    int32_t maxParticles;        /**< instances drawn per frame, 0..16384 (256) */
+    int32_t visibleCount;        /**< particles drawn after the last update */
+    KVE_Vector position;         /**< in the parent's space, w = 1 */
+    KVE_Quaternion rotation;     /**< in the parent's space */
+    KVE_Matrix matrix;           /**< rotation and position */
+    KVE_Matrix emissionRotation; /**< turns +z into `direction` */
+    KVE_Vector direction;        /**< unit main emission direction */
+    KVE_Vector areaSize;         /**< box extents; ring x, y scale and z height */
+    float radius[2];             /**< ring radii */
+    KVE_Vector addedVelocity;    /**< added to every new particle's velocity, units per second */
+    int32_t mode;                /**< KVE_EMITTER_WORLD or KVE_EMITTER_LOCAL */
+    int32_t area;                /**< KVE_EMISSION_POINT, _BOX or _RING */
+    float angle;                 /**< spread in degrees: 0 along the direction, 180 every way */
+    float frequency;             /**< particles per second */
+    float force;                 /**< random jitter of the velocity, units per second squared */
+    float speed[2];              /**< initial speed range, units per second */
+    float fadeOut[2];            /**< intensity lost per second after the lifetime; 0 = vanish */
+    float fadeIn[2];             /**< intensity gained per second up to the target; 0 = at once */
+    float lifetime[2];           /**< milliseconds */
+    float intensity[2];          /**< target intensity range */
+    float size[2];               /**< initial size range */
+    float growth[2];             /**< size gained per second */
+    float color[4];              /**< r, g, b, a in 0..1 */
+    int32_t lastEmission;        /**< engine clock of the last emission, ms; 0 before the first update */
+    int32_t material;            /**< material number; -1 = none (not drawn) */
 } KVE_EMITTER;
 
-/* Reads a definition file's ParticleEmitter node ("Emission\..." and "Particle\..." keys).
- * `id` -1 = automatic; an emitter already under the number is released first. Null when
- * the file cannot be read ("FAIL") or the number is refused (no message). Values are held
- * to these ranges, with an orange "Warning: " entry for each key changed (a value that is not
- * a number takes the key's default): Emission\MaxParticles 0..16384, Frequency 0..10000
- * per second, Angle 0..180 degrees, Force -1000..1000, Velocity -1000..1000, Radius
- * 0..10000, Position, Size and Direction components -1e6..1e6; Particle\LifeTime 0..600 s,
- * Size 0..10, Raise -10..10 per second, Intensity 0..100, FadeIn and FadeOut 0..1000 per
+/** Reads the ParticleEmitter node of a definition file (its Emission and Particle keys)
+ * into a new emitter. `id` 0..65535 or -1 (automatic); an emitter under the number is
+ * released first. Logs "Load Particle Emitter: " and the name. Null when the file cannot
+ * be read (red "FAIL") or the number is refused (no message); a file without the node
+ * gives an emitter with every default and a red entry. Values are held to these ranges,
+ * with an orange "Warning: " entry for each key changed (a value that is not a number
+ * takes the key's default): Emission MaxParticles 0..16384, Frequency 0..10000 per
+ * second, Angle 0..180 degrees, Force -1000..1000, Velocity -1000..1000, Radius 0..10000,
+ * Position, Size and Direction components -1e6..1e6; Particle LifeTime 0..600 s, Size
+ * 0..10, Raise -10..10 per second, Intensity 0..100, FadeIn and FadeOut 0..1000 per
  * second. */
 KVE_EMITTER* KVE_LoadParticleEmitter(int id, const char* fileName);
-int KVE_UpdateParticleEmitters(void); /* once per frame before rendering: emit, fade, move; 0 */
-/* Emits `count` particles at the offset (x, y, z) in the emitter's space; 0. */
+/** Once per frame before rendering, under the physics lock: emits by frequency, fades,
+ * moves and grows every emitter's particles and uploads those drawn; returns 0. */
+int KVE_UpdateParticleEmitters(void);
+/** Emits `count` particles at the offset (x, y, z) in the emitter's space (at most 262144
+ * live per emitter); returns 0. */
 int KVE_EmitParticles(int emitter, int count, float x, float y, float z);
-int KVE_SetEmitterVelocity(int emitter, const KVE_Vector* velocity); /* added velocity (null: none); 0 */
-/* flags 1: add to the position; 2: turn the offset by the emitter's rotation first; 0. */
+/** Sets the velocity added to every new particle, units per second (null: none); returns 0. */
+int KVE_SetEmitterVelocity(int emitter, const KVE_Vector* velocity);
+/** Sets the position to (x, y, z), or with flags 1 adds the offset to it; flags 2 turns the
+ * offset by the emitter's rotation first. Returns 0. */
 int KVE_MoveParticleEmitter(int emitter, float x, float y, float z, int flags);
-int KVE_MoveEmitter(int emitter, float x, float y, float z, int mode);   /* KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL; 1 */
-int KVE_RotateEmitter(int emitter, float x, float y, float z, int mode); /* degrees; same modes; 1 */
-int KVE_SetEmitterEmitting(int emitter, int emitting);                  /* 0 pauses emission; 0 */
-int KVE_FreeParticleEmitter(int emitter); /* GPU objects, particles and registry slot; 0 */
-KVE_EMITTER* KVE_GetEmitter(int emitter); /* null when there is none */
-KVE_ITEM* KVE_GetEmitterItem(int emitter); /* its header, for KVE_AttachItem */
-int KVE_GetEmitterParticleCount(int emitter); /* live particles, drawn or not */
-void KVE_SeedParticles(uint32_t seed); /* restarts the particles' random source (reproducible runs) */
+int KVE_MoveEmitter(int emitter, float x, float y, float z, int mode);   /**< as KVE_MoveObject; 1 or 0 */
+int KVE_RotateEmitter(int emitter, float x, float y, float z, int mode); /**< degrees, as KVE_RotateObject; 1 or 0 */
+int KVE_SetEmitterEmitting(int emitter, int emitting); /**< 0 pauses emission (live particles go on); 0 */
+int KVE_FreeParticleEmitter(int emitter);              /**< frees its GPU objects, particles and registry slot; 0 */
+KVE_EMITTER* KVE_GetEmitter(int emitter);              /**< the emitter's record; null when there is none */
+KVE_ITEM* KVE_GetEmitterItem(int emitter);             /**< its header, for KVE_AttachItem; null when none */
+int KVE_GetEmitterParticleCount(int emitter);          /**< live particles, drawn or not; 0 when there is no emitter */
+void KVE_SeedParticles(uint32_t seed);                 /**< restarts the particles' random source (reproducible runs) */
+
+/** @} */
 
 /* ========================================================================== */
 /* 12. Sound                                                                  */
 /* ========================================================================== */
 
-/* Sound mode flags, given when a sound is loaded or played. */
-#define KVE_SOUND_PLAY 1        /* start playing when loaded */
-#define KVE_SOUND_LOOP 2        /* play in a loop */
-#define KVE_SOUND_BACKGROUND 4  /* not positioned: no distance, cone, pan or Doppler */
-#define KVE_SOUND_CHANNEL 8     /* each play starts an independent copy on a new channel */
-#define KVE_SOUND_DOPPLER 16    /* pitch follows the radial speed */
-#define KVE_SOUND_STREAM 32     /* the file is streamed instead of loaded whole */
+/** @defgroup sound Sound
+ * WAV and OGG clips played as positioned scene items heard from the camera, with range,
+ * cone, pan and Doppler, or as independent channel copies. Shown in
+ * @ref particles_sound/particles_sound.cpp "particles_sound" (a looping sound on a ball).
+ * @{ */
 
-/* A positioned sound: a scene item carrying a clip (WAV or OGG). Fields in this order. */
+/** @name Sound modes
+ * Flags given when a sound is loaded or played; the words in brackets set them in a
+ * definition's Mode key. */
+/** @{ */
+#define KVE_SOUND_PLAY 1       /**< start playing when loaded ("Play") */
+#define KVE_SOUND_LOOP 2       /**< play in a loop ("Loop") */
+#define KVE_SOUND_BACKGROUND 4 /**< not positioned: no distance, cone, pan or Doppler ("Background") */
+#define KVE_SOUND_CHANNEL 8    /**< each play starts an independent copy on a new channel ("Channel") */
+#define KVE_SOUND_DOPPLER 16   /**< pitch follows the radial speed ("Dopplereffect") */
+#define KVE_SOUND_STREAM 32    /**< the file is streamed instead of loaded whole ("Stream") */
+/** @} */
+
+/** A positioned sound: a scene item carrying a clip (WAV or OGG). Fields in this order;
+ * the record belongs to the sound registry. */
 typedef struct KVE_SOUND {
-    KVE_ITEM item;           /* kind KVE_ITEM_SOUND; full and rigid matrix are `matrix` */
-    int32_t number;          /* registry number */
-    const char* name;        /* "" when unnamed (always for a channel copy) */
-    int32_t mode;            /* KVE_SOUND_* flags */
-    int32_t playing;         /* 1 once played; the update skips sounds never played */
-    int32_t clip;            /* the playback service's clip */
-    float baseFrequency;     /* Hz: the clip's own sample rate */
-    int32_t channel;         /* 0; a channel copy's channel number */
-    float previousDistance;  /* listener distance at the last update */
-    KVE_Vector direction;    /* w = 0; (0, 0, -1) */
-    KVE_Vector position;     /* in the parent's space, w = 1 */
-    KVE_Quaternion rotation; /* in the parent's space */
-    KVE_Matrix matrix;       /* rotation and position */
-    float range[2];          /* min, max distance; max 0 = no distance fall-off */
-    float cone[2];           /* inner, outer angle in radians; outer 0 = no cone */
-    float volume;            /* 1.0 = full */
-    float frequency;         /* factor of baseFrequency, 1.0 */
+    KVE_ITEM item;           /**< kind KVE_ITEM_SOUND; full and rigid matrix are `matrix` */
+    int32_t number;          /**< registry number */
+    const char* name;        /**< "" when unnamed (always for a channel copy) */
+    int32_t mode;            /**< `KVE_SOUND_*` flags */
+    int32_t playing;         /**< 1 once played; the update skips sounds never played */
+    int32_t clip;            /**< the playback service's clip */
+    float baseFrequency;     /**< Hz: the clip's own sample rate */
+    int32_t channel;         /**< 0; a channel copy's channel number */
+    float previousDistance;  /**< listener distance at the last update */
+    KVE_Vector direction;    /**< w = 0; (0, 0, -1) */
+    KVE_Vector position;     /**< in the parent's space, w = 1 */
+    KVE_Quaternion rotation; /**< in the parent's space */
+    KVE_Matrix matrix;       /**< rotation and position */
+    float range[2];          /**< min, max distance; max 0 = no distance fall-off */
+    float cone[2];           /**< inner, outer angle in radians; outer 0 = no cone */
+    float volume;            /**< 1.0 = full */
+    float frequency;         /**< factor of baseFrequency, 1.0 */
 } KVE_SOUND;
 
-int KVE_InitSound(void); /* starts the playback service; master volume 1.0; 1 when an output is open */
-/* Loads a WAV or OGG clip (streamed with KVE_SOUND_STREAM) and plays it at once with
- * KVE_SOUND_PLAY. `id` -1: automatic number; a name in use releases the older sound. */
+/** Starts the playback service (run by KVE_Init); master volume 1.0. 1 with a green "OK"
+ * when an output is open; 0 with a red entry when none can be opened (sounds then fail
+ * to load). */
+int KVE_InitSound(void);
+/** Loads a WAV or OGG clip. Logs "Load Sound: " and the path, then "OK"; a name in use
+ * releases the older sound (blue "Loaded double: First Sound has been released!").
+ * @param id wanted number (0..65535) or -1 for automatic
+ * @param file the clip's path
+ * @param mode `KVE_SOUND_*` flags: KVE_SOUND_STREAM streams it, KVE_SOUND_PLAY plays it at
+ *        once
+ * @param name "" or null for none
+ * @return the record, owned by the registry; null, with nothing replaced, for a file that
+ *         cannot be opened or decoded (red "Fail: Sound file not found!", "Fail: Unknown
+ *         sound format!", ...) or a refused number. */
 KVE_SOUND* KVE_LoadSound(int id, const char* file, int mode, const char* name);
-/* Reads the Sound block at or below `node` (keys File, Mode, Direction, Cone in degrees,
- * Range, Volume, Frequency); name "" or null: the block's or its nearest named ancestor's.
- * Values are held to these ranges, with an orange "Warning: " entry for each key changed:
- * Volume 0..10, Frequency 0.01..100, both ends of Range 0..1e6, of Cone 0..360 degrees. */
+/** Reads the Sound block at or below `node` (keys File, Mode, Direction, Cone in degrees,
+ * Range, Volume, Frequency; File relative to the definition file); name "" or null: the
+ * block's or its nearest named ancestor's. Values are held to these ranges, with an
+ * orange "Warning: " entry for each key changed: Volume 0..10, Frequency 0.01..100, both
+ * ends of Range 0..1e6, of Cone 0..360 degrees. Null without a Sound block or a File key,
+ * or when the clip does not load (KVE_LoadSound's entries). */
 KVE_SOUND* KVE_LoadSoundDefinition(DefinitionNode* node, int id, const char* name);
-KVE_SOUND* KVE_CreateSoundListEntry(int* id, const char* name); /* registry entry; id in/out */
-KVE_SOUND* KVE_GetSound(int sound);                             /* null when there is none */
-/* Plays with `mode` (KVE_DEFAULT: the sound's own) at `position` (world; null: where it
- * is). Channel mode plays a new copy and returns it. Null when a ranged sound's position
- * is beyond its range max from the listener (the camera). */
+/** Sound registry entry alone: `id` in: the wanted number 0..65535 or -1, out: the number
+ * given; a name in use releases the older sound. Null when the number is refused (red
+ * "Fail: This ID is not available!"). */
+KVE_SOUND* KVE_CreateSoundListEntry(int* id, const char* name);
+KVE_SOUND* KVE_GetSound(int sound); /**< the sound's record; null when there is none */
+/** Plays a sound, from the start if it plays already.
+ * @param sound the sound (or a channel copy)
+ * @param mode `KVE_SOUND_*` flags; KVE_DEFAULT takes the sound's own. With
+ *        KVE_SOUND_CHANNEL a new copy plays on its own channel
+ * @param position world position to play at; null: where the sound is
+ * @return the sound played (the new copy in channel mode); null when there is no such
+ *         sound, a ranged sound's position is beyond its range max from the listener
+ *         (the camera), or no channel is free. */
 KVE_SOUND* KVE_PlaySound(int sound, int mode, const KVE_Vector* position);
-int KVE_SetSoundVolume(int sound, float volume);                /* sound or copy; 1.0 = full; returns 0 */
-int KVE_SetSoundRange(int sound, float min, float max);        /* distances; max 0 = unranged; returns 0 */
-int KVE_SetSoundCone(int sound, float inner, float outer);     /* degrees, stored in radians; returns 0 */
-int KVE_SetSoundDirection(int sound, float x, float y, float z); /* the way it faces; returns 0 */
-int KVE_MoveSound(int sound, float x, float y, float z, int mode);   /* KVE_RELATIVE | KVE_LOCAL | KVE_GLOBAL */
-int KVE_RotateSound(int sound, float x, float y, float z, int mode); /* degrees; same modes */
-KVE_ITEM* KVE_GetSoundItem(int sound);                               /* its header, for KVE_AttachItem */
-/* Once per frame: volume, pan and frequency of every playing sound from its place relative
- * to the camera; finished channel copies are removed. Returns 0. */
+int KVE_SetSoundVolume(int sound, float volume);        /**< sound or copy; 1.0 = full; returns 0 */
+int KVE_SetSoundRange(int sound, float min, float max); /**< distances; max 0 = unranged; returns 0 */
+/** Sets the cone's inner and outer angles in degrees (stored in radians); outer 0 = no
+ * cone. Returns 0. */
+int KVE_SetSoundCone(int sound, float inner, float outer);
+int KVE_SetSoundDirection(int sound, float x, float y, float z);     /**< the way it faces, for the cone; returns 0 */
+int KVE_MoveSound(int sound, float x, float y, float z, int mode);   /**< as KVE_MoveObject; 1 or 0 */
+int KVE_RotateSound(int sound, float x, float y, float z, int mode); /**< degrees, as KVE_RotateObject; 1 or 0 */
+KVE_ITEM* KVE_GetSoundItem(int sound); /**< its header, for KVE_AttachItem; null when none */
+/** Once per frame, under the physics lock: volume, pan and frequency of every playing
+ * sound from its place relative to the camera; finished channel copies are removed.
+ * Returns 0. */
 int KVE_UpdateSounds(void);
-int KVE_FreeSound(int sound);         /* the clip and all its channel copies; returns 0 */
-void KVE_SetMasterVolume(float volume); /* multiplies every sound's volume; 1.0 */
-float KVE_GetMasterVolume(void);
+int KVE_FreeSound(int sound);           /**< the clip and all its channel copies (a copy: its channel); returns 0 */
+void KVE_SetMasterVolume(float volume); /**< multiplies every sound's volume, 1.0 */
+float KVE_GetMasterVolume(void);        /**< the master volume */
+
+/** @} */
 
 /* ========================================================================== */
 /* 13. Billboards, skeletons, animations                                      */
 /* ========================================================================== */
 
-typedef struct KVE_BILLBOARD KVE_BILLBOARD; /* a set of instanced camera-facing quads */
-typedef struct KVE_ANIMATION KVE_ANIMATION;
-typedef struct KVE_SKELETON KVE_SKELETON;
+/** @defgroup billboards Billboards, skeletons, animations
+ * Registries of the billboard sets the frame draws after the particles, and of the
+ * skeletons and animations an object names at creation; no example uses them yet.
+ * @{ */
 
-/* Registry entries: `id` in: the wanted number (0..65535) or -1, out: the number given.
- * A name already in use releases the older entry. Null when the number is refused. */
+typedef struct KVE_BILLBOARD KVE_BILLBOARD; /**< a set of instanced camera-facing quads (billboard registry) */
+typedef struct KVE_ANIMATION KVE_ANIMATION; /**< an animation record (animation registry) */
+typedef struct KVE_SKELETON KVE_SKELETON;   /**< a skeleton record (skeleton registry) */
+
+/** Billboard registry entry: `id` in: the wanted number (0..65535) or -1, out: the number
+ * given. A name already in use releases the older entry (blue "Loaded double: First
+ * Billboard has been released!"). Null when the number is refused (red "Fail: This ID is
+ * not available!"). */
 KVE_BILLBOARD* KVE_CreateBillboardListEntry(int* id, const char* name);
+/** Animation registry entry, as KVE_CreateBillboardListEntry; a name in use: blue "Info:
+ * The already existing Animation has been replaced!". */
 KVE_ANIMATION* KVE_CreateAnimationListEntry(int* id, const char* name);
+/** Skeleton registry entry, as KVE_CreateBillboardListEntry; a name in use: blue "Info:
+ * The already existing Skeleton has been replaced!". */
 KVE_SKELETON* KVE_CreateSkeletonListEntry(int* id, const char* name);
-void KVE_ReleaseBillboard(int number); /* frees its instance buffer; unknown numbers are ignored */
-void KVE_ReleaseAnimation(int number);
-void KVE_ReleaseSkeleton(int number);
+void KVE_ReleaseBillboard(int number); /**< releases the set and its instance buffer; unknown numbers are ignored */
+void KVE_ReleaseAnimation(int number); /**< releases the entry; unknown numbers are ignored */
+void KVE_ReleaseSkeleton(int number);  /**< releases the entry; unknown numbers are ignored */
+
+/** @} */
 
 #ifdef __cplusplus
 } /* extern "C" */
