@@ -951,9 +951,10 @@ int KVE_InitShadowTargets(int size);    /* 2D and cube shadow maps of size^2; 0 
  * every frame. The picture is the same either way. */
 void KVE_SetShadowMapReuse(int enabled);
 
-/* GPU time of each pass of KVE_RenderScene, from GL timer queries read back a frame or
- * two late (nothing waits for the GPU). A pass that did not run in a frame (shadows off)
- * does not count that frame. */
+/* Time of each pass of KVE_RenderScene: GPU time from GL timer queries read back a frame
+ * or two late (nothing waits for the GPU), or, where the driver's queries cannot be
+ * trusted, CPU time with glFinish at every pass boundary. A pass that did not run in a
+ * frame (shadows off) does not count that frame. */
 typedef struct KVE_RENDER_PASS_TIME {
     const char* name; /* "G-buffer", "point shadow maps", ... */
     int frames;       /* frames measured since timing was switched on */
@@ -962,6 +963,14 @@ typedef struct KVE_RENDER_PASS_TIME {
     float maxMs;
 } KVE_RENDER_PASS_TIME;
 void KVE_SetRenderPassTiming(int enabled); /* 1: time every pass from now on; resets the figures; 0 */
+#define KVE_PASS_TIMING_OFF 0 /**< passes are not timed */
+#define KVE_PASS_TIMING_GPU 1 /**< GL timer queries */
+#define KVE_PASS_TIMING_CPU 2 /**< CPU clock with glFinish around each pass; also a KVE_SetRenderPassTiming argument */
+/** How the pass times are measured now.
+ * Software rasterisers, drivers without timer queries, and drivers whose queries gave a
+ * pass longer than its frame are timed on the CPU (the figures restart when that is found).
+ * @return KVE_PASS_TIMING_OFF, KVE_PASS_TIMING_GPU or KVE_PASS_TIMING_CPU. */
+int KVE_GetRenderPassTimingMethod(void);
 int KVE_GetRenderPassTimes(KVE_RENDER_PASS_TIME* times, int capacity); /* fills up to capacity; returns the pass count */
 /* GL errors seen since start-up (test and debug builds report each in the log with its
  * pass; other builds do not check and answer 0). */
