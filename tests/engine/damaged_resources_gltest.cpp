@@ -91,7 +91,7 @@ TEST_F(DamagedResources, MaterialsMissingGarbageOrAbsurdAreReported)
     // and the material is still made. Unusual but finite numbers are kept as written.
     const std::string absurd = damaged(
         "Absurd.kvd", "Material: Absurd {\n  Shader: NORMALMAP;\n  Color: 1e30.0, -0.5, nan.0;\n"
-                      "  Shine: 1e30;\n  Hardness: -48;\n  Reflection: NaN;\n  Refraction: inf;\n"
+                      "  Shine: 1e30;\n  Hardness: -48;\n  Reflection: NaN;\n  Refraction: -Infinity;\n"
                       "  SurfaceScattering: -3;\n  Texture[0]: NoSuchTexture;\n}\n"
                       "Material: Unusual {\n  Color: -0.25, 2.0, 0.5;\n  Shine: 2000;\n  Hardness: 1e9;\n}\n");
     const size_t start = capturedLog().size();
@@ -101,7 +101,7 @@ TEST_F(DamagedResources, MaterialsMissingGarbageOrAbsurdAreReported)
     EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Hardness -48 would break drawing, 0 used")) << log;
     EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Reflection nan is not a finite number, 0 used"))
         << log;
-    EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Refraction inf is not a finite number, 5 used"))
+    EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Refraction -inf is not a finite number, 5 used"))
         << log;
     EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Color[0] 1e+30 would break drawing, 1e+12 used"))
         << log;
