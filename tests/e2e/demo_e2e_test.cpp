@@ -122,28 +122,36 @@ TEST_F(Demo, ScreenshotKeepsTheLastPresentedFrameHoweverTheRunEnds)
 }
 
 // The profile's table holds no pass longer than the frames it ran in: every average is at
-// most the frame's wall-clock average, and the heading says how the passes were timed.
+// most the frame's wall-clock average, and the heading says how the passes were timed. So
+// also with the GPU timer queries asked for on a software rasteriser, whose results here
+// can be impossible.
 TEST_F(Demo, ProfileTableShowsNoPassLongerThanItsFrame)
 {
-    const auto finished = run({kSmall, "--frames", "40", "--hidden", "--profile", "--shadow-size", "256", "--input",
-                               script("bombs.txt", "2 buttondown 4\n2 buttonup 4\n5 buttondown 1\n12 buttonup 1\n")});
-    ASSERT_EQ(finished.exitCode, 0) << finished.output;
-    const std::string& out = finished.output;
-    EXPECT_TRUE(out.find("Render pass times, GPU timer queries\n") != std::string::npos ||
-                out.find("Render pass times, CPU clock with glFinish around each pass") != std::string::npos)
-        << out;
-    const std::regex frameRow(R"(frame \(wall clock\) +(\d+) +([0-9.]+))");
-    std::smatch frame;
-    ASSERT_TRUE(std::regex_search(out, frame, frameRow)) << out;
-    EXPECT_EQ(std::stoi(frame[1]), 40);
-    const double frameAverage = std::stod(frame[2]);
-    const std::regex passRow(R"(\n([a-zA-Z -]+?) +(\d+) +([0-9.]+) +([0-9.]+)(?=\n))");
-    int rows = 0;
-    for (auto at = std::sregex_iterator(out.begin(), out.end(), passRow); at != std::sregex_iterator(); ++at) {
-        ++rows;
-        EXPECT_LE(std::stod((*at)[3]), frameAverage) << (*at)[1] << "\n" << out;
+    for (const bool queries : {false, true}) {
+        if (queries)
+            setenv("KVE_GPU_TIMER_QUERIES", "1", 1);
+        const auto finished =
+            run({kSmall, "--frames", "40", "--hidden", "--profile", "--shadow-size", "256", "--input",
+                 script("bombs.txt", "2 buttondown 4\n2 buttonup 4\n5 buttondown 1\n12 buttonup 1\n")});
+        unsetenv("KVE_GPU_TIMER_QUERIES");
+        ASSERT_EQ(finished.exitCode, 0) << finished.output;
+        const std::string& out = finished.output;
+        EXPECT_TRUE(out.find("Render pass times, GPU timer queries\n") != std::string::npos ||
+                    out.find("Render pass times, CPU clock with glFinish around each pass") != std::string::npos)
+            << out;
+        const std::regex frameRow(R"(frame \(wall clock\) +(\d+) +([0-9.]+))");
+        std::smatch frame;
+        ASSERT_TRUE(std::regex_search(out, frame, frameRow)) << out;
+        EXPECT_EQ(std::stoi(frame[1]), 40);
+        const double frameAverage = std::stod(frame[2]);
+        const std::regex passRow(R"(\n([a-zA-Z -]+?) +(\d+) +([0-9.]+) +([0-9.]+)(?=\n))");
+        int rows = 0;
+        for (auto at = std::sregex_iterator(out.begin(), out.end(), passRow); at != std::sregex_iterator(); ++at) {
+            ++rows;
+            EXPECT_LE(std::stod((*at)[3]), frameAverage) << (*at)[1] << "\n" << out;
+        }
+        EXPECT_GE(rows, 5) << out;
     }
-    EXPECT_GE(rows, 5) << out;
 }
 
 TEST_F(Demo, BadOptionValuesStopBeforeTheWindowOpensNamingTheOption)
