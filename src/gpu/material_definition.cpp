@@ -27,12 +27,13 @@ DefinitionNode* key(DefinitionNode* block, const char* path)
 }
 
 // Material numbers are used as written, however unusual (a negative colour darkens, a
-// shine of 2000 glares), except where drawing would break: a value that is no number is
-// replaced by the key's default (an infinity too); one beyond kLargestMagnitude by that bound, because the
-// lighting multiplies colour, intensity and light, and beyond it those products leave the
-// float range and turn the pixel into infinities and NaNs; and a negative highlight
-// exponent by 0, because pow(0, negative) is infinite. Each replacement is an orange
-// warning naming the file, the material and the key; the material still loads.
+// shine of 2000 glares), except where drawing would break: a value that is not a finite
+// number is replaced by the key's default; one beyond kLargestMagnitude by that bound,
+// because the lighting multiplies colour, intensity and light, and beyond it those
+// products leave the float range and turn the pixel into infinities and NaNs; and a
+// negative highlight exponent by 0, because pow(0, negative) is infinite. Each
+// replacement is an orange warning naming the file, the material and the key; the
+// material still loads.
 constexpr float kLargestMagnitude = 1.0e12f;
 using defs::Bounds;
 constexpr Bounds kAnyValue{-kLargestMagnitude, kLargestMagnitude};
