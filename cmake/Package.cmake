@@ -59,9 +59,13 @@ install(FILES ${CMAKE_BINARY_DIR}/KorvaneEngineConfig.cmake ${CMAKE_BINARY_DIR}/
         DESTINATION ${KVE_PACKAGE_DIR})
 
 # pkg-config: the prefix is found from the file's own place, so the installed tree can move.
-# `pkg-config --static` adds what linking the static library takes.
+# kve.pc names -lkve, which the linker resolves to the shared library where one is
+# installed (a program then needs an rpath or the loader's path to start) and to the static
+# one otherwise, `--static` adding what that takes. kve-static.pc always names the static
+# library, with the libraries it needs, so a program built through it starts anywhere.
 file(RELATIVE_PATH KVE_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" KVE_PC_TO_PREFIX "${KVE_PC_TO_PREFIX}")
 string(REPLACE ";" " " KVE_PC_REQUIRES_PRIVATE "${KVE_ENGINE_PKG_CONFIG_MODULES}")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/kve.pc.in ${CMAKE_BINARY_DIR}/kve.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/kve.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/kve-static.pc.in ${CMAKE_BINARY_DIR}/kve-static.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/kve.pc ${CMAKE_BINARY_DIR}/kve-static.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -884,9 +884,11 @@ int KVE_CopyMaterialInto(int source, int target);
  * texture's name, or a texture block), "\BlendingMode" (two GL factor names),
  * "\Shine", "\ShineColor", "\Hardness" ("\Blend" for SOFTPARTICLE), "\Reflection",
  * "\Refraction" (x 0.01), "\SurfaceScattering", "\DepthMask", "\BackFaceCulling",
- * "\Wireframe". Logs "Material: <name>" and "OK". A value out of range is clamped with
- * "Fail: <file>: Material <name>: <key> ... is out of range, ... used"; a texture that is
- * not loaded leaves its slot empty with "Texture[i] not found: <name>".
+ * "\Wireframe". Logs "Material: <name>" and "OK". Values are used as written, except one
+ * that is not finite (the key's default is used) or would break drawing (beyond 1e12, a
+ * negative Hardness), each replaced with an orange "Warning: <file>: Material <name>:
+ * <key> ..."; a texture that is not loaded leaves its slot empty with "Texture[i] not
+ * found: <name>".
  * @return the record; null with "FAIL: Material Node Not found!" when there is no such
  *         block. */
 KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node, const char* name);
@@ -1468,9 +1470,10 @@ int KVE_InitShadowTargets(int size);
  * every frame. The picture is the same either way. */
 void KVE_SetShadowMapReuse(int enabled);
 
-/** GPU time of one pass of KVE_RenderScene, from GL timer queries read back a frame or
- * two late (nothing waits for the GPU). A pass that did not run in a frame (shadows off)
- * does not count that frame. */
+/** Time of each pass of KVE_RenderScene: GPU time from GL timer queries read back a frame
+ * or two late (nothing waits for the GPU), or, where the driver's queries cannot be
+ * trusted, CPU time with glFinish at every pass boundary. A pass that did not run in a
+ * frame (shadows off) does not count that frame. */
 typedef struct KVE_RENDER_PASS_TIME {
     const char* name; /**< "G-buffer", "point shadow maps", ...; static text */
     int frames;       /**< frames measured since timing was switched on */
@@ -1478,9 +1481,18 @@ typedef struct KVE_RENDER_PASS_TIME {
     float averageMs;  /**< mean milliseconds over the measured frames */
     float maxMs;      /**< longest measured frame, milliseconds */
 } KVE_RENDER_PASS_TIME;
-/** 1: times every pass from now on, 0: stops; either resets the figures (nothing without a
+/** 1 (or KVE_PASS_TIMING_GPU): times every pass from now on, KVE_PASS_TIMING_CPU: times
+ * them on the CPU whatever the driver, 0: stops; each resets the figures (nothing without a
  * running engine). */
 void KVE_SetRenderPassTiming(int enabled);
+#define KVE_PASS_TIMING_OFF 0 /**< passes are not timed */
+#define KVE_PASS_TIMING_GPU 1 /**< GL timer queries */
+#define KVE_PASS_TIMING_CPU 2 /**< CPU clock with glFinish around each pass */
+/** How the pass times are measured now.
+ * Software rasterisers, drivers without timer queries, and drivers whose queries gave a
+ * pass longer than its frame are timed on the CPU (the figures restart when that is found).
+ * @return KVE_PASS_TIMING_OFF, KVE_PASS_TIMING_GPU or KVE_PASS_TIMING_CPU. */
+int KVE_GetRenderPassTimingMethod(void);
 /** Fills `times` (may be null) with up to `capacity` passes in frame order; returns the
  * number of passes there are, whatever the capacity. */
 int KVE_GetRenderPassTimes(KVE_RENDER_PASS_TIME* times, int capacity);

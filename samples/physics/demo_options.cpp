@@ -1,6 +1,7 @@
 #include "demo_options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -194,6 +195,12 @@ const std::vector<Option>& optionTable()
     return table;
 }
 
+// "-h", "--hidden", but not a negative number, which is a (bad) value.
+bool looksLikeOption(std::string_view word)
+{
+    return word.size() > 1 && word[0] == '-' && !std::isdigit(static_cast<unsigned char>(word[1])) && word[1] != '.';
+}
+
 } // namespace
 
 std::string demoUsage()
@@ -231,7 +238,9 @@ DemoOptions parseDemoOptions(int argc, char** argv)
             break;
         }
         if (option->value && !value) {
-            if (i + 1 >= argc) {
+            // The next word is an option of its own ("--screenshot --hidden"), not this
+            // one's value; a file name that starts with '-' is given as "--name=value".
+            if (i + 1 >= argc || looksLikeOption(argv[i + 1])) {
                 options.error = std::string(option->name) + " needs a value (" + option->value + ")";
                 break;
             }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "demo_input.h"
@@ -146,11 +147,16 @@ private:
     float percent_ = 0.0f;
 };
 
-// The render passes' GPU times, one line per pass that ran, and their sum.
-void printRenderPassTimes()
+// The render passes' times, one line per pass that ran, their sum, and the frame's wall
+// time to hold them against; the heading says how they were measured.
+void printRenderPassTimes(double frameAverageMs, int frames)
 {
     KVE_RENDER_PASS_TIME times[32];
     const int count = std::min(KVE_GetRenderPassTimes(times, 32), 32);
+    const bool cpu = KVE_GetRenderPassTimingMethod() == KVE_PASS_TIMING_CPU;
+    std::printf("Render pass times, %s\n", cpu ? "CPU clock with glFinish around each pass (this driver's GPU "
+                                                  "timer queries are not trusted)"
+                                                : "GPU timer queries");
     std::printf("%-24s %8s %12s %10s\n", "Render pass", "frames", "average ms", "max ms");
     double sum = 0;
     for (int i = 0; i < count; ++i) {
@@ -160,7 +166,21 @@ void printRenderPassTimes()
         sum += times[i].averageMs;
     }
     std::printf("%-24s %8s %12.2f\n", "all passes", "", sum);
+    std::printf("%-24s %8d %12.2f\n", "frame (wall clock)", frames, frameAverageMs);
 }
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Shuts the engine down when the run leaves, whichever way; the normal end shuts it down
+// earlier itself, and a second shutdown does nothing.
+struct EngineSession {
+    EngineSession() = default;
+    EngineSession(const EngineSession&) = delete;
+    EngineSession& operator=(const EngineSession&) = delete;
+    ~EngineSession() { KVE_Shutdown(); }
+};
 
 const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};
 enum class End { FrameLimit, Close, Escape };
@@ -199,7 +219,9 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    std::FILE* frameLog = options.frameLog.empty() ? nullptr : std::fopen(options.frameLog.c_str(), "w");
+    // Closed on every way out; the normal end closes it itself to learn whether it was written.
+    std::unique_ptr<std::FILE, FileCloser> frameLog(
+        options.frameLog.empty() ? nullptr : std::fopen(options.frameLog.c_str(), "w"));
     if (!options.frameLog.empty() && !frameLog) {
         std::fprintf(stderr, "physics: cannot write the frame log %s\n", options.frameLog.c_str());
         return 2;
@@ -209,6 +231,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "physics: the window or its OpenGL 3.3 surface could not be made\n");
         return 1;
     }
+    const EngineSession session; // a failure from here on still shuts the engine down
     if (options.shadowSize != 2048 && !KVE_InitShadowTargets(options.shadowSize)) {
         std::fprintf(stderr, "physics: shadow maps of %d pixels could not be made\n", options.shadowSize);
         return 1;
@@ -225,6 +248,7 @@ int main(int argc, char** argv)
 
     End end = End::FrameLimit;
     PhysicsShare physicsShare;
+    double frameMilliseconds = 0; // wall clock of the frames drawn, for the profile
     int frame = 1;
     for (;; ++frame) {
         const auto frameStart = Clock::now();
@@ -250,9 +274,9 @@ int main(int argc, char** argv)
         // 5-6. Camera: mouse look, then W, A, S, D.
         lookAround();
         moveCamera();
-        // 7. Escape leaves before anything more is drawn (a tap within one frame reads
-        // down too).
-        if (KVE_KeyDown(KVE_VK_ESCAPE)) {
+        // 7. Escape leaves before anything more is drawn; a tap shorter than a frame
+        // reads as a hit without down.
+        if (KVE_KeyDown(KVE_VK_ESCAPE) || KVE_KeyHit(KVE_VK_ESCAPE)) {
             end = End::Escape;
             break;
         }
@@ -262,15 +286,20 @@ int main(int argc, char** argv)
         drawOverlay(physicsShare.percent());
         // 11. Present.
         KVE_FlipBuffers();
+        const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - frameStart).count();
+        frameMilliseconds += milliseconds;
         if (frameLog) {
-            const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - frameStart).count();
-            std::fprintf(frameLog, "%d %.1f %d\n", frame, milliseconds, KVE_GetPhysicsObjectCount(1));
-            std::fflush(frameLog);
+            std::fprintf(frameLog.get(), "%d %.1f %d\n", frame, milliseconds, KVE_GetPhysicsObjectCount(1));
+            std::fflush(frameLog.get());
         }
         if (options.frames > 0 && frame >= options.frames)
             break;
     }
-    const bool frameLogWritten = !frameLog || (!std::ferror(frameLog) && std::fclose(frameLog) == 0);
+    bool frameLogWritten = true;
+    if (frameLog) {
+        const bool failed = std::ferror(frameLog.get()) != 0;
+        frameLogWritten = std::fclose(frameLog.release()) == 0 && !failed;
+    }
     if (!frameLogWritten)
         std::fprintf(stderr, "physics: could not write all of the frame log %s\n", options.frameLog.c_str());
     const int presented = end == End::FrameLimit ? frame : frame - 1;
@@ -280,7 +309,7 @@ int main(int argc, char** argv)
     if (options.printStatistics)
         printStatistics(physicsShare.percent());
     if (options.profile)
-        printRenderPassTimes();
+        printRenderPassTimes(presented > 0 ? frameMilliseconds / presented : 0.0, presented);
     KVE_Shutdown();
 
     std::printf("Ended by %s in frame %d after %d frames presented\n", kEndReasons[static_cast<int>(end)], frame,

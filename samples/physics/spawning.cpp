@@ -105,7 +105,9 @@ void spawnPlank()
 
 void spawnFromMouse()
 {
-    if (KVE_MouseDown(KVE_MOUSE_LEFT))
+    // A ball every frame the button is held, and one for a click shorter than a frame,
+    // which reads as a hit without down.
+    if (KVE_MouseDown(KVE_MOUSE_LEFT) || KVE_MouseHit(KVE_MOUSE_LEFT))
         spawnBall();
     if (KVE_MouseHit(KVE_MOUSE_MIDDLE))
         spawnBomb();

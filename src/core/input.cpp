@@ -1,8 +1,6 @@
 // Keyboard, mouse and joystick input. The message handler writes the raw state as
-// window messages arrive; once a frame the update operations turn it into the snapshot
-// that the readers see. Every press reaches a snapshot as down (and hit) for at least one
-// frame, however short it was and however slow the frames are. Joysticks are polled on
-// request.
+// window messages arrive; once a frame the update operations copy it into the snapshot
+// that the readers see and clear the one-frame events. Joysticks are polled on request.
 #include "core/input.h"
 
 #include <cmath>
@@ -18,83 +16,10 @@ constexpr int kKeyCount = 256;
 constexpr int kButtonSlots = 5; // indexed by the button numbers 1, 2 and 4
 constexpr int kButtons[] = {KVE_MOUSE_LEFT, KVE_MOUSE_RIGHT, KVE_MOUSE_MIDDLE};
 
-// One key or button between two snapshots. `shown` is the state the last snapshot
-// showed; `pending` counts the transitions since then that no snapshot has shown yet,
-// alternating from the opposite of `shown`, so the physical state is `shown` flipped when
-// `pending` is odd. A snapshot shows at most one release and one press, so a tap between
-// two snapshots reads down for one frame and up in the next, and several quick presses
-// read as one press a frame each.
-struct PressLatch {
-    uint8_t shown = 0;
-    uint8_t repeat = 0;  // a down message while already down (key repeat): a hit, no new press
-    uint8_t hitOnly = 0; // a press that a mouse leave cut short: a hit without down
-    uint16_t pending = 0;
-
-    bool physicallyDown() const { return (shown ^ (pending & 1)) != 0; }
-    bool pressNotShown() const { return pending >= (shown ? 2 : 1); }
-};
-
-// A backlog bound for machine-gun input: beyond it the oldest press and release pair is
-// dropped, so a frame rate that recovers is not followed by seconds of stale clicks.
-constexpr uint16_t kMostPendingTransitions = 32;
-
-void latchPress(PressLatch& latch)
-{
-    if (latch.physicallyDown()) {
-        latch.repeat = 1;
-        return;
-    }
-    if (latch.pending + 1 > kMostPendingTransitions)
-        latch.pending -= 2;
-    ++latch.pending;
-}
-
-void latchRelease(PressLatch& latch)
-{
-    if (latch.physicallyDown())
-        ++latch.pending;
-}
-
-struct Shown {
-    int32_t hit, down, released;
-};
-
-// What the next snapshot shows for one latch: a release of what was shown, then a press.
-Shown takeSnapshot(PressLatch& latch)
-{
-    Shown shown{latch.repeat | latch.hitOnly, latch.shown, 0};
-    if (latch.shown && latch.pending > 0) {
-        shown.released = 1;
-        shown.down = 0;
-        --latch.pending;
-    }
-    if (!shown.down && latch.pending > 0) {
-        shown.hit = 1;
-        shown.down = 1;
-        --latch.pending;
-    }
-    latch.shown = static_cast<uint8_t>(shown.down);
-    latch.repeat = latch.hitOnly = 0;
-    return shown;
-}
-
-// Settles a latch on its physical state without showing any transition.
-void settle(PressLatch& latch)
-{
-    latch.shown = latch.physicallyDown() ? 1 : 0;
-    latch.pending = 0;
-    latch.repeat = latch.hitOnly = 0;
-}
-
 struct Keyboard {
     int32_t hit[kKeyCount];
     int32_t down[kKeyCount];
     int32_t released[kKeyCount];
-    uint8_t lastCharacter;
-};
-
-struct RawKeyboard {
-    PressLatch keys[kKeyCount];
     uint8_t lastCharacter;
 };
 
@@ -108,17 +33,8 @@ struct Mouse {
     int32_t lock;
 };
 
-struct RawMouse {
-    int32_t x, y;
-    PressLatch buttons[kButtonSlots];
-    int32_t wheel;
-    int32_t lock;
-};
-
-RawKeyboard rawKeys{};
-Keyboard keys{};
-RawMouse rawMouse{};
-Mouse mouse{};
+Keyboard rawKeys{}, keys{};
+Mouse rawMouse{}, mouse{};
 bool quitRequest = false;
 
 int joystickCount = 0;
@@ -157,7 +73,8 @@ void recordKey(uint32_t code, bool down)
 {
     if (code >= kKeyCount)
         return;
-    (down ? latchPress : latchRelease)(rawKeys.keys[code]);
+    rawKeys.down[code] = down ? 1 : 0;
+    (down ? rawKeys.hit : rawKeys.released)[code] = 1;
 }
 
 bool recordButton(uint32_t message)
@@ -165,7 +82,8 @@ bool recordButton(uint32_t message)
     for (const ButtonMessage& entry : kButtonMessages) {
         if (entry.message != message)
             continue;
-        (entry.press ? latchPress : latchRelease)(rawMouse.buttons[entry.button]);
+        rawMouse.down[entry.button] = entry.press ? 1 : 0;
+        (entry.press ? rawMouse.hit : rawMouse.released)[entry.button] = 1;
         return true;
     }
     return false;
@@ -183,15 +101,11 @@ int32_t highWord(int32_t word)
     return static_cast<int16_t>(static_cast<uint32_t>(word) >> 16);
 }
 
-// The buttons' part of the snapshot, each from its latch.
-void snapshotButtons()
+void clearClicksAndWheel()
 {
-    for (int button : kButtons) {
-        const Shown shown = takeSnapshot(rawMouse.buttons[button]);
-        mouse.hit[button] = shown.hit;
-        mouse.down[button] = shown.down;
-        mouse.released[button] = shown.released;
-    }
+    for (int button : kButtons)
+        rawMouse.hit[button] = rawMouse.released[button] = 0;
+    rawMouse.wheel = 0;
 }
 
 bool validButton(int button)
@@ -247,10 +161,8 @@ bool quitRequested()
 
 void resetForTesting()
 {
-    rawKeys = RawKeyboard{};
-    keys = Keyboard{};
-    rawMouse = RawMouse{};
-    mouse = Mouse{};
+    rawKeys = keys = Keyboard{};
+    rawMouse = mouse = Mouse{};
     quitRequest = false;
 }
 
@@ -320,14 +232,8 @@ int KVE_HandleMessage(uint32_t message, uint32_t wParam, int32_t lParam)
         rawMouse.wheel += highWord(static_cast<int32_t>(wParam)) / KVE_WHEEL_DELTA;
         return 0;
     case KVE_WM_MOUSELEAVE:
-        // Buttons let go outside the window send no up message: they read up from now on,
-        // with no release; a press not shown yet still counts as a hit.
-        for (int button : kButtons) {
-            PressLatch& latch = rawMouse.buttons[button];
-            const uint8_t hit = latch.pressNotShown() || latch.repeat || latch.hitOnly;
-            latch = PressLatch{};
-            latch.hitOnly = hit;
-        }
+        for (int button : kButtons)
+            rawMouse.down[button] = rawMouse.released[button] = 0;
         return 0;
     case KVE_WM_CLOSE:
         quitRequest = true;
@@ -346,26 +252,18 @@ int KVE_HandleMessage(uint32_t message, uint32_t wParam, int32_t lParam)
 
 void KVE_UpdateKeyboard(void)
 {
-    for (int key = 0; key < kKeyCount; ++key) {
-        const Shown shown = takeSnapshot(rawKeys.keys[key]);
-        keys.hit[key] = shown.hit;
-        keys.down[key] = shown.down;
-        keys.released[key] = shown.released;
-    }
-    keys.lastCharacter = rawKeys.lastCharacter;
+    keys = rawKeys;
+    for (int key = 0; key < kKeyCount; ++key)
+        rawKeys.hit[key] = rawKeys.released[key] = 0;
     rawKeys.lastCharacter = 0;
 }
 
 void KVE_UpdateMouse(void)
 {
-    mouse.dx = rawMouse.x - mouse.x;
-    mouse.dy = rawMouse.y - mouse.y;
-    mouse.x = rawMouse.x;
-    mouse.y = rawMouse.y;
-    mouse.wheel = rawMouse.wheel;
-    mouse.lock = rawMouse.lock;
-    snapshotButtons();
-    rawMouse.wheel = 0;
+    rawMouse.dx = rawMouse.x - mouse.x;
+    rawMouse.dy = rawMouse.y - mouse.y;
+    mouse = rawMouse;
+    clearClicksAndWheel();
     // The raw position goes to the lock point with the cursor, so that a frame without
     // any movement message reads no movement.
     if (rawMouse.lock)
@@ -374,15 +272,9 @@ void KVE_UpdateMouse(void)
 
 void KVE_ResetMouse(void)
 {
-    for (int button : kButtons)
-        settle(rawMouse.buttons[button]);
-    snapshotButtons();
-    rawMouse.wheel = 0;
-    mouse.x = rawMouse.x;
-    mouse.y = rawMouse.y;
-    mouse.dx = mouse.dy = 0;
-    mouse.wheel = 0;
-    mouse.lock = rawMouse.lock;
+    clearClicksAndWheel();
+    rawMouse.dx = rawMouse.dy = 0;
+    mouse = rawMouse;
 }
 
 int KVE_KeyHit(int key)

@@ -60,6 +60,12 @@ inline void warnFile(std::string_view file, std::string_view reason, std::string
     entry("Warning: " + std::string(file) + ": " + std::string(reason), kWarningColor, procedure);
 }
 
+// Orange entry for something that works on with a defect ("Warning: ...").
+inline void warn(std::string_view message, std::string_view procedure)
+{
+    entry("Warning: " + std::string(message), kWarningColor, procedure);
+}
+
 // "#RRGGBB" of a packed colour (red in the lowest byte); the alpha byte is ignored.
 std::string colorText(int color);
 

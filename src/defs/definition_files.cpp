@@ -152,7 +152,7 @@ void parsePath(const std::string& path, const std::string& pattern, int kindMask
         } else if (root && named && !holdsResourceBlock(root)) {
             log::failFile(path, "no Texture, Material or Sound block", kProcedure);
         } else if (root && endedInsideBlock(root)) {
-            log::failFile(path, kCutShort, kProcedure);
+            log::warnFile(path, kCutShort, kProcedure);
         }
         if (root)
             KVE_LoadDefinitionNode(root, kindMask);

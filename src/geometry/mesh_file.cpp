@@ -217,9 +217,9 @@ KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name)
     // A section that holds other than the count written before it: the file was cut
     // short or edited badly. What it holds is still used, as it always was.
     if (const std::string damage = geometry::meshFileDamage(node); read && !damage.empty())
-        kve::log::failFile(file, damage, kProcedure);
+        kve::log::warnFile(file, damage, kProcedure);
     else if (read && kve::defs::endedInsideBlock(root))
-        kve::log::failFile(file, kve::defs::kCutShort, kProcedure);
+        kve::log::warnFile(file, kve::defs::kCutShort, kProcedure);
     const bool tangents =
         KVE_GetDefinitionInteger(KVE_FindDefinitionNode(node, "\\CalculateMeshTangents", "", 0), 0) != 0;
     KVE_FreeDefinition(root, 1);

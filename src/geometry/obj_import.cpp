@@ -323,7 +323,7 @@ KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name)
     }
     // A face cut short is what a file cut inside its last line leaves.
     if (data.firstShortFaceLine > 0)
-        kve::log::failFile(file, "face with fewer than three corners in line " + std::to_string(data.firstShortFaceLine),
+        kve::log::warnFile(file, "face with fewer than three corners in line " + std::to_string(data.firstShortFaceLine),
                            kProcedure);
     if (data.firstBadIndexLine > 0)
         kve::log::warnFile(file, "index out of range in line " + std::to_string(data.firstBadIndexLine), kProcedure);

@@ -26,25 +26,28 @@ DefinitionNode* key(DefinitionNode* block, const char* path)
     return KVE_FindDefinitionNode(block, path, nullptr, 0);
 }
 
-// Bounds a material number may take. Far outside them the lighting overflows (a negative
-// or huge specular exponent gives infinities, which the frame turns into flat colour), so
-// such a value is brought to its bound, and a value that is no number to its default,
-// with a red entry naming the file, the material and the key.
+// Material numbers are used as written, however unusual (a negative colour darkens, a
+// shine of 2000 glares), except where drawing would break: a value that is not a finite
+// number is replaced by the key's default; one beyond kLargestMagnitude by that bound,
+// because the lighting multiplies colour, intensity and light, and beyond it those
+// products leave the float range and turn the pixel into infinities and NaNs; and a
+// negative highlight exponent by 0, because pow(0, negative) is infinite. Each
+// replacement is an orange warning naming the file, the material and the key; the
+// material still loads.
+constexpr float kLargestMagnitude = 1.0e12f;
 using defs::Bounds;
-constexpr Bounds kColorBounds{0.0f, 64.0f};
-constexpr Bounds kFactorBounds{0.0f, 1000.0f};
-constexpr Bounds kExponentBounds{0.0f, 10000.0f};
-constexpr Bounds kDistanceBounds{0.0f, 1.0e6f};
-constexpr Bounds kRefractionBounds{-1000.0f, 1000.0f};
+constexpr Bounds kAnyValue{-kLargestMagnitude, kLargestMagnitude};
+constexpr Bounds kExponent{0.0f, kLargestMagnitude};
 
 float bounded(DefinitionNode* block, const std::string& what, float value, float otherwise, Bounds bounds)
 {
-    const float kept = defs::clampedValue(value, otherwise, bounds);
-    if (kept != value) {
-        char shown[64];
-        std::snprintf(shown, sizeof shown, "%g is out of range, %g used", static_cast<double>(value),
-                      static_cast<double>(kept));
-        log::failFile(defs::definitionSource(block), std::string("Material ") + block->value + ": " + what + " " + shown,
+    const bool finite = std::isfinite(value);
+    const float kept = finite ? std::clamp(value, bounds.low, bounds.high) : otherwise;
+    if (!finite || kept != value) {
+        char shown[96];
+        std::snprintf(shown, sizeof shown, "%g %s, %g used", static_cast<double>(value),
+                      finite ? "would break drawing" : "is not a finite number", static_cast<double>(kept));
+        log::warnFile(defs::definitionSource(block), std::string("Material ") + block->value + ": " + what + " " + shown,
                       kProcedure);
     }
     return kept;
@@ -64,7 +67,7 @@ void colorKey(DefinitionNode* block, const char* path, float (&out)[4])
 {
     KVE_GetDefinitionColor(key(block, path), out, static_cast<int>(0xFFFFFFFF));
     for (int i = 0; i < 4; ++i)
-        out[i] = bounded(block, std::string(path + 1) + "[" + std::to_string(i) + "]", out[i], 1.0f, kColorBounds);
+        out[i] = bounded(block, std::string(path + 1) + "[" + std::to_string(i) + "]", out[i], 1.0f, kAnyValue);
 }
 
 // Slot i: a registered texture by name, a texture block written under the key, or a
@@ -84,7 +87,7 @@ void readTextureSlots(DefinitionNode* block, MaterialRecord& material)
             material.textures[slot] = loaded ? loaded->number : kNoTexture;
         } else {
             log::fail("Texture[" + std::to_string(slot) + "] not found: " + value, kProcedure, kMaterialsUnit);
-            log::failFile(defs::definitionSource(block),
+            log::warnFile(defs::definitionSource(block),
                           std::string("Material ") + block->value + ": no texture named " + value + " is loaded",
                           kProcedure);
         }
@@ -148,15 +151,15 @@ extern "C" KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node
     material->program = kve::render::builtinProgram(kind);
     gpu::readTextureSlots(block, *material);
     gpu::readBlending(block, *material);
-    material->shine = gpu::floatKey(block, "\\Shine", 1.0f, gpu::kFactorBounds);
+    material->shine = gpu::floatKey(block, "\\Shine", 1.0f, gpu::kAnyValue);
     gpu::colorKey(block, "\\ShineColor", material->shineColor);
     material->hardness = kind == KVE_SHADER_SOFT_PARTICLE
-                             ? gpu::floatKey(block, "\\Blend", 300.0f, gpu::kDistanceBounds)
-                             : gpu::floatKey(block, "\\Hardness", 1.0f, gpu::kExponentBounds);
+                             ? gpu::floatKey(block, "\\Blend", 300.0f, gpu::kAnyValue)
+                             : gpu::floatKey(block, "\\Hardness", 1.0f, gpu::kExponent);
     material->cubeMap = kve::engine::state().defaultCubeMap;
-    material->reflection = gpu::floatKey(block, "\\Reflection", 0.0f, gpu::kFactorBounds);
-    material->refraction = gpu::floatKey(block, "\\Refraction", 5.0f, gpu::kRefractionBounds) * gpu::kRefractionScale;
-    material->surfaceScattering = gpu::floatKey(block, "\\SurfaceScattering", 0.0f, gpu::kFactorBounds);
+    material->reflection = gpu::floatKey(block, "\\Reflection", 0.0f, gpu::kAnyValue);
+    material->refraction = gpu::floatKey(block, "\\Refraction", 5.0f, gpu::kAnyValue) * gpu::kRefractionScale;
+    material->surfaceScattering = gpu::floatKey(block, "\\SurfaceScattering", 0.0f, gpu::kAnyValue);
     material->depthMask = gpu::integerKey(block, "\\DepthMask", 1);
     material->backFaceCulling = gpu::integerKey(block, "\\BackFaceCulling", 1);
     material->wireframe = gpu::integerKey(block, "\\Wireframe", 0);

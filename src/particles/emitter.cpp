@@ -78,9 +78,9 @@ KVE_EMITTER* KVE_LoadParticleEmitter(int id, const char* fileName)
         return nullptr;
     }
     if (!KVE_FindDefinitionNode(root, "ParticleEmitter", nullptr, 0))
-        kve::log::failFile(file, "no ParticleEmitter block, every key keeps its default", particles::kLoadProcedure);
+        kve::log::warnFile(file, "no ParticleEmitter block, every key keeps its default", particles::kLoadProcedure);
     else if (kve::defs::endedInsideBlock(root))
-        kve::log::failFile(file, kve::defs::kCutShort, particles::kLoadProcedure);
+        kve::log::warnFile(file, kve::defs::kCutShort, particles::kLoadProcedure);
     particles::initEmitter(*emitter, root);
     KVE_FreeDefinition(root, 1);
     particles::createEmitterGpu(*emitter);

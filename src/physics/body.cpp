@@ -483,7 +483,7 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name)
     geometry->faces = readIndexSection(KVE_FindDefinitionNode(node, "\\Faces", nullptr, 0), 3);
     // What a cut file still holds is used, as it always was, but the cut is reported.
     if (kve::defs::endedInsideBlock(tree))
-        kve::log::failFile(path, kve::defs::kCutShort, kLoadBody);
+        kve::log::warnFile(path, kve::defs::kCutShort, kLoadBody);
     KVE_FreeDefinition(tree, 1);
     if (!geometry->indicesValid()) {
         kve::log::fail("Fail: Index beyond the vertex count!", kLoadBody);

@@ -261,7 +261,9 @@ int spherePoint(KVE_OBJECT& sphere, KVE_OBJECT& point)
     if (discriminant < 0.0f)
         return 0;
     const float e = -(k + std::sqrt(discriminant));
-    if (e < -1.5f || e > 0.5f)
+    // Written so that a NaN fails it too: a sweep so short that k and m overflow the float
+    // range gives inf - inf in the discriminant, and a NaN must never reach the contact.
+    if (!(e >= -1.5f && e <= 0.5f))
         return 0;
     KVE_Vector at = point.v4fPosition;
     KVE_AddScaledVector(&at, &s, e);

@@ -3,8 +3,10 @@
 // through libvorbisfile, which reports damaged pages as errors rather than crashing.
 #include "platform/audio_decode.h"
 
+#include <ogg/ogg.h>
 #include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -111,6 +113,8 @@ public:
         return std::fseek(file_.get(), dataStart_, SEEK_SET) == 0;
     }
 
+    int64_t statedFrames() const override { return dataFrames_; }
+
 private:
     static bool fail(std::string* error, const char* message)
     {
@@ -139,6 +143,36 @@ private:
     long position_ = 0;
 };
 
+// Whether the last page of an OGG file ends its stream. An encoder always closes the
+// stream with a page flagged end-of-stream, so a file whose last whole page lacks the flag
+// was cut after it, or inside the page that follows. Only the tail is read: a page is at
+// most 65307 bytes, so twice that holds at least one whole page when the file has one.
+bool endsWithEndOfStream(const std::string& path)
+{
+    constexpr long kLargestPage = 27 + 255 + 255 * 255;
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
+        return false;
+    const long size = std::ftell(file.get());
+    const long start = std::max(0L, size - 2 * kLargestPage);
+    if (size <= 0 || std::fseek(file.get(), start, SEEK_SET) != 0)
+        return false;
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    const long length = size - start;
+    char* buffer = ogg_sync_buffer(&sync, length);
+    bool ended = false;
+    if (buffer && std::fread(buffer, 1, static_cast<size_t>(length), file.get()) == static_cast<size_t>(length)) {
+        ogg_sync_wrote(&sync, length);
+        ogg_page page;
+        for (int result; (result = ogg_sync_pageout(&sync, &page)) != 0;)
+            if (result > 0)
+                ended = ogg_page_eos(&page) != 0;
+    }
+    ogg_sync_clear(&sync);
+    return ended;
+}
+
 class OggDecoder final : public Decoder {
 public:
     ~OggDecoder() override
@@ -162,6 +196,13 @@ public:
         format_ = {info->channels, static_cast<int>(std::min<long>(info->rate, kMaxRate + 1))};
         if (!validFormat(format_)) {
             *error = kUnsupported;
+            return false;
+        }
+        // The stream's own length, from the position its last page states. A file cut
+        // inside its audio is refused here, as one cut inside its headers is.
+        declaredFrames_ = ov_pcm_total(&file_, -1);
+        if (declaredFrames_ < 0 || !endsWithEndOfStream(path)) {
+            *error = kDamagedOgg;
             return false;
         }
         return true;
@@ -189,15 +230,28 @@ public:
                 return -1;
             filled += got / frameBytes;
             holes = 0;
+            // Packets that decode to more than the stream states (a few bytes of silent
+            // packets can claim megabytes) are damage, not sound.
+            if (position_ + filled > declaredFrames_)
+                return -1;
         }
+        position_ += filled;
         return filled;
     }
 
-    bool rewind() override { return ov_raw_seek(&file_, 0) == 0; }
+    bool rewind() override
+    {
+        position_ = 0;
+        return ov_raw_seek(&file_, 0) == 0;
+    }
+
+    int64_t statedFrames() const override { return declaredFrames_; }
 
 private:
     OggVorbis_File file_{};
     bool open_ = false;
+    ogg_int64_t declaredFrames_ = 0;
+    ogg_int64_t position_ = 0;
 };
 
 } // namespace
@@ -263,6 +317,12 @@ std::optional<Pcm> decodeWhole(const std::string& path, std::string* error)
     Pcm pcm;
     pcm.format = decoder->format();
     const size_t channels = static_cast<size_t>(pcm.format.channels);
+    const auto stated = static_cast<uint64_t>(decoder->statedFrames());
+    if (stated > kMaxWholeClipBytes / sizeof(int16_t) / channels) {
+        *error = kTooLarge;
+        return std::nullopt;
+    }
+    pcm.samples.reserve((static_cast<size_t>(stated) + kPieceFrames) * channels); // the last read asks past the end
     for (;;) {
         const size_t used = pcm.samples.size();
         if ((used + kPieceFrames * channels) * sizeof(int16_t) > kMaxWholeClipBytes) {

@@ -30,6 +30,8 @@ public:
     virtual long read(int16_t* out, long frames) = 0;
     // Back to the first frame; false when the file cannot be read again.
     virtual bool rewind() = 0;
+    // The number of frames the file states it holds; read() never gives more.
+    virtual int64_t statedFrames() const = 0;
 
 protected:
     PcmFormat format_;
@@ -46,7 +48,8 @@ struct Pcm {
 };
 
 // The whole file decoded; nothing, with `error` set, when it cannot be opened, holds no
-// samples, is damaged anywhere, or exceeds kMaxWholeClipBytes.
+// samples, is damaged anywhere, or states more than kMaxWholeClipBytes (refused before
+// decoding).
 std::optional<Pcm> decodeWhole(const std::string& path, std::string* error);
 
 // Whether a failure message says the file could not be opened.

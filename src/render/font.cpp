@@ -47,15 +47,16 @@ KVE_FONT* buildFont(int id, const uint8_t* data, size_t size, std::string_view s
         log::failFile(source, "no font signature at its start", procedure);
         return nullptr;
     }
-    if (!file->problem.empty()) {
-        log::fail("Fail: Font damaged, read up to the damage: " + file->problem, procedure, kFontsUnit);
-        log::failFile(source, file->problem, procedure);
-    }
     // A font without glyphs or without its atlas would draw every text as nothing.
     if (file->glyphs.empty() || !file->atlas) {
+        if (!file->problem.empty())
+            log::fail("Fail: Font damaged: " + file->problem, procedure, kFontsUnit);
         log::failFile(source, file->glyphs.empty() ? "no glyphs" : "no atlas image", procedure);
         return nullptr;
     }
+    // What was read before the damage is used.
+    if (!file->problem.empty())
+        log::warnFile(source, file->problem + ", read up to the damage", procedure);
     KVE_FONT* font = fonts().create(&id);
     if (!font)
         return nullptr;

@@ -1,6 +1,7 @@
-// Which pass of the frame is running, and (when timing is on) its GPU time, measured
-// with GL_TIME_ELAPSED queries that are read back a frame or more later, once the
-// driver has their results, so that nothing waits for the GPU.
+// Which pass of the frame is running, and (when timing is on) its time: from
+// GL_TIME_ELAPSED queries read back a frame or more later, once the driver has their
+// results, so that nothing waits for the GPU; or, where the driver's queries cannot be
+// trusted, on the CPU clock with glFinish at every pass boundary.
 #pragma once
 
 namespace kve::render {
@@ -34,7 +35,7 @@ void beginRenderPass(RenderPass pass);
 // Closes the last pass of the frame and collects the frames whose results are ready.
 void endFrameTiming();
 
-// Frees the queries (shutdown; the figures stay readable).
+// Frees the queries and stops timing (shutdown; the figures stay readable).
 void deletePassTimers();
 
 } // namespace kve::render

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The consumer check: installs the engine from a build directory into a scratch prefix,
 # builds the consumer program outside the source tree once through the CMake package and
-# once through pkg-config (against the static library), and runs both headless.
-# With a shared library installed it also checks that only KVE_ names leave it.
+# once through pkg-config's kve-static (against the static library), and runs both
+# headless. With a shared library installed it also builds through kve.pc, runs that
+# program through an rpath and through LD_LIBRARY_PATH, and checks that only KVE_ names
+# leave the library.
 # Usage: tests/consumer/check.sh <build-directory>
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,16 +27,14 @@ cmake -S "$work/src" -B "$work/cmake-build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_P
 cmake --build "$work/cmake-build" >/dev/null
 run "$work/cmake-build/consumer" "$work/cmake.png"
 
-echo "-- pkg-config kve --static"
+echo "-- pkg-config kve-static"
 export PKG_CONFIG_PATH="$work/prefix/$libdir/pkgconfig"
-# -l:libkve.a takes the archive even when the shared library lies beside it.
-libs=$(pkg-config --static --libs kve)
-libs=${libs/-lkve/-l:libkve.a}
-# shellcheck disable=SC2086
-${CC:-cc} -std=c99 -Wall -Wextra -Werror $(pkg-config --cflags kve) -o "$work/pc-consumer" "$work/src/consumer.c" $libs
+# As the README writes it: the static library, whatever else is installed beside it.
+# shellcheck disable=SC2046
+${CC:-cc} -std=c99 -Wall -Wextra -Werror -o "$work/pc-consumer" "$work/src/consumer.c" $(pkg-config --cflags --libs kve-static)
 run "$work/pc-consumer" "$work/pc.png"
 if readelf -d "$work/pc-consumer" | grep -q 'NEEDED.*libkve'; then
-  echo "the pkg-config consumer links the shared library, not the static one" >&2
+  echo "the kve-static consumer links the shared library, not the static one" >&2
   exit 1
 fi
 
@@ -45,6 +45,22 @@ if [ -n "$shared" ]; then
     echo "Korvane::kve does not name the shared library" >&2
     exit 1
   }
+  # As the README writes it: the shared library through kve.pc, found at run time through
+  # the rpath, or through the loader's path.
+  echo "-- pkg-config kve, shared, with an rpath and with LD_LIBRARY_PATH"
+  # shellcheck disable=SC2046
+  ${CC:-cc} -std=c99 -Wall -Wextra -Werror -o "$work/rpath-consumer" "$work/src/consumer.c" \
+    $(pkg-config --cflags --libs kve) -Wl,-rpath,"$(pkg-config --variable=libdir kve)"
+  run "$work/rpath-consumer" "$work/rpath.png"
+  # shellcheck disable=SC2046
+  ${CC:-cc} -std=c99 -Wall -Wextra -Werror -o "$work/plain-consumer" "$work/src/consumer.c" $(pkg-config --cflags --libs kve)
+  run env LD_LIBRARY_PATH="$(pkg-config --variable=libdir kve)" "$work/plain-consumer" "$work/plain.png"
+  for program in rpath-consumer plain-consumer; do
+    readelf -d "$work/$program" | grep -q "NEEDED.*libkve.so" || {
+      echo "$program does not use the shared library" >&2
+      exit 1
+    }
+  done
   others=$(nm -D --defined-only "$shared" | awk '{print $3}' | grep -v '^KVE_' || true)
   if [ -n "$others" ]; then
     echo "the shared library exports names other than KVE_*:" >&2

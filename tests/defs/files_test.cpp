@@ -150,6 +150,22 @@ TEST_F(FilesTest, MissingFileIsLoggedAndLoadsNothing)
     EXPECT_EQ(kve::defs::definitionTreeCount(), 0u);
 }
 
+// A file cut inside a block still hands over what it holds: an orange warning names the
+// cut, and no red entry says the load failed.
+TEST_F(FilesTest, FileCutInsideABlockLoadsWithAWarning)
+{
+    TempDir dir("cut_definitions");
+    writeFile(dir / "cut.kvd", "Texture: A { File: a.png; }\r\nTexture: B {\r\n  File: b.png;\r\n");
+    const std::string path = (dir / "cut.kvd").string();
+    KVE_ParseDefinitionFiles(path.c_str(), KVE_DEFINITION_ALL);
+    const std::string log = readFile(kLog);
+    EXPECT_EQ(loadedTextures, "A B ");
+    EXPECT_NE(log.find("color:#FF8000;'>Warning: " + path + ": the text ends inside a block, cut short</i>"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("#FF0000"), std::string::npos) << log;
+}
+
 // Reads whatever the file makes of it through every reader.
 void readEverything(DefinitionNode* root)
 {

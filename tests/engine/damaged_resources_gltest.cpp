@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "gpu/material.h"
 #include "kve.h"
 #include "support/log_capture.h"
 #include "support/test_files.h"
@@ -39,10 +40,20 @@ protected:
         return (dir_ / name).string();
     }
 
-    // A red entry of `procedure` that names `file` and holds `reason`.
+    // A red entry that names `file` and holds `reason`: the load failed.
     static bool hasRedEntryNaming(const std::string& log, const std::string& file, const std::string& reason)
     {
-        const std::string start = "<i style='color:#FF0000;'>Fail: " + file + ": ";
+        return hasEntryNaming(log, "#FF0000;'>Fail: ", file, reason);
+    }
+    // An orange entry that names `file` and holds `reason`: the load went on past a defect.
+    static bool hasWarningNaming(const std::string& log, const std::string& file, const std::string& reason)
+    {
+        return hasEntryNaming(log, "#FF8000;'>Warning: ", file, reason);
+    }
+    static bool hasEntryNaming(const std::string& log, const std::string& kind, const std::string& file,
+                               const std::string& reason)
+    {
+        const std::string start = "<i style='color:" + kind + file + ": ";
         for (size_t at = log.find(start); at != std::string::npos; at = log.find(start, at + 1)) {
             const size_t end = log.find("</i>", at);
             if (log.substr(at, end - at).find(reason) != std::string::npos)
@@ -76,23 +87,46 @@ TEST_F(DamagedResources, MaterialsMissingGarbageOrAbsurdAreReported)
     KVE_ParseDefinitionFiles(noise.c_str(), KVE_DEFINITION_ALL);
     EXPECT_TRUE(hasRedEntryNaming(capturedLog(), noise, "no Texture, Material or Sound block")) << capturedLog();
 
-    // The demo's own materials with numbers no lighting survives: each is named, brought
-    // back into range, and the material is still made.
-    const std::string absurd =
-        damaged("Absurd.kvd", "Material: Absurd {\n  Shader: NORMALMAP;\n  Color: 1e30.0, 0.5, nan.0;\n"
-                              "  Shine: 1e30;\n  Hardness: -48;\n  Reflection: NaN;\n  Texture[0]: NoSuchTexture;\n}\n");
+    // The demo's own materials with numbers no lighting survives: each is named, replaced,
+    // and the material is still made. Unusual but finite numbers are kept as written.
+    const std::string absurd = damaged(
+        "Absurd.kvd", "Material: Absurd {\n  Shader: NORMALMAP;\n  Color: 1e30.0, -0.5, nan.0;\n"
+                      "  Shine: 1e30;\n  Hardness: -48;\n  Reflection: NaN;\n  Refraction: -Infinity;\n"
+                      "  SurfaceScattering: -3;\n  Texture[0]: NoSuchTexture;\n}\n"
+                      "Material: Unusual {\n  Color: -0.25, 2.0, 0.5;\n  Shine: 2000;\n  Hardness: 1e9;\n}\n");
+    const size_t start = capturedLog().size();
     KVE_ParseDefinitionFiles(absurd.c_str(), KVE_DEFINITION_ALL);
     const std::string log = capturedLog();
-    EXPECT_TRUE(hasRedEntryNaming(log, absurd, "Material Absurd: Shine 1e+30 is out of range, 1000 used")) << log;
-    EXPECT_TRUE(hasRedEntryNaming(log, absurd, "Material Absurd: Hardness -48 is out of range, 0 used")) << log;
-    EXPECT_TRUE(hasRedEntryNaming(log, absurd, "Material Absurd: Reflection nan is out of range, 0 used")) << log;
-    EXPECT_TRUE(hasRedEntryNaming(log, absurd, "Material Absurd: Color[0] 1e+30 is out of range, 64 used")) << log;
-    EXPECT_TRUE(hasRedEntryNaming(log, absurd, "Material Absurd: Color[2] nan is out of range, 1 used")) << log;
-    EXPECT_TRUE(hasRedEntryNaming(log, absurd, "Material Absurd: no texture named NoSuchTexture is loaded")) << log;
+    EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Shine 1e+30 would break drawing, 1e+12 used")) << log;
+    EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Hardness -48 would break drawing, 0 used")) << log;
+    EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Reflection nan is not a finite number, 0 used"))
+        << log;
+    EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Refraction -inf is not a finite number, 5 used"))
+        << log;
+    EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Color[0] 1e+30 would break drawing, 1e+12 used"))
+        << log;
+    EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: Color[2] nan is not a finite number, 1 used")) << log;
+    EXPECT_TRUE(hasWarningNaming(log, absurd, "Material Absurd: no texture named NoSuchTexture is loaded")) << log;
+    EXPECT_EQ(kve::test::countOccurrences(log.substr(start), "Warning: "), 7) << log.substr(start);
+    // The material loaded: the only red entry is the missing texture's own.
+    EXPECT_EQ(kve::test::countOccurrences(log.substr(start), "#FF0000"), 1) << log.substr(start);
+    EXPECT_NE(log.find("Texture[0] not found: NoSuchTexture", start), std::string::npos);
     const int material = KVE_FindMaterial("Absurd");
     ASSERT_GE(material, 0);
-    EXPECT_EQ(KVE_GetMaterialShine(material), 1000.0f);
+    EXPECT_EQ(KVE_GetMaterialShine(material), 1.0e12f);
+    EXPECT_EQ(KVE_GetMaterialHardness(material), 0.0f);
+    EXPECT_FLOAT_EQ(KVE_GetMaterialRefraction(material), 5.0f);
     KVE_ReleaseMaterial(material);
+    const int unusual = KVE_FindMaterial("Unusual");
+    ASSERT_GE(unusual, 0);
+    EXPECT_EQ(KVE_GetMaterialShine(unusual), 2000.0f);
+    EXPECT_EQ(KVE_GetMaterialHardness(unusual), 1.0e9f);
+    const KVE_MATERIAL* record = KVE_GetMaterial(unusual);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->color[0], -0.25f);
+    EXPECT_EQ(record->color[1], 2.0f);
+    EXPECT_EQ(log.find("Material Unusual:", start), std::string::npos) << "nothing said about finite values";
+    KVE_ReleaseMaterial(unusual);
 
     // The undamaged file gives no red entry at all.
     const size_t before = capturedLog().size();
@@ -114,7 +148,10 @@ TEST_F(DamagedResources, CutMeshesAndBodiesNeverLoadAsNothing)
             const std::string path = damaged(name, text.substr(0, static_cast<size_t>(text.size() * keep)));
             const KVE_MESH* mesh = KVE_LoadMesh(40, path.c_str(), "");
             const std::string log = capturedLog();
-            EXPECT_TRUE(hasRedEntryNaming(log, path, keep < 0.5 ? "no triangles" : " entries, the file holds ")) << log;
+            if (keep < 0.5)
+                EXPECT_TRUE(hasRedEntryNaming(log, path, "no triangles")) << log;
+            else // loaded with what it holds
+                EXPECT_TRUE(hasWarningNaming(log, path, " entries, the file holds ")) << log;
             if (keep < 0.5) {
                 EXPECT_EQ(mesh, nullptr) << name;
                 EXPECT_EQ(log.find(logRow("Triangles: 0", "#545454", "KVE_FinishMesh")), std::string::npos) << log;
@@ -133,7 +170,7 @@ TEST_F(DamagedResources, CutMeshesAndBodiesNeverLoadAsNothing)
     const std::string body = original("Plane.kvb");
     const std::string cut = damaged("Plane.kvb", body.substr(0, body.find("Faces") + 16));
     EXPECT_NE(KVE_LoadBody(41, cut.c_str(), ""), nullptr);
-    EXPECT_TRUE(hasRedEntryNaming(capturedLog(), cut, "cut short")) << capturedLog();
+    EXPECT_TRUE(hasWarningNaming(capturedLog(), cut, "cut short")) << capturedLog();
     KVE_FreeBody(41);
     const std::string lost = damaged("Lost.kvb", "Body: X { Vertices: { 0,0,0\n 1,0,0 }\n Faces: { 0,1,2 } }");
     EXPECT_EQ(KVE_LoadBody(41, lost.c_str(), ""), nullptr);
@@ -149,7 +186,7 @@ TEST_F(DamagedResources, ObjImagesFontsSoundsAndEmittersNameTheFile)
     const std::string ball = original("Ball.obj");
     const std::string cutObj = damaged("Cut.obj", ball.substr(0, ball.rfind("\nf ") + 6));
     EXPECT_NE(KVE_LoadOBJMesh(42, cutObj.c_str(), ""), nullptr);
-    EXPECT_TRUE(hasRedEntryNaming(capturedLog(), cutObj, "face with fewer than three corners in line")) << capturedLog();
+    EXPECT_TRUE(hasWarningNaming(capturedLog(), cutObj, "face with fewer than three corners in line")) << capturedLog();
     KVE_ReleaseMesh(42);
     EXPECT_EQ(KVE_LoadOBJMesh(42, dir_.path().string().c_str(), ""), nullptr);
     EXPECT_TRUE(hasRedEntryNaming(capturedLog(), dir_.path().string(), "a directory, not a file"));
@@ -168,13 +205,21 @@ TEST_F(DamagedResources, ObjImagesFontsSoundsAndEmittersNameTheFile)
     const std::string noisySound = damaged("Hit.ogg", "OggS" + garbage(2000));
     EXPECT_EQ(KVE_LoadSound(-1, noisySound.c_str(), 0, ""), nullptr);
     EXPECT_TRUE(hasRedEntryNaming(capturedLog(), noisySound, "damaged OGG file")) << capturedLog();
+    // Cut inside its audio: refused, whole or streamed, where it used to load shorter.
+    const std::string hit = original("Hit.ogg");
+    const std::string cutSound = damaged("Cut.ogg", hit.substr(0, hit.size() * 2 / 3));
+    for (const int mode : {0, KVE_SOUND_STREAM}) {
+        const size_t before = capturedLog().size();
+        EXPECT_EQ(KVE_LoadSound(-1, cutSound.c_str(), mode, ""), nullptr) << mode;
+        EXPECT_TRUE(hasRedEntryNaming(capturedLog().substr(before), cutSound, "damaged OGG file")) << capturedLog();
+    }
 
     const std::string missingEmitter = (dir_ / "Particle.kvd").string();
     EXPECT_EQ(KVE_LoadParticleEmitter(-1, missingEmitter.c_str()), nullptr);
     EXPECT_TRUE(hasRedEntryNaming(capturedLog(), missingEmitter, "no such file"));
     const std::string noEmitter = damaged("Other.kvd", "Texture: X { File: x.png; }\n");
     KVE_EMITTER* emitter = KVE_LoadParticleEmitter(-1, noEmitter.c_str());
-    EXPECT_TRUE(hasRedEntryNaming(capturedLog(), noEmitter, "no ParticleEmitter block")) << capturedLog();
+    EXPECT_TRUE(hasWarningNaming(capturedLog(), noEmitter, "no ParticleEmitter block")) << capturedLog();
     if (emitter)
         KVE_FreeParticleEmitter(emitter->number);
 }

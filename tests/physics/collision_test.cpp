@@ -206,6 +206,33 @@ TEST_F(Collisions, PointEnteringASphereIsPlacedOnItsSurface)
     expectNear3(world().contactNormal, 0, 1, 0);
 }
 
+// A point that barely moves, anywhere near the sphere's surface: however small its sweep,
+// either no contact or a contact whose point, normal and position are numbers.
+TEST_F(Collisions, TinySweepsNeverGiveANaNContact)
+{
+    KVE_OBJECT* ball = place(anyMesh(), 0, 0, 0, 6, 0.0f);
+    KVE_OBJECT* dot = place(anyMesh(), 0, 0, 0, KVE_BODY_POINT, 1.0f);
+    const auto finite = [](const KVE_Vector& v) {
+        return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w);
+    };
+    int contacts = 0;
+    for (const float sweep : {1e-6f, 1e-10f, 1e-15f, 1e-20f, 1e-25f, 1e-30f, 1e-38f, 1e-42f}) {
+        for (const float height : {0.0f, 0.5f, 0.999999f, 1.0f, 1.000001f, 1.5f, 1e20f}) {
+            for (const float direction : {-1.0f, 1.0f}) {
+                dot->v4fPosition = {0, height, 0, 1};
+                dot->Body.displacement = {sweep * 0.6f, direction * sweep * 0.8f, 0, 0};
+                world().contactPoint = {0, 0, 0, 1};
+                world().contactNormal = {0, 1, 0, 0};
+                const int touched = collideWithResponse(*dot, *ball);
+                contacts += touched;
+                EXPECT_TRUE(finite(world().contactPoint) && finite(world().contactNormal) && finite(dot->v4fPosition))
+                    << "sweep " << sweep << " height " << height << " direction " << direction;
+            }
+        }
+    }
+    EXPECT_GT(contacts, 0) << "the surface is still found by the sweeps that reach it";
+}
+
 TEST_F(Collisions, ImpulseUsesProductsOfRestitutionAndFriction)
 {
     KVE_OBJECT* floor = place(anyMesh(), 0, 0, 0, KVE_BODY_POINT, 0.0f);

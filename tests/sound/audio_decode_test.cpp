@@ -1,6 +1,9 @@
 // The decoders: WAV and OGG clips come out at their own rate and length with the right
 // samples, and damaged, lying or foreign files fail with their message.
 #include <gtest/gtest.h>
+#include <vorbis/vorbisenc.h>
+
+#include <algorithm>
 
 #include "ogg_write.h"
 #include "platform/audio_decode.h"
@@ -11,6 +14,71 @@ namespace {
 
 using platform::audio::decodeWhole;
 using platform::audio::openDecoder;
+
+void appendPage(std::string& out, const ogg_page& page)
+{
+    out.append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
+    out.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
+}
+
+// An OGG/Vorbis stream of libvorbisenc's headers for mono at `rate`, then `repeats` copies
+// of one of its packets for silence, their positions rising evenly to `statedFrames` at the
+// last, which ends the stream.
+std::string silentPacketOgg(int rate, int repeats, int64_t statedFrames)
+{
+    vorbis_info info;
+    vorbis_info_init(&info);
+    vorbis_encode_init_vbr(&info, 1, rate, 0.1f);
+    vorbis_comment comment;
+    vorbis_comment_init(&comment);
+    vorbis_dsp_state dsp;
+    vorbis_analysis_init(&dsp, &info);
+    vorbis_block block;
+    vorbis_block_init(&dsp, &block);
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, 7);
+    ogg_packet headers[3];
+    vorbis_analysis_headerout(&dsp, &comment, &headers[0], &headers[1], &headers[2]);
+    std::string out;
+    ogg_page page;
+    for (ogg_packet& header : headers)
+        ogg_stream_packetin(&stream, &header);
+    while (ogg_stream_flush(&stream, &page))
+        appendPage(out, page);
+
+    std::vector<std::string> packets;
+    float** buffer = vorbis_analysis_buffer(&dsp, rate);
+    std::fill(buffer[0], buffer[0] + rate, 0.0f);
+    vorbis_analysis_wrote(&dsp, rate);
+    vorbis_analysis_wrote(&dsp, 0);
+    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+        vorbis_analysis(&block, nullptr);
+        vorbis_bitrate_addblock(&block);
+        ogg_packet packet;
+        while (vorbis_bitrate_flushpacket(&dsp, &packet))
+            packets.emplace_back(reinterpret_cast<const char*>(packet.packet), static_cast<size_t>(packet.bytes));
+    }
+    std::string silent = packets.at(packets.size() / 2);
+    for (int i = 0; i < repeats; ++i) {
+        ogg_packet packet{};
+        packet.packet = reinterpret_cast<unsigned char*>(silent.data());
+        packet.bytes = static_cast<long>(silent.size());
+        packet.e_o_s = i == repeats - 1;
+        packet.granulepos = statedFrames * (i + 1) / repeats;
+        packet.packetno = 3 + i;
+        ogg_stream_packetin(&stream, &packet);
+        while (ogg_stream_pageout(&stream, &page))
+            appendPage(out, page);
+    }
+    while (ogg_stream_flush(&stream, &page))
+        appendPage(out, page);
+    ogg_stream_clear(&stream);
+    vorbis_block_clear(&block);
+    vorbis_dsp_clear(&dsp);
+    vorbis_comment_clear(&comment);
+    vorbis_info_clear(&info);
+    return out;
+}
 
 class AudioDecode : public ::testing::Test {
 protected:
@@ -90,18 +158,16 @@ TEST_F(AudioDecode, BadFilesFailCleanlyWithTheirReason)
     EXPECT_EQ(failureOf(write("norate.wav", wavBytes(0, 1, 16, data))),
               "Fail: Only mono and stereo sounds are supported!");
 
-    // An OGG cut inside its headers is refused; one cut inside its audio gives at most
-    // the frames that survived.
+    // An OGG cut inside its headers, inside its audio, or just before its last page is
+    // refused: its stream never ends.
     ASSERT_TRUE(tools::writeOgg(path("whole.ogg"), tone(44100, 44100), 44100));
     const std::string ogg = readFile(dir / "whole.ogg");
     EXPECT_EQ(failureOf(write("head.ogg", ogg.substr(0, 200))), "Fail: Damaged OGG file!");
+    EXPECT_EQ(failureOf(write("half.ogg", ogg.substr(0, ogg.size() / 2))), "Fail: Damaged OGG file!");
+    EXPECT_EQ(failureOf(write("last.ogg", ogg.substr(0, ogg.rfind("OggS")))), "Fail: Damaged OGG file!");
+    EXPECT_EQ(failureOf(write("byte.ogg", ogg.substr(0, ogg.size() - 1))), "Fail: Damaged OGG file!");
     std::string error;
-    const auto cut = decodeWhole(write("half.ogg", ogg.substr(0, ogg.size() / 2)), &error);
-    if (cut) {
-        EXPECT_LT(cut->frames(), 44100);
-    } else {
-        EXPECT_EQ(error, "Fail: Damaged OGG file!");
-    }
+    EXPECT_FALSE(openDecoder(path("half.ogg"), &error)) << "a stream is refused at its opening too";
     std::string garbled = ogg;
     for (size_t i = ogg.size() / 3; i < ogg.size(); i += 97)
         garbled[i] = static_cast<char>(garbled[i] ^ 0x5A);
@@ -109,6 +175,27 @@ TEST_F(AudioDecode, BadFilesFailCleanlyWithTheirReason)
     if (noisy) {
         EXPECT_LE(noisy->frames(), 44100 * 2);
     }
+}
+
+// A few kilobytes of one silent packet repeated, in a stream that states 1000 frames: the
+// packets would decode to megabytes (a longer file of them to the whole-clip limit).
+// Loaded whole it is refused; streamed, it stops as damaged within the frames it states.
+TEST_F(AudioDecode, SilentPacketsBeyondTheStatedLengthAreDamageNotSound)
+{
+    const std::string bytes = silentPacketOgg(8000, 20000, 1000);
+    ASSERT_LT(bytes.size(), 64u * 1024);
+    const std::string file = write("silence.ogg", bytes);
+    EXPECT_EQ(failureOf(file), "Fail: Damaged OGG file!");
+    std::string error;
+    auto decoder = openDecoder(file, &error);
+    ASSERT_TRUE(decoder) << error;
+    EXPECT_EQ(decoder->statedFrames(), 1000);
+    std::vector<int16_t> piece(4096);
+    long total = 0, got = 0;
+    while ((got = decoder->read(piece.data(), 4096)) > 0)
+        total += got;
+    EXPECT_EQ(got, -1);
+    EXPECT_LE(total, 1000);
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "core/log.h"
@@ -14,17 +16,30 @@ namespace kve::test {
 
 class LogCaptureTest : public ::testing::Test {
 protected:
-    static constexpr const char* kLogPath = "captured_log.html";
-
     void SetUp() override
     {
         log::resetForTesting();
-        ASSERT_EQ(KVE_OpenLogFile(kLogPath, 1, 1), 1);
+        ASSERT_EQ(KVE_OpenLogFile(logPath().c_str(), 1, 1), 1);
         KVE_SetLogColumns(KVE_LOG_PROCEDURE);
     }
-    void TearDown() override { log::resetForTesting(); }
+    void TearDown() override
+    {
+        log::resetForTesting();
+        std::error_code ignored;
+        std::filesystem::remove(logPath(), ignored);
+    }
 
-    static std::string capturedLog() { return readFile(kLogPath); }
+    // In the system's temporary directory, one per test process, so that a test run from
+    // any directory (the source tree's too) leaves nothing behind there.
+    static const std::string& logPath()
+    {
+        static const std::string path =
+            (std::filesystem::temp_directory_path() / ("kve_captured_log_" + std::to_string(getpid()) + ".html"))
+                .string();
+        return path;
+    }
+
+    static std::string capturedLog() { return readFile(logPath()); }
 
     // One row as written with only the procedure column; `color` is the "#RRGGBB" text.
     static std::string logRow(const std::string& message, const std::string& color, const std::string& procedure)
