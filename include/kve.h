@@ -553,7 +553,8 @@ typedef struct DefinitionNode DefinitionNode;
  * sub-directories are walked whole), and loads their Texture, Material and Sound blocks
  * whose bits are in `kindMask`. Logs "Parse DefinitionFile: <path>" for each file. A file
  * named by path or pattern that cannot be read logs "Fail: File not found!" and the
- * reason; one with no such block, or cut short inside a block, logs "Fail: <file>: ...".
+ * reason; one with no such block logs "Fail: <file>: ..."; one cut short inside a block
+ * loads what it holds with an orange "Warning: <file>: ...".
  * The trees stay in the engine's list. */
 void KVE_ParseDefinitionFiles(const char* path, int kindMask);
 /** Reads and parses a file into a new tree, which becomes the current definition.
@@ -979,7 +980,7 @@ KVE_MESH* KVE_CreateMesh(int id, const char* name); /**< new empty mesh (id -1: 
  * @return the mesh; null with "Fail: File not found!" and "Fail: <file>: <reason>" for a
  *         file that cannot be read or holds no Mesh block, and with "Fail: <file>: ..."
  *         for one that is too large, has no triangles or a face naming a missing vertex.
- *         A file cut short loads what it holds, with "Fail: <file>: ..." all the same. */
+ *         A file cut short loads what it holds, with an orange "Warning: <file>: ...". */
 KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name);
 /** Writes the mesh as ".kvm" text under meshName (null: the mesh's own name); positions,
  * normals, texture coordinates and faces. Nothing is written, and nothing logged, for an
@@ -1565,8 +1566,9 @@ int KVE_ReleaseSprite(int sprite); /**< frees its vertex buffer; returns 0 */
 /** Loads a ".tf" font file. `id` 0..65535 or -1 (automatic); a font under the number is
  * released first. Logs "Load Font: " and the name, then "OK". Null, with a red entry, when
  * the file cannot be read ("Fail: Font file not found!"), is not a font ("Fail: Not a font
- * file!") or has no glyphs or no atlas image; a damaged file keeps what was read before the
- * damage ("Fail: Font damaged, read up to the damage: ..."). */
+ * file!") or has no glyphs or no atlas image ("Fail: Font damaged: ..." when damage is the
+ * cause); a damaged file with glyphs and atlas keeps what was read before the damage, with
+ * an orange "Warning: <file>: ..., read up to the damage". */
 KVE_FONT* KVE_LoadFont(int id, const char* fileName);
 /** Builds a font from `size` bytes of a ".tf" file in memory (copied; the caller keeps
  * `data`); failures as KVE_LoadFont, without the file entries. */
