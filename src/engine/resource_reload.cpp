@@ -311,7 +311,7 @@ int reloadFiles(const std::vector<std::string>& normalPaths)
     DefinitionFiles files;
     int reloaded = 0;
     for (const ResourceSource& source : due) {
-        // An earlier reload in this pass may have released it (a font's atlas, say).
+        // Skipped when released since the list was taken.
         if (!core::findResourceSource(source.kind(), source.number))
             continue;
         log::progress("Reload: " + source.file, kProcedure);
