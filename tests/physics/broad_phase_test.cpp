@@ -149,7 +149,10 @@ int Scene::onContact(int own, int other)
         KVE_GetObject(third)->v4fPosition.x = 3e8f; // far out: paired with everything from now on
         break;
     case 29:
-        s.releaseSpawned(third);
+        // Not inside a nested pass: its pair's objects are not the ones the callback that
+        // ran it excludes, and collide() would go on with a released object.
+        if (s.depth == 0)
+            s.releaseSpawned(third);
         break;
     case 31:
         KVE_RotateObject(third, 0, 45, 0, 1);
