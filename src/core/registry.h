@@ -17,9 +17,11 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/log.h"
+#include "core/resource_sources.h"
 
 namespace kve::core {
 
@@ -33,12 +35,13 @@ inline bool isAutomaticNumber(int number)
 }
 
 // Staging: while a reload builds the new version of a resource beside the live one, every
-// creation is set aside: it gets an automatic number, takes over no number or name in
-// use and is not entered under its name, so the live record stays reachable and intact
-// until the reload swaps the new contents into it.
+// creation on that thread is set aside: it gets an automatic number, takes over no number
+// or name in use and is not entered under its name, so the live record stays reachable
+// and intact until the reload moves the new contents into it. Staging belongs to the
+// thread that stages: another thread creating resources meanwhile creates them as usual.
 inline int& stagingDepth()
 {
-    static int depth = 0;
+    thread_local int depth = 0;
     return depth;
 }
 inline bool staging()
@@ -52,9 +55,20 @@ struct StagingScope {
     StagingScope& operator=(const StagingScope&) = delete;
 };
 
+// Moves everything of a staged record into the live one but the number and the name,
+// which the registry keeps for the record; the staged record gets the old contents.
+template <class Record>
+void swapRecordContents(Record& live, Record& staged)
+{
+    std::swap(live, staged);
+    std::swap(live.number, staged.number);
+    std::swap(live.name, staged.name);
+}
+
 struct RegistryKind {
     const char* creator = nullptr;       // procedure name of the creation routine; null: no messages
     const char* doubleMessage = nullptr; // logged when a name in use is taken over
+    ResourceKind source = ResourceKind::None; // records may come from files: a release forgets the source
 };
 
 template <class Record>
@@ -220,6 +234,8 @@ private:
     void forget(Node* node)
     {
         const int number = node->record.number;
+        if (kind_.source != ResourceKind::None)
+            forgetResourceSource(kind_.source, number);
         if (isAutomaticNumber(number))
             bySerial_[static_cast<uint32_t>(number) - static_cast<uint32_t>(kFirstAutomaticNumber)] = nullptr;
         else if (static_cast<size_t>(number) < byNumber_.size() && byNumber_[static_cast<size_t>(number)] == node)

@@ -1,9 +1,10 @@
 // Resource reload while running: the files resources came from are watched, and a
 // changed file's resources are loaded again beside the live ones ("staged", so that the
-// live record keeps its number and name) and, when that load succeeds, the new contents
-// move into the live record. Everything that refers to the record (objects to meshes and
-// bodies, materials to textures, emitters to materials, fonts sharing a glyph set) keeps
-// referring to it; a load that fails leaves the live record as it was.
+// live record keeps its number and name) and, when that load succeeds, the subsystem that
+// owns the kind moves the new contents into the live record. Everything that refers to
+// the record (the application's numbers and pointers, objects to meshes and bodies,
+// materials to textures, emitters to materials, fonts sharing a glyph set, channel copies
+// of a sound) keeps referring to it; a load that fails leaves the live record as it was.
 #include "engine/resource_reload.h"
 
 #include <algorithm>
@@ -29,11 +30,12 @@
 #include "physics/physics.h"
 #include "platform/file_watch.h"
 #include "render/font.h"
-#include "scene/object.h"
+#include "sound/sound.h"
 
 namespace kve::engine {
 namespace {
 
+using core::ResourceKind;
 using core::ResourceLoader;
 using core::ResourceSource;
 
@@ -43,12 +45,14 @@ constexpr const char* kProcedure = "KVE_ReloadChangedResources";
 constexpr uint64_t kQuietMs = 100;
 
 struct Reloader {
+    // Watching may be switched on another thread than the one whose flip reloads.
+    std::recursive_mutex mutex;
     bool watching = false;
-    size_t watchedSources = 0;                        // sources whose files are watched
-    std::unordered_set<std::string> watchedPaths;     // as recorded, so each is watched once
+    uint64_t watchedRevision = 0;                      // of the sources whose files are watched
+    bool watchedAny = false;
+    std::unordered_set<std::string> watchedPaths;      // as recorded, so each is watched once
     std::unordered_map<std::string, uint64_t> pending; // normal path -> when its change was seen, ms
-    std::vector<std::string> changed;                 // reused every frame
-    uint64_t clockStart = 0;
+    std::vector<std::string> changed;                  // reused every frame
 };
 
 Reloader& reloader()
@@ -68,63 +72,25 @@ std::string normalPath(const std::string& path)
     return platform::normalFilePath(defs::nativePath(path));
 }
 
-// The order in which one pass reloads: what others refer to first.
-int rank(ResourceLoader loader)
-{
-    return static_cast<int>(loader);
-}
-
-// Swaps everything but the number and the name, which the registry keeps for the record.
-template <class Record>
-void swapContents(Record& live, Record& staged)
-{
-    std::swap(live, staged);
-    std::swap(live.number, staged.number);
-    std::swap(live.name, staged.name);
-}
-
-// Whether the source's record is still the one its number names.
-bool alive(const ResourceSource& source)
-{
-    const int n = source.number;
-    switch (source.loader) {
-    case ResourceLoader::TextureFile:
-    case ResourceLoader::TextureDefinition: return gpu::findTexture(n) == source.record;
-    case ResourceLoader::MaterialDefinition: return gpu::findMaterial(n) == source.record;
-    case ResourceLoader::MeshFile:
-    case ResourceLoader::ObjMesh: return geometry::findMesh(n) == source.record;
-    case ResourceLoader::BodyFile: return physics::findBody(n) == source.record;
-    case ResourceLoader::Emitter: return particles::findEmitter(n) == source.record;
-    case ResourceLoader::Font: return render::findFont(n) == source.record;
-    case ResourceLoader::SoundFile:
-    case ResourceLoader::SoundDefinition: return KVE_GetSound(n) == source.record;
-    }
-    return false;
-}
-
-// Watches the files of sources recorded since the last call, and forgets the sources of
-// resources released since (an application that loads and frees emitters all the time
-// would otherwise grow the record without end).
+// Watches the files of every source recorded since the last call: any load or release
+// moves the sources' revision on, whatever record or number it concerned.
 void watchNewSources()
 {
     Reloader& r = reloader();
-    auto& sources = core::resourceSources();
-    if (sources.size() == r.watchedSources)
+    const uint64_t revision = core::resourceSourcesRevision();
+    if (r.watchedAny && revision == r.watchedRevision)
         return;
     const auto watch = [&](const std::string& path) {
         if (!path.empty() && r.watchedPaths.insert(path).second)
             platform::watchFile(defs::nativePath(path));
     };
-    for (auto it = sources.begin(); it != sources.end();) {
-        if (!alive(it->second)) {
-            it = sources.erase(it);
-            continue;
-        }
-        watch(it->second.file);
-        watch(it->second.dependency);
-        ++it;
+    for (const ResourceSource& source : core::resourceSources()) {
+        watch(source.file);
+        for (const std::string& dependency : source.dependencies)
+            watch(dependency);
     }
-    r.watchedSources = sources.size();
+    r.watchedRevision = revision;
+    r.watchedAny = true;
 }
 
 // The definition files one pass has read, each once, freed at the end of the pass.
@@ -178,210 +144,113 @@ std::string blockFile(DefinitionNode* block)
            KVE_GetDefinitionString(KVE_FindDefinitionNode(block, "\\File", nullptr, 0), "");
 }
 
-bool reloadTexture(ResourceSource& source, DefinitionFiles& files)
+// Loads the new version beside the live record (null: the live one is gone or the load
+// failed) and hands both to the owning subsystem's adoption.
+template <class Record, class Load, class Adopt>
+bool stageAndAdopt(Record* live, Load&& load, Adopt&& adopt)
 {
-    auto* live = static_cast<gpu::TextureRecord*>(const_cast<void*>(source.record));
-    gpu::TextureRecord* staged = nullptr;
+    if (!live)
+        return false;
+    Record* staged = nullptr;
     {
         core::StagingScope staging;
-        if (source.loader == ResourceLoader::TextureFile) {
-            staged = KVE_LoadTextureFile(-1, source.file.c_str(), source.options[0], source.options[1], live->name);
-        } else if (DefinitionNode* root = files.read(source.file)) {
-            DefinitionNode* block = KVE_FindDefinitionNode(root, "Texture", source.block.c_str(), 0);
-            staged = block ? KVE_LoadTextureDefinition(-1, block, source.block.c_str()) : nullptr;
-            if (staged)
-                source.dependency = blockFile(block);
-        }
+        staged = load(*live);
     }
     if (!staged)
         return false;
-    swapContents(*live, *staged);
-    gpu::textures().release(staged);
+    adopt(*live, *staged);
     return true;
 }
 
-bool reloadMaterial(ResourceSource& source, DefinitionFiles& files)
+bool reloadTexture(const ResourceSource& source, DefinitionFiles& files)
 {
-    auto* live = static_cast<KVE_MATERIAL*>(const_cast<void*>(source.record));
-    DefinitionNode* root = files.read(source.file);
-    if (!root)
-        return false;
-    KVE_MATERIAL* staged = nullptr;
-    {
-        core::StagingScope staging;
-        staged = KVE_LoadMaterialDefinition(-1, root, source.block.c_str());
-    }
-    if (!staged)
-        return false;
-    // The copy keeps the material's objects, under its new program if it has one.
-    KVE_CopyMaterialInto(staged->number, live->number);
-    gpu::materials().release(staged);
-    return true;
+    return stageAndAdopt(
+        gpu::findTexture(source.number),
+        [&](const gpu::TextureRecord& live) -> gpu::TextureRecord* {
+            if (source.loader == ResourceLoader::TextureFile)
+                return KVE_LoadTextureFile(-1, source.file.c_str(), source.options[0], source.options[1], live.name);
+            DefinitionNode* root = files.read(source.file);
+            DefinitionNode* block = root ? KVE_FindDefinitionNode(root, "Texture", source.block.c_str(), 0) : nullptr;
+            if (!block)
+                return nullptr;
+            core::setResourceDependencies(ResourceKind::Texture, source.number, {blockFile(block)});
+            return KVE_LoadTextureDefinition(-1, block, source.block.c_str());
+        },
+        gpu::adoptReloadedTexture);
 }
 
-bool reloadMesh(ResourceSource& source)
+bool reloadMaterial(const ResourceSource& source, DefinitionFiles& files)
 {
-    auto* live = static_cast<geometry::MeshRecord*>(const_cast<void*>(source.record));
-    KVE_MESH* loaded = nullptr;
-    {
-        core::StagingScope staging;
-        loaded = source.loader == ResourceLoader::MeshFile ? KVE_LoadMesh(-1, source.file.c_str(), live->name)
-                                                          : KVE_LoadOBJMesh(-1, source.file.c_str(), live->name);
-    }
-    auto* staged = static_cast<geometry::MeshRecord*>(loaded);
-    if (!staged)
-        return false;
-    swapContents(*live, *staged);
-    geometry::releaseMesh(staged);
-    return true;
+    return stageAndAdopt(
+        gpu::findMaterial(source.number),
+        [&](const KVE_MATERIAL&) -> KVE_MATERIAL* {
+            DefinitionNode* root = files.read(source.file);
+            DefinitionNode* block = root ? KVE_FindDefinitionNode(root, "Material", source.block.c_str(), 0) : nullptr;
+            if (!block)
+                return nullptr;
+            core::setResourceDependencies(ResourceKind::Material, source.number, gpu::inlineTextureFiles(block));
+            return KVE_LoadMaterialDefinition(-1, root, source.block.c_str());
+        },
+        gpu::adoptReloadedMaterial);
 }
 
-bool reloadBody(ResourceSource& source)
+bool reloadMesh(const ResourceSource& source)
 {
-    auto* live = static_cast<physics::BodyRecord*>(const_cast<void*>(source.record));
-    KVE_BODY* loaded = nullptr;
-    {
-        core::StagingScope staging;
-        loaded = KVE_LoadBody(-1, source.file.c_str(), live->name);
-    }
-    auto* staged = static_cast<physics::BodyRecord*>(loaded);
-    if (!staged)
-        return false;
-    std::lock_guard lock(core::physicsLock());
-    swapContents(*live, *staged);
-    physics::bodies().release(staged);
-    // The inertia of every moving object on the body follows its new extent.
-    scene::forEachObject([&](KVE_OBJECT& object) {
-        if (physics::bodyOf(object) == live && object.Body.mass != 0.0f)
-            KVE_SetObjectMass(object.number, object.Body.mass);
-    });
-    return true;
+    return stageAndAdopt(
+        geometry::findMesh(source.number),
+        [&](const geometry::MeshRecord& live) {
+            KVE_MESH* loaded = source.loader == ResourceLoader::MeshFile
+                                   ? KVE_LoadMesh(-1, source.file.c_str(), live.name)
+                                   : KVE_LoadOBJMesh(-1, source.file.c_str(), live.name);
+            return static_cast<geometry::MeshRecord*>(loaded);
+        },
+        geometry::adoptReloadedMesh);
 }
 
-// What an emitter's file defines moves into the live emitter; its placement, particles,
-// clock and material record stay (the material reloads from its own source).
-void adoptEmitterSettings(EmitterRecord& live, EmitterRecord& staged)
+bool reloadBody(const ResourceSource& source)
 {
-    live.maxParticles = staged.maxParticles;
-    live.emissionRotation = staged.emissionRotation;
-    live.direction = staged.direction;
-    live.areaSize = staged.areaSize;
-    std::copy(std::begin(staged.radius), std::end(staged.radius), live.radius);
-    live.mode = staged.mode;
-    live.area = staged.area;
-    live.angle = staged.angle;
-    live.frequency = staged.frequency;
-    live.force = staged.force;
-    std::copy(std::begin(staged.speed), std::end(staged.speed), live.speed);
-    std::copy(std::begin(staged.fadeOut), std::end(staged.fadeOut), live.fadeOut);
-    std::copy(std::begin(staged.fadeIn), std::end(staged.fadeIn), live.fadeIn);
-    std::copy(std::begin(staged.lifetime), std::end(staged.lifetime), live.lifetime);
-    std::copy(std::begin(staged.intensity), std::end(staged.intensity), live.intensity);
-    std::copy(std::begin(staged.size), std::end(staged.size), live.size);
-    std::copy(std::begin(staged.growth), std::end(staged.growth), live.growth);
-    std::copy(std::begin(staged.color), std::end(staged.color), live.color);
-    // The instance arrays and buffers are sized for max particles: the staged ones fit.
-    std::swap(live.instancePositions, staged.instancePositions);
-    std::swap(live.instanceSizes, staged.instanceSizes);
-    std::swap(live.instanceColors, staged.instanceColors);
-    std::swap(live.gpu, staged.gpu);
-    live.visibleCount = 0;
+    return stageAndAdopt(
+        physics::findBody(source.number),
+        [&](const physics::BodyRecord& live) {
+            return static_cast<physics::BodyRecord*>(KVE_LoadBody(-1, source.file.c_str(), live.name));
+        },
+        physics::adoptReloadedBody);
 }
 
-bool reloadEmitter(ResourceSource& source)
+bool reloadEmitter(const ResourceSource& source)
 {
-    auto* live = static_cast<EmitterRecord*>(const_cast<void*>(source.record));
-    KVE_EMITTER* loaded = nullptr;
-    {
-        core::StagingScope staging;
-        loaded = KVE_LoadParticleEmitter(-1, source.file.c_str());
-    }
-    auto* staged = static_cast<EmitterRecord*>(loaded);
-    if (!staged)
-        return false;
-    std::lock_guard lock(core::physicsLock());
-    adoptEmitterSettings(*live, *staged);
-    KVE_MATERIAL* stagedMaterial = gpu::findMaterial(staged->material);
-    if (stagedMaterial && !gpu::findMaterial(live->material)) {
-        // An emitter that had no material takes the new one as an ordinary record.
-        gpu::materials().settle(stagedMaterial);
-        live->material = stagedMaterial->number;
-        live->materialName = staged->materialName;
-        core::recordResourceSource(ResourceLoader::MaterialDefinition, stagedMaterial->number, stagedMaterial,
-                                   source.file, stagedMaterial->name);
-    } else if (stagedMaterial) {
-        gpu::materials().release(stagedMaterial);
-    }
-    particles::emitters().release(staged);
-    return true;
+    return stageAndAdopt(
+        particles::findEmitter(source.number),
+        [&](const EmitterRecord&) { return static_cast<EmitterRecord*>(KVE_LoadParticleEmitter(-1, source.file.c_str())); },
+        [&](EmitterRecord& live, EmitterRecord& staged) { particles::adoptReloadedEmitter(live, staged, source.file); });
 }
 
-bool reloadFont(ResourceSource& source)
+bool reloadFont(const ResourceSource& source)
 {
-    auto* live = static_cast<KVE_FONT*>(const_cast<void*>(source.record));
-    KVE_FONT* staged = nullptr;
-    {
-        core::StagingScope staging;
-        staged = KVE_LoadFont(-1, source.file.c_str());
-    }
-    if (!staged)
-        return false;
-    if (live->glyphs && staged->glyphs) {
-        // The set's contents move, so that every font sharing it (copies) follows.
-        render::GlyphSet& a = *live->glyphs;
-        render::GlyphSet& b = *staged->glyphs;
-        std::swap(a.texture, b.texture);
-        std::swap(a.material, b.material);
-        std::swap(a.atlasWidth, b.atlasWidth);
-        std::swap(a.atlasHeight, b.atlasHeight);
-        std::swap(a.glyphs, b.glyphs);
-        std::swap(a.glyphByCode, b.glyphByCode);
-        std::swap(a.kerning, b.kerning);
-    } else {
-        std::swap(live->glyphs, staged->glyphs);
-    }
-    render::fonts().release(staged);
-    return true;
+    return stageAndAdopt(
+        render::findFont(source.number), [&](const KVE_FONT&) { return KVE_LoadFont(-1, source.file.c_str()); },
+        render::adoptReloadedFont);
 }
 
-bool reloadSound(ResourceSource& source, DefinitionFiles& files)
+bool reloadSound(const ResourceSource& source, DefinitionFiles& files)
 {
-    auto* live = static_cast<KVE_SOUND*>(const_cast<void*>(source.record));
-    KVE_SOUND* staged = nullptr;
-    {
-        core::StagingScope staging;
-        if (source.loader == ResourceLoader::SoundFile) {
-            staged = KVE_LoadSound(-1, source.file.c_str(), source.options[0] & ~KVE_SOUND_PLAY, live->name);
-        } else if (DefinitionNode* root = files.read(source.file)) {
-            DefinitionNode* block = findSoundBlock(root, source.block, "");
-            staged = block ? KVE_LoadSoundDefinition(block, -1, source.block.c_str()) : nullptr;
-            if (staged)
-                source.dependency = blockFile(block);
-        }
-    }
-    if (!staged)
-        return false;
-    std::lock_guard lock(core::physicsLock());
-    std::swap(live->clip, staged->clip);
-    std::swap(live->baseFrequency, staged->baseFrequency);
-    if (source.loader == ResourceLoader::SoundDefinition) {
-        live->mode = staged->mode;
-        live->direction = staged->direction;
-        std::copy(std::begin(staged->range), std::end(staged->range), live->range);
-        std::copy(std::begin(staged->cone), std::end(staged->cone), live->cone);
-        live->volume = staged->volume;
-        live->frequency = staged->frequency;
-    }
-    const bool restart = live->playing && !(live->mode & KVE_SOUND_CHANNEL);
-    // The staged record now holds the old clip: freeing it releases the clip and the
-    // channel copies still playing it.
-    KVE_FreeSound(staged->number);
-    if (restart)
-        KVE_PlaySound(live->number, KVE_DEFAULT, nullptr);
-    return true;
+    const bool fromDefinition = source.loader == ResourceLoader::SoundDefinition;
+    return stageAndAdopt(
+        KVE_GetSound(source.number),
+        [&](const KVE_SOUND& live) -> KVE_SOUND* {
+            if (!fromDefinition)
+                return KVE_LoadSound(-1, source.file.c_str(), source.options[0] & ~KVE_SOUND_PLAY, live.name);
+            DefinitionNode* root = files.read(source.file);
+            DefinitionNode* block = root ? findSoundBlock(root, source.block, "") : nullptr;
+            if (!block)
+                return nullptr;
+            core::setResourceDependencies(ResourceKind::Sound, source.number, {blockFile(block)});
+            return KVE_LoadSoundDefinition(block, -1, source.block.c_str());
+        },
+        [&](KVE_SOUND& live, KVE_SOUND& staged) { sound::adoptReloadedSound(live, staged, fromDefinition); });
 }
 
-bool reload(ResourceSource& source, DefinitionFiles& files)
+bool reload(const ResourceSource& source, DefinitionFiles& files)
 {
     // Loaders that read a definition file themselves would take one cut short mid-write
     // for a smaller resource; it is checked complete first.
@@ -389,6 +258,8 @@ bool reload(ResourceSource& source, DefinitionFiles& files)
                                  source.loader == ResourceLoader::BodyFile || source.loader == ResourceLoader::Emitter;
     if (readsDefinition && !files.read(source.file))
         return false;
+    // Another thread (the physics, a loader) waits while a record changes under it.
+    std::lock_guard lock(core::physicsLock());
     switch (source.loader) {
     case ResourceLoader::TextureFile:
     case ResourceLoader::TextureDefinition: return reloadTexture(source, files);
@@ -418,43 +289,39 @@ private:
 };
 
 // Reloads the resources loaded from any of the files (normal paths); the number reloaded.
+// What refers to others reloads first (textures before materials before emitters), and
+// within a kind by number.
 int reloadFiles(const std::vector<std::string>& normalPaths)
 {
     const std::unordered_set<std::string> paths(normalPaths.begin(), normalPaths.end());
-    auto& sources = core::resourceSources();
-    std::vector<ResourceSource*> due;
-    std::vector<const void*> gone;
-    for (auto& [record, source] : sources) {
-        if (!paths.count(normalPath(source.file)) &&
-            (source.dependency.empty() || !paths.count(normalPath(source.dependency))))
-            continue;
-        if (alive(source))
-            due.push_back(&source);
-        else
-            gone.push_back(record);
+    std::vector<ResourceSource> due;
+    for (ResourceSource& source : core::resourceSources()) {
+        const bool touched = paths.count(normalPath(source.file)) ||
+                             std::any_of(source.dependencies.begin(), source.dependencies.end(),
+                                         [&](const std::string& file) { return paths.count(normalPath(file)) > 0; });
+        if (touched)
+            due.push_back(std::move(source));
     }
-    for (const void* record : gone)
-        sources.erase(record);
     if (due.empty())
         return 0;
-    std::stable_sort(due.begin(), due.end(), [](const ResourceSource* a, const ResourceSource* b) {
-        return rank(a->loader) < rank(b->loader) || (rank(a->loader) == rank(b->loader) && a->number < b->number);
+    std::sort(due.begin(), due.end(), [](const ResourceSource& a, const ResourceSource& b) {
+        return std::pair(static_cast<int>(a.loader), a.number) < std::pair(static_cast<int>(b.loader), b.number);
     });
     const CurrentDefinitionKept kept;
     DefinitionFiles files;
     int reloaded = 0;
-    for (ResourceSource* source : due) {
-        const std::string file = source->file;
-        log::progress("Reload: " + file, kProcedure);
-        if (reload(*source, files)) {
+    for (const ResourceSource& source : due) {
+        // Skipped when released since the list was taken.
+        if (!core::findResourceSource(source.kind(), source.number))
+            continue;
+        log::progress("Reload: " + source.file, kProcedure);
+        if (reload(source, files)) {
             log::ok(kProcedure);
             ++reloaded;
         } else {
-            log::fail("Fail: Reload failed, the old resource stays: " + file, kProcedure);
+            log::fail("Fail: Reload failed, the old resource stays: " + source.file, kProcedure);
         }
     }
-    // A reload may have moved a source onto another image or clip file.
-    reloader().watchedSources = 0;
     return reloaded;
 }
 
@@ -476,6 +343,7 @@ bool settled(const std::string& path, uint64_t seenMs, uint64_t now)
 int reloadChangedResources()
 {
     Reloader& r = reloader();
+    std::lock_guard lock(r.mutex);
     if (!r.watching)
         return 0;
     watchNewSources();
@@ -505,12 +373,13 @@ int reloadChangedResources()
 void setResourceWatching(bool on)
 {
     Reloader& r = reloader();
+    std::lock_guard lock(r.mutex);
     if (on == r.watching)
         return;
     platform::unwatchAllFiles();
     r.pending.clear();
     r.watchedPaths.clear();
-    r.watchedSources = 0;
+    r.watchedAny = false;
     r.watching = on;
     if (on)
         watchNewSources();
@@ -519,7 +388,7 @@ void setResourceWatching(bool on)
 void stopResourceWatching()
 {
     setResourceWatching(false);
-    core::resourceSources().clear();
+    core::clearResourceSources();
 }
 
 } // namespace kve::engine

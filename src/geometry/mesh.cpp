@@ -136,6 +136,12 @@ void releaseMesh(MeshRecord* mesh)
     registry().release(mesh);
 }
 
+void adoptReloadedMesh(MeshRecord& live, MeshRecord& staged)
+{
+    core::swapRecordContents(live, staged);
+    registry().release(&staged);
+}
+
 void setMeshReleaseObserver(std::function<void(const MeshRecord&)> observer)
 {
     releaseObserver = std::move(observer);

@@ -75,6 +75,11 @@ MeshRecord* createMesh(int* number, std::string_view name);
 // Releases the record and its GL objects.
 void releaseMesh(MeshRecord* mesh);
 
+// A reload's last step: the staged mesh's geometry and GL objects move into the live
+// record, which keeps its number, name and objects; the staged record is released with
+// the old ones.
+void adoptReloadedMesh(MeshRecord& live, MeshRecord& staged);
+
 // Releases every mesh (engine shutdown).
 void releaseAllMeshes();
 

@@ -247,7 +247,7 @@ KVE_MESH* KVE_LoadMesh(int id, const char* fileName, const char* name)
     if (tangents)
         KVE_CalculateMeshTangents(mesh->number);
     kve::log::ok(kProcedure);
-    kve::core::recordResourceSource(kve::core::ResourceLoader::MeshFile, mesh->number, mesh, file);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::MeshFile, mesh->number, file);
     return mesh;
 }
 

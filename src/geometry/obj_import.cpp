@@ -341,7 +341,7 @@ KVE_MESH* KVE_LoadOBJMesh(int id, const char* fileName, const char* name)
         return nullptr;
     }
     kve::log::ok(kProcedure);
-    kve::core::recordResourceSource(kve::core::ResourceLoader::ObjMesh, mesh->number, mesh, file);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::ObjMesh, mesh->number, file);
     return mesh;
 }
 

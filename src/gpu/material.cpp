@@ -145,6 +145,7 @@ core::Registry<KVE_MATERIAL>& materials()
                                                      if (users.released)
                                                          users.released(&material);
                                                      unregisterFromQueues(material);
+                                                     forgetInlineTextures(material.number);
                                                  });
     return registry;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -71,6 +72,17 @@ void setMaterialUsers(MaterialUsers users);
 
 // Empties the texture slots and cube map of every material that names the texture.
 void forgetTextureInMaterials(int texture);
+
+// A reload's last step: every field of the staged material moves into the live one (its
+// objects stay with it); a texture the staged block wrote inline loads into the texture
+// the live one had in that slot, which keeps its number. The staged material is released.
+void adoptReloadedMaterial(KVE_MATERIAL& live, KVE_MATERIAL& staged);
+
+// The image files of the Texture blocks a Material block writes inline.
+std::vector<std::string> inlineTextureFiles(DefinitionNode* block);
+
+// Forgets which textures a released material's block wrote inline.
+void forgetInlineTextures(int material);
 
 // The default material (Default program, no texture), made at start-up.
 void createDefaultMaterial();

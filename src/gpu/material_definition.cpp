@@ -2,9 +2,13 @@
 // the loader hooks through which the definition dispatch hands over Texture and Material
 // blocks.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "core/engine.h"
 #include "core/log.h"
@@ -70,10 +74,56 @@ void colorKey(DefinitionNode* block, const char* path, float (&out)[4])
         out[i] = bounded(block, std::string(path + 1) + "[" + std::to_string(i) + "]", out[i], 1.0f, kAnyValue);
 }
 
-// Slot i: a registered texture by name, a texture block written under the key, or a
-// red entry and an empty slot.
-void readTextureSlots(DefinitionNode* block, MaterialRecord& material)
+// The textures a Material block writes inline (a Texture block under a Texture[i] key),
+// by material number and slot: the material's reload loads them again into the same
+// texture numbers instead of making new ones.
+using InlineTextures = std::array<int, kMaterialTextureSlots>;
+struct InlineTextureTable {
+    std::mutex mutex;
+    std::unordered_map<int, InlineTextures> byMaterial;
+};
+InlineTextureTable& inlineTextureTable()
 {
+    static InlineTextureTable table;
+    return table;
+}
+
+InlineTextures inlineTexturesOf(int material)
+{
+    InlineTextureTable& table = inlineTextureTable();
+    std::lock_guard lock(table.mutex);
+    const auto found = table.byMaterial.find(material);
+    if (found != table.byMaterial.end())
+        return found->second;
+    InlineTextures none;
+    none.fill(kNoTexture);
+    return none;
+}
+
+void setInlineTextures(int material, const InlineTextures& textures)
+{
+    InlineTextureTable& table = inlineTextureTable();
+    std::lock_guard lock(table.mutex);
+    if (std::all_of(textures.begin(), textures.end(), [](int t) { return t == kNoTexture; }))
+        table.byMaterial.erase(material);
+    else
+        table.byMaterial[material] = textures;
+}
+
+// The Texture block written under a Texture[i] key (the key's own node), or null.
+DefinitionNode* inlineTextureBlock(DefinitionNode* block, int slot)
+{
+    const std::string path = "\\Texture[" + std::to_string(slot) + "]";
+    DefinitionNode* entry = key(block, path.c_str());
+    return entry && !*entry->value ? KVE_FindDefinitionNode(entry, "Texture", "", 1) : nullptr;
+}
+
+// Slot i: a registered texture by name, a texture block written under the key, or a
+// red entry and an empty slot. Returns the inline textures by slot.
+InlineTextures readTextureSlots(DefinitionNode* block, MaterialRecord& material)
+{
+    InlineTextures inlined;
+    inlined.fill(kNoTexture);
     for (int slot = 0; slot < kMaterialTextureSlots; ++slot) {
         const std::string path = "\\Texture[" + std::to_string(slot) + "]";
         DefinitionNode* entry = key(block, path.c_str());
@@ -83,8 +133,10 @@ void readTextureSlots(DefinitionNode* block, MaterialRecord& material)
         if (const KVE_TEXTURE* texture = value.empty() ? nullptr : textures().findByName(value)) {
             material.textures[slot] = texture->number;
         } else if (value.empty()) {
-            const KVE_TEXTURE* loaded = KVE_LoadTextureDefinition(-1, entry, "");
+            DefinitionNode* textureBlock = inlineTextureBlock(block, slot);
+            const KVE_TEXTURE* loaded = textureBlock ? loadTextureBlock(-1, textureBlock, nullptr) : nullptr;
             material.textures[slot] = loaded ? loaded->number : kNoTexture;
+            inlined[static_cast<size_t>(slot)] = material.textures[slot];
         } else {
             log::fail("Texture[" + std::to_string(slot) + "] not found: " + value, kProcedure, kMaterialsUnit);
             log::warnFile(defs::definitionSource(block),
@@ -92,6 +144,7 @@ void readTextureSlots(DefinitionNode* block, MaterialRecord& material)
                           kProcedure);
         }
     }
+    return inlined;
 }
 
 // Source and destination from the first two list elements; a keyword outside the table
@@ -123,6 +176,44 @@ void* loadMaterialBlock(int id, DefinitionNode* node, const char* name)
 
 } // namespace
 
+std::vector<std::string> inlineTextureFiles(DefinitionNode* block)
+{
+    std::vector<std::string> files;
+    for (int slot = 0; slot < kMaterialTextureSlots; ++slot)
+        if (DefinitionNode* textureBlock = inlineTextureBlock(block, slot))
+            files.push_back(std::string(KVE_GetDefinitionDirectory(textureBlock)) +
+                            KVE_GetDefinitionString(key(textureBlock, "\\File"), ""));
+    return files;
+}
+
+void forgetInlineTextures(int material)
+{
+    setInlineTextures(material, InlineTextures{kNoTexture, kNoTexture, kNoTexture, kNoTexture});
+}
+
+void adoptReloadedMaterial(KVE_MATERIAL& live, KVE_MATERIAL& staged)
+{
+    const InlineTextures kept = inlineTexturesOf(live.number);
+    InlineTextures adopted = inlineTexturesOf(staged.number);
+    for (size_t slot = 0; slot < adopted.size(); ++slot) {
+        TextureRecord* fresh = findTexture(adopted[slot]);
+        TextureRecord* old = findTexture(kept[slot]);
+        if (!fresh || !old || fresh == old)
+            continue;
+        // The slot's texture keeps its number; its contents are the new image's.
+        adoptReloadedTexture(*old, *fresh);
+        adopted[slot] = old->number;
+        staged.textures[slot] = old->number;
+    }
+    // An inline texture the new version no longer writes stays (the application may hold
+    // its number), but the material no longer reloads it.
+    forgetInlineTextures(staged.number);
+    setInlineTextures(live.number, adopted);
+    // The copy keeps the material's objects, under its new program if it has one.
+    KVE_CopyMaterialInto(staged.number, live.number);
+    materials().release(&staged);
+}
+
 void installDefinitionLoaders()
 {
     defs::definitionLoaders().texture = loadTextureBlock;
@@ -149,7 +240,7 @@ extern "C" KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node
     gpu::colorKey(block, "\\Color", material->color);
     const int kind = gpu::shaderKeywordKind(KVE_GetDefinitionString(gpu::key(block, "\\Shader"), "NONE"));
     material->program = kve::render::builtinProgram(kind);
-    gpu::readTextureSlots(block, *material);
+    gpu::setInlineTextures(material->number, gpu::readTextureSlots(block, *material));
     gpu::readBlending(block, *material);
     material->shine = gpu::floatKey(block, "\\Shine", 1.0f, gpu::kAnyValue);
     gpu::colorKey(block, "\\ShineColor", material->shineColor);
@@ -165,7 +256,7 @@ extern "C" KVE_MATERIAL* KVE_LoadMaterialDefinition(int id, DefinitionNode* node
     material->wireframe = gpu::integerKey(block, "\\Wireframe", 0);
     kve::log::ok(gpu::kProcedure, gpu::kMaterialsUnit);
     KVE_RegisterMaterial(material->number);
-    kve::core::recordResourceSource(kve::core::ResourceLoader::MaterialDefinition, material->number, material,
-                                    kve::defs::sourceFileOf(block), material->name);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::MaterialDefinition, material->number,
+                                    kve::defs::sourceFileOf(block), material->name, gpu::inlineTextureFiles(block));
     return material;
 }

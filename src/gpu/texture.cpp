@@ -212,6 +212,43 @@ TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter
     return makeTexture(id, *decoded.image, filter, name);
 }
 
+TextureRecord* loadTextureBlock(int id, DefinitionNode* block, std::string* imagePath)
+{
+    constexpr const char* kProcedure = kTextureDefinitionProcedure;
+    const std::string textureName = block->value;
+    log::progress("Texture: " + textureName, kProcedure, kTexturesUnit);
+    std::string filter = KVE_GetDefinitionString(KVE_FindDefinitionNode(block, "\\Filter", nullptr, 0), "");
+    for (char& c : filter)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const int mipmaps = std::max(0, KVE_GetDefinitionInteger(KVE_FindDefinitionNode(block, "\\Mipmaps", nullptr, 0), 0));
+    const std::string path = std::string(KVE_GetDefinitionDirectory(block)) +
+                             KVE_GetDefinitionString(KVE_FindDefinitionNode(block, "\\File", nullptr, 0), "");
+    if (imagePath)
+        *imagePath = path;
+    Decoded decoded;
+    if (std::filesystem::path(defs::nativePath(path)).extension() == ".kvt") {
+        decoded = decodeRawTextureFile(path);
+    } else {
+        decoded = decodeImageFile(path);
+        log::entry("File: " + path, static_cast<int>(0xFF000000), kProcedure);
+    }
+    if (!decoded.image) {
+        logDecodeFailure(path, decoded.error, kProcedure);
+        return nullptr;
+    }
+    TextureRecord* texture =
+        createTexture2D(id, textureName, *decoded.image, filter == "LINEAR" ? GL_LINEAR : GL_NEAREST, mipmaps, true);
+    if (texture)
+        log::ok(kProcedure, kTexturesUnit);
+    return texture;
+}
+
+void adoptReloadedTexture(TextureRecord& live, TextureRecord& staged)
+{
+    core::swapRecordContents(live, staged);
+    textures().release(&staged);
+}
+
 void resetTextureState()
 {
     anisotropyLimit = -1.0f;
@@ -247,7 +284,7 @@ KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int m
         gpu::createTexture2D(id, textureName, *decoded.image, resolved, std::max(mipmaps, 0), true);
     if (texture) {
         log::ok(kProcedure, gpu::kTexturesUnit);
-        kve::core::recordResourceSource(kve::core::ResourceLoader::TextureFile, texture->number, texture, file, {}, {},
+        kve::core::recordResourceSource(kve::core::ResourceLoader::TextureFile, texture->number, file, {}, {},
                                         resolved, mipmaps);
     }
     return texture;
@@ -255,40 +292,18 @@ KVE_TEXTURE* KVE_LoadTextureFile(int id, const char* fileName, int filter, int m
 
 KVE_TEXTURE* KVE_LoadTextureDefinition(int id, DefinitionNode* node, const char* name)
 {
-    constexpr const char* kProcedure = "KVE_LoadTextureDefinition";
     const std::string wanted = name ? name : "";
     DefinitionNode* block = KVE_FindDefinitionNode(node, "Texture", wanted.c_str(), 1);
     if (!block) {
-        log::progress("Texture: " + wanted, kProcedure, gpu::kTexturesUnit);
-        log::fail("FAIL: Texture Node not found!", kProcedure, gpu::kTexturesUnit);
+        log::progress("Texture: " + wanted, gpu::kTextureDefinitionProcedure, gpu::kTexturesUnit);
+        log::fail("FAIL: Texture Node not found!", gpu::kTextureDefinitionProcedure, gpu::kTexturesUnit);
         return nullptr;
     }
-    const std::string textureName = block->value;
-    log::progress("Texture: " + textureName, kProcedure, gpu::kTexturesUnit);
-    std::string filter = KVE_GetDefinitionString(KVE_FindDefinitionNode(block, "\\Filter", nullptr, 0), "");
-    for (char& c : filter)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const int mipmaps = std::max(0, KVE_GetDefinitionInteger(KVE_FindDefinitionNode(block, "\\Mipmaps", nullptr, 0), 0));
-    const std::string path = std::string(KVE_GetDefinitionDirectory(block)) +
-                             KVE_GetDefinitionString(KVE_FindDefinitionNode(block, "\\File", nullptr, 0), "");
-    gpu::Decoded decoded;
-    if (std::filesystem::path(kve::defs::nativePath(path)).extension() == ".kvt") {
-        decoded = gpu::decodeRawTextureFile(path);
-    } else {
-        decoded = gpu::decodeImageFile(path);
-        log::entry("File: " + path, static_cast<int>(0xFF000000), kProcedure);
-    }
-    if (!decoded.image) {
-        gpu::logDecodeFailure(path, decoded.error, kProcedure);
-        return nullptr;
-    }
-    TextureRecord* texture =
-        gpu::createTexture2D(id, textureName, *decoded.image, filter == "LINEAR" ? GL_LINEAR : GL_NEAREST, mipmaps, true);
-    if (texture) {
-        log::ok(kProcedure, gpu::kTexturesUnit);
-        kve::core::recordResourceSource(kve::core::ResourceLoader::TextureDefinition, texture->number, texture,
-                                        kve::defs::sourceFileOf(block), textureName, path);
-    }
+    std::string path;
+    TextureRecord* texture = gpu::loadTextureBlock(id, block, &path);
+    if (texture)
+        kve::core::recordResourceSource(kve::core::ResourceLoader::TextureDefinition, texture->number,
+                                        kve::defs::sourceFileOf(block), texture->name, {path});
     return texture;
 }
 

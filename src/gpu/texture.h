@@ -4,10 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "core/registry.h"
 #include "gpu/image.h"
+
+struct DefinitionNode;
 
 // The texture registry's record.
 struct KVE_TEXTURE {
@@ -48,6 +51,18 @@ TextureRecord* makeTexture(int id, const Image& image, int filter, std::string_v
 // KVE_CatchTexture's work: decode an image file held in memory into a new 2D texture.
 TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter, std::string_view name,
                             std::string_view procedure);
+
+inline constexpr const char* kTextureDefinitionProcedure = "KVE_LoadTextureDefinition";
+
+// KVE_LoadTextureDefinition's work on a Texture block already found, without recording
+// the block as a source of its own (a texture written inline in a material block reloads
+// with its material). `imagePath` receives the image file the block names.
+TextureRecord* loadTextureBlock(int id, DefinitionNode* block, std::string* imagePath);
+
+// A reload's last step: the staged texture's GL object, size and settings move into the
+// live record, which keeps its number and name, and the staged record is released with
+// the old object.
+void adoptReloadedTexture(TextureRecord& live, TextureRecord& staged);
 
 // Forgets the per-context state (the anisotropy probe) once every texture is released.
 void resetTextureState();

@@ -28,7 +28,7 @@ scene::Placement placementOf(EmitterRecord& emitter)
 
 core::Registry<EmitterRecord>& emitters()
 {
-    static core::Registry<EmitterRecord> registry(core::kinds::kSilent, [](EmitterRecord& emitter) {
+    static core::Registry<EmitterRecord> registry(core::kinds::kEmitter, [](EmitterRecord& emitter) {
         scene::releaseItem(emitter.item);
         deleteEmitterGpu(emitter);
     });
@@ -47,6 +47,39 @@ KVE_MATERIAL* emitterMaterial(EmitterRecord& emitter)
     KVE_MATERIAL* successor = gpu::materials().findByName(emitter.materialName);
     emitter.material = successor ? successor->number : -1;
     return successor;
+}
+
+void adoptReloadedEmitter(EmitterRecord& live, EmitterRecord& staged, const std::string& file)
+{
+    std::lock_guard lock(core::physicsLock());
+    KVE_MATERIAL* stagedMaterial = gpu::findMaterial(staged.material);
+    const bool takeMaterial = stagedMaterial && !gpu::findMaterial(live.material);
+    // Everything moves but what the running emitter owns; a field added to the record
+    // reloads unless it is named here.
+    core::swapRecordContents(live, staged);
+    std::swap(live.item, staged.item);
+    std::swap(live.position, staged.position);
+    std::swap(live.rotation, staged.rotation);
+    std::swap(live.matrix, staged.matrix);
+    std::swap(live.emitting, staged.emitting);
+    std::swap(live.particles, staged.particles);
+    std::swap(live.lastEmission, staged.lastEmission);
+    std::swap(live.addedVelocity, staged.addedVelocity);
+    std::swap(live.material, staged.material);
+    std::swap(live.materialName, staged.materialName);
+    // The instance arrays and buffers, sized for the new max particles, are the staged
+    // ones: nothing in them is drawn before the next update fills them.
+    live.visibleCount = 0;
+    if (takeMaterial) {
+        gpu::materials().settle(stagedMaterial);
+        live.material = stagedMaterial->number;
+        live.materialName = staged.materialName;
+        core::recordResourceSource(core::ResourceLoader::MaterialDefinition, stagedMaterial->number, file,
+                                   stagedMaterial->name);
+    } else if (stagedMaterial) {
+        gpu::materials().release(stagedMaterial);
+    }
+    emitters().release(&staged);
 }
 
 void releaseEmitters()
@@ -84,7 +117,7 @@ KVE_EMITTER* KVE_LoadParticleEmitter(int id, const char* fileName)
     particles::initEmitter(*emitter, root);
     KVE_FreeDefinition(root, 1);
     particles::createEmitterGpu(*emitter);
-    kve::core::recordResourceSource(kve::core::ResourceLoader::Emitter, emitter->number, emitter, file);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::Emitter, emitter->number, file);
     return emitter;
 }
 

@@ -103,6 +103,13 @@ KVE_MATERIAL* emitterMaterial(EmitterRecord& emitter);
 // program with the linear depth on unit 1. Called by the frame after the composed image.
 void drawParticleEmitters(const KVE_Matrix& view, unsigned depthTexture, unsigned linearDepthTexture);
 
+// A reload's last step, under the physics lock: what the staged emitter's file defines
+// moves into the live emitter; the live one keeps its number, scene placement (item,
+// position, rotation, matrix), particles, clock, switch, added velocity and material
+// (which reloads from its own source). A live emitter without a material takes the
+// staged one's, recorded as loaded from `file`. The staged emitter is released.
+void adoptReloadedEmitter(EmitterRecord& live, EmitterRecord& staged, const std::string& file);
+
 // Engine shutdown: releases every emitter.
 void releaseEmitters();
 

@@ -273,6 +273,17 @@ core::Registry<BodyRecord>& bodies()
     return registry;
 }
 
+void adoptReloadedBody(BodyRecord& live, BodyRecord& staged)
+{
+    std::lock_guard lock(core::physicsLock());
+    core::swapRecordContents(live, staged);
+    bodies().release(&staged);
+    scene::forEachObject([&](KVE_OBJECT& object) {
+        if (bodyOf(object) == &live && object.Body.mass != 0.0f)
+            KVE_SetObjectMass(object.number, object.Body.mass);
+    });
+}
+
 BodyRecord* findBody(int number)
 {
     return bodies().find(number);
@@ -503,7 +514,7 @@ KVE_BODY* KVE_LoadBody(int id, const char* fileName, const char* name)
     kve::log::entry("Edges: " + std::to_string(edgeCount), static_cast<int>(KVE_LOG_MESH_GREY), kLoadBody);
     kve::log::entry("Faces: " + std::to_string(faceCount), static_cast<int>(KVE_LOG_MESH_GREY), kLoadBody);
     kve::log::ok(kLoadBody);
-    kve::core::recordResourceSource(kve::core::ResourceLoader::BodyFile, body->number, body, path);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::BodyFile, body->number, path);
     return body;
 }
 

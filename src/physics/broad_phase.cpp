@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "physics/physics.h"
@@ -515,6 +516,35 @@ struct BroadPhase {
     }
 };
 
+// One pass's boxes, grids and partner list, kept between steps so that the arrays keep
+// their capacity. Each thread has its own, one per nesting level: a collision callback
+// that steps the physics runs a pass of its own inside the running one.
+struct WorkingState {
+    SetBoxes dynamics, statics;
+    std::vector<uint32_t> partners;
+};
+
+class WorkingStateScope {
+public:
+    WorkingStateScope()
+    {
+        if (depth_ == levels_.size())
+            levels_.push_back(std::make_unique<WorkingState>());
+        state_ = levels_[depth_++].get();
+    }
+    ~WorkingStateScope() { --depth_; }
+    WorkingStateScope(const WorkingStateScope&) = delete;
+    WorkingStateScope& operator=(const WorkingStateScope&) = delete;
+    WorkingState* operator->() const { return state_; }
+
+private:
+    static thread_local std::vector<std::unique_ptr<WorkingState>> levels_;
+    static thread_local size_t depth_;
+    WorkingState* state_;
+};
+thread_local std::vector<std::unique_ptr<WorkingState>> WorkingStateScope::levels_;
+thread_local size_t WorkingStateScope::depth_ = 0;
+
 } // namespace
 
 void collidePairs(World& w)
@@ -523,10 +553,8 @@ void collidePairs(World& w)
         allPairsFrom(w, 0, false, 1);
         return;
     }
-    // Kept between steps so that the arrays keep their capacity.
-    static SetBoxes dynamics, statics;
-    static std::vector<uint32_t> partners;
-    BroadPhase{w, dynamics, statics, partners}.run();
+    WorkingStateScope state;
+    BroadPhase{w, state->dynamics, state->statics, state->partners}.run();
 }
 
 void setBroadPhase(bool on)

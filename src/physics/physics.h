@@ -59,6 +59,10 @@ struct BodyRecord : KVE_BODY {
 
 core::Registry<BodyRecord>& bodies();
 BodyRecord* findBody(int number);
+// A reload's last step, under the physics lock: the staged body's shape moves into the
+// live record (its objects keep it, their inertia follows the new extent) and the staged
+// record is released with the old shape.
+void adoptReloadedBody(BodyRecord& live, BodyRecord& staged);
 BodyRecord& pointBody();
 inline BodyRecord* bodyOf(const KVE_OBJECT& object)
 {

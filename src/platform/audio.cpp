@@ -434,6 +434,15 @@ void stopChannel(int channel)
     service.channels.erase(found);
 }
 
+void stopClip(int clip)
+{
+    std::lock_guard lock(serviceMutex);
+    if (Clip* found = findClip(clip)) {
+        alSourceStop(found->own->source);
+        found->own->active = false;
+    }
+}
+
 void update()
 {
     std::lock_guard lock(serviceMutex);

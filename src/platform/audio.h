@@ -46,6 +46,7 @@ bool readOutput(int clip, int channel, Output* output);
 
 bool isPlaying(int clip, int channel); // channel 0: the clip's own voice
 void stopChannel(int channel);         // stops and frees it; unknown numbers are ignored
+void stopClip(int clip);               // stops the clip's own voice; its channels play on
 
 // Refills the buffer queues of the playing streams; once per frame.
 void update();

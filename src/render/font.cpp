@@ -78,13 +78,31 @@ void changeSettings(int font, Set set)
 
 core::Registry<KVE_FONT>& fonts()
 {
-    static core::Registry<KVE_FONT> registry(core::kinds::kSilent, releaseGlyphSetIfLast);
+    static core::Registry<KVE_FONT> registry(core::kinds::kFont, releaseGlyphSetIfLast);
     return registry;
 }
 
 KVE_FONT* findFont(int font)
 {
     return fonts().find(font);
+}
+
+void adoptReloadedFont(KVE_FONT& live, KVE_FONT& staged)
+{
+    if (live.glyphs && staged.glyphs) {
+        GlyphSet& kept = *live.glyphs;
+        GlyphSet& fresh = *staged.glyphs;
+        std::swap(kept, fresh);
+        std::swap(kept.texture, fresh.texture);
+        std::swap(kept.material, fresh.material);
+        KVE_TEXTURE* atlas = gpu::findTexture(kept.texture);
+        KVE_TEXTURE* newAtlas = gpu::findTexture(fresh.texture);
+        if (atlas && newAtlas && atlas != newAtlas)
+            gpu::adoptReloadedTexture(*atlas, *newAtlas);
+    } else {
+        std::swap(live.glyphs, staged.glyphs);
+    }
+    fonts().release(&staged);
 }
 
 void createDefaultFonts()
@@ -135,7 +153,7 @@ KVE_FONT* KVE_LoadFont(int id, const char* fileName)
     KVE_FONT* font = render::buildFont(id, bytes->data(), bytes->size(), file, kProcedure);
     if (font) {
         kve::log::ok(kProcedure, render::kFontsUnit);
-        kve::core::recordResourceSource(kve::core::ResourceLoader::Font, font->number, font, file);
+        kve::core::recordResourceSource(kve::core::ResourceLoader::Font, font->number, file);
     }
     return font;
 }

@@ -75,6 +75,8 @@ struct GlyphSet {
     GlyphSet() { glyphByCode.fill(-1); }
     GlyphSet(const GlyphSet&) = delete;
     GlyphSet& operator=(const GlyphSet&) = delete;
+    GlyphSet(GlyphSet&&) = default;
+    GlyphSet& operator=(GlyphSet&&) = default;
 
     const Glyph* glyph(unsigned char code) const
     {
@@ -110,6 +112,12 @@ namespace kve::render {
 
 core::Registry<KVE_FONT>& fonts();
 KVE_FONT* findFont(int font);
+
+// A reload's last step: the staged font's glyph set moves, whole, into the live font's
+// set, so that every font sharing it (copies) follows; the atlas texture and the font
+// material keep their numbers, the atlas texture taking the new image. The live font's
+// own settings stay. The staged font is released with the old contents.
+void adoptReloadedFont(KVE_FONT& live, KVE_FONT& staged);
 
 // The built-in font (from the embedded data) and its variants, made by KVE_Init.
 void createDefaultFonts();

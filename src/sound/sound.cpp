@@ -4,6 +4,7 @@
 // it are guarded by the physics lock, since the physics step starts collision sounds.
 #include "sound/sound.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <mutex>
@@ -27,10 +28,12 @@ namespace {
 
 namespace audio = platform::audio;
 
-// The record as the engine keeps it: the public fields, then whether the listener
-// distance has been measured since the last play (the Doppler shift needs two).
+// The record as the engine keeps it: the public fields, whether the listener distance
+// has been measured since the last play (the Doppler shift needs two), and for a channel
+// copy the number of the sound it copies, which it goes with.
 struct SoundRecord : KVE_SOUND {
     bool distanceKnown;
+    int original;
 };
 
 struct SoundState {
@@ -48,20 +51,32 @@ core::Registry<SoundRecord>& sounds()
     return registry;
 }
 
-// A copy plays on a channel of its original's clip and goes with it.
+// Whether a record other than `except` plays or owns the clip.
+bool clipInUse(int clip, const SoundRecord* except)
+{
+    bool used = false;
+    sounds().forEach([&](const SoundRecord& other) { used |= &other != except && other.clip == clip; });
+    return used;
+}
+
+// A copy plays on a channel of its original's clip and goes with the original. A clip
+// its sound gave up for a reloaded one goes with the last copy still playing it.
 void releaseRecord(SoundRecord& sound)
 {
     if (sound.channel != 0) {
         audio::stopChannel(sound.channel);
-    } else if (sound.clip != 0) {
+        if (sound.clip != 0 && !clipInUse(sound.clip, &sound))
+            audio::releaseClip(sound.clip);
+    } else {
         std::vector<SoundRecord*> copies;
         sounds().forEach([&](SoundRecord& other) {
-            if (other.channel != 0 && other.clip == sound.clip)
+            if (other.channel != 0 && other.original == sound.number)
                 copies.push_back(&other);
         });
         for (SoundRecord* copy : copies)
             sounds().release(copy);
-        audio::releaseClip(sound.clip);
+        if (sound.clip != 0 && !clipInUse(sound.clip, &sound))
+            audio::releaseClip(sound.clip);
     }
     scene::releaseItem(sound.item);
 }
@@ -112,6 +127,7 @@ SoundRecord* createCopy(const SoundRecord& original)
     static_cast<KVE_SOUND&>(*copy) = original;
     copy->number = number;
     copy->name = name;
+    copy->original = original.channel != 0 ? original.original : original.number;
     copy->item = {};
     scene::initItem(copy->item, KVE_ITEM_SOUND, &copy->matrix, &copy->matrix, &copy->rotation);
     scene::attachItem(original.item.parent, copy->item, original.item.attachMode);
@@ -225,6 +241,51 @@ SoundRecord* startSound(int sound, int mode, const KVE_Vector* position, float c
 
 } // namespace
 
+void adoptReloadedSound(KVE_SOUND& liveSound, KVE_SOUND& stagedSound, bool settings)
+{
+    std::lock_guard lock(core::physicsLock());
+    auto& live = static_cast<SoundRecord&>(liveSound);
+    auto& staged = static_cast<SoundRecord&>(stagedSound);
+    const int oldClip = live.clip;
+    const bool voicePlaying = live.playing && audio::isPlaying(oldClip, 0);
+    std::swap(live.clip, staged.clip);
+    std::swap(live.baseFrequency, staged.baseFrequency);
+    if (settings) {
+        live.mode = staged.mode;
+        live.direction = staged.direction;
+        std::copy(std::begin(staged.range), std::end(staged.range), live.range);
+        std::copy(std::begin(staged.cone), std::end(staged.cone), live.cone);
+        live.volume = staged.volume;
+        live.frequency = staged.frequency;
+    }
+    // The staged record gives the old clip up instead of releasing it with the copies.
+    staged.clip = 0;
+    sounds().release(&staged);
+
+    // Looping copies move to the new clip where a channel can be had; one-shots, and a
+    // loop that finds no channel, finish on the old clip, which goes with its last copy.
+    const KVE_Matrix view = listenerSpace();
+    sounds().forEach([&](SoundRecord& copy) {
+        if (copy.channel == 0 || copy.original != live.number || copy.clip != oldClip || !(copy.mode & KVE_SOUND_LOOP) ||
+            !audio::isPlaying(oldClip, copy.channel))
+            return;
+        const audio::Output output = toOutput(mixOf(copy, view, KVE_GetFrameTime()), live.baseFrequency);
+        const int channel = audio::playChannel(live.clip, true, output);
+        if (channel == 0)
+            return;
+        audio::stopChannel(copy.channel);
+        copy.channel = channel;
+        copy.clip = live.clip;
+        copy.baseFrequency = live.baseFrequency;
+    });
+    audio::stopClip(oldClip);
+    if (!clipInUse(oldClip, nullptr))
+        audio::releaseClip(oldClip);
+    if (voicePlaying)
+        audio::play(live.clip, (live.mode & KVE_SOUND_LOOP) != 0,
+                    toOutput(mixOf(live, view, KVE_GetFrameTime()), live.baseFrequency));
+}
+
 void playAt(int sound, const KVE_Vector& position, float volumeFactor)
 {
     startSound(sound, KVE_SOUND_CHANNEL, &position, volumeFactor);
@@ -313,7 +374,7 @@ KVE_SOUND* KVE_LoadSound(int id, const char* file, int mode, const char* name)
         loaded->baseFrequency = static_cast<float>(audio::clipRate(clip));
     }
     kve::log::ok(kProcedure);
-    kve::core::recordResourceSource(kve::core::ResourceLoader::SoundFile, loaded->number, loaded, path, {}, {}, mode);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::SoundFile, loaded->number, path, {}, {}, mode);
     if (mode & KVE_SOUND_PLAY)
         KVE_PlaySound(loaded->number, KVE_DEFAULT, nullptr);
     return loaded;

@@ -13,6 +13,14 @@ namespace kve::sound {
 // one whose position lies beyond its range from the listener. Takes the physics lock.
 void playAt(int sound, const KVE_Vector& position, float volumeFactor);
 
+// A reload's last step, under the physics lock: the staged sound's clip (and, with
+// `settings`, the values its definition gives) moves into the live sound, which keeps its
+// number, placement and channel copies. A looping copy goes on looping on the new clip
+// (on the old one when no channel can be had); other copies finish on the old clip,
+// which is released with the last of them. A voice that was playing starts again on the
+// new clip. The staged sound is released.
+void adoptReloadedSound(KVE_SOUND& live, KVE_SOUND& staged, bool settings);
+
 // The KVE_SOUND_* flags of every keyword ("Play", "Loop", "Background", "Channel",
 // "Dopplereffect", "Stream") that occurs anywhere in `text`, case-sensitive.
 int modeFromKeywords(std::string_view text);

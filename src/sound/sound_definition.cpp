@@ -87,7 +87,7 @@ extern "C" KVE_SOUND* KVE_LoadSoundDefinition(DefinitionNode* node, int id, cons
     KVE_SetSoundRange(sound->number, range[0], range[1]);
     KVE_SetSoundVolume(sound->number, kve::sound::floatKey(block, "\\Volume", 1.0f, kve::sound::kVolumeBounds));
     sound->frequency = kve::sound::floatKey(block, "\\Frequency", 1.0f, kve::sound::kFrequencyBounds);
-    kve::core::recordResourceSource(kve::core::ResourceLoader::SoundDefinition, sound->number, sound,
-                                    kve::defs::sourceFileOf(block), soundName, path);
+    kve::core::recordResourceSource(kve::core::ResourceLoader::SoundDefinition, sound->number,
+                                    kve::defs::sourceFileOf(block), soundName, {path});
     return sound;
 }

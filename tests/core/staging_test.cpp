@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "core/registry.h"
 #include "core/registry_kinds.h"
@@ -60,26 +61,73 @@ TEST(Staging, StagedRecordsTakeNoNumberOrNameInUseAndSettleOnlyIntoAFreeName)
     EXPECT_EQ(releases, 2);
 }
 
-TEST(Staging, SourcesAreRecordedPerRecordAndNotWhileStaging)
+TEST(Staging, SourcesAreKeyedByKindAndNumberAndForgottenByEveryRelease)
 {
+    using kve::core::ResourceKind;
     using kve::core::ResourceLoader;
-    auto& sources = kve::core::resourceSources();
-    sources.clear();
-    int a = 0, b = 0;
-    kve::core::recordResourceSource(ResourceLoader::TextureFile, 1, &a, "a.png", {}, {}, 0x2601, 2);
-    kve::core::recordResourceSource(ResourceLoader::MeshFile, 2, &b, "b.kvm");
-    kve::core::recordResourceSource(ResourceLoader::TextureFile, 1, &a, "c.png");
-    kve::core::recordResourceSource(ResourceLoader::MeshFile, 3, &b, ""); // no file: ignored
+    kve::core::clearResourceSources();
+    kve::core::recordResourceSource(ResourceLoader::TextureFile, 1, "a.png", {}, {}, 0x2601, 2);
+    kve::core::recordResourceSource(ResourceLoader::MeshFile, 1, "b.kvm");
+    kve::core::recordResourceSource(ResourceLoader::TextureFile, 1, "c.png"); // replaces a.png
+    kve::core::recordResourceSource(ResourceLoader::MeshFile, 3, "");         // no file: ignored
     {
         StagingScope staging;
-        int c = 0;
-        kve::core::recordResourceSource(ResourceLoader::Font, 4, &c, "d.tf");
+        kve::core::recordResourceSource(ResourceLoader::Font, 4, "d.tf");
     }
-    ASSERT_EQ(sources.size(), 2u);
-    EXPECT_EQ(sources.at(&a).file, "c.png");
-    EXPECT_EQ(sources.at(&a).options[0], 0);
-    EXPECT_EQ(sources.at(&b).number, 2);
-    sources.clear();
+    ASSERT_EQ(kve::core::resourceSourceCount(), 2u);
+    EXPECT_EQ(kve::core::findResourceSource(ResourceKind::Texture, 1)->file, "c.png");
+    EXPECT_EQ(kve::core::findResourceSource(ResourceKind::Texture, 1)->options[0], 0);
+    EXPECT_EQ(kve::core::findResourceSource(ResourceKind::Mesh, 1)->file, "b.kvm");
+    EXPECT_FALSE(kve::core::findResourceSource(ResourceKind::Font, 4));
+
+    // A registry of a kind with sources forgets the source of every record it releases,
+    // whichever way the record goes (release, a new record under its number or name).
+    struct Texture {
+        int number;
+        const char* name;
+    };
+    Registry<Texture> textures(kve::core::kinds::kTexture);
+    int number = 1;
+    textures.create(&number, "Floor");
+    const uint64_t before = kve::core::resourceSourcesRevision();
+    number = 1;
+    Texture* second = textures.create(&number, ""); // takes number 1 over
+    EXPECT_FALSE(kve::core::findResourceSource(ResourceKind::Texture, 1));
+    EXPECT_GT(kve::core::resourceSourcesRevision(), before);
+    kve::core::recordResourceSource(ResourceLoader::TextureFile, 1, "e.png");
+    textures.release(second);
+    EXPECT_FALSE(kve::core::findResourceSource(ResourceKind::Texture, 1));
+    EXPECT_TRUE(kve::core::findResourceSource(ResourceKind::Mesh, 1)); // another kind, same number
+    kve::core::clearResourceSources();
+}
+
+TEST(Staging, BelongsToTheThreadThatStages)
+{
+    using kve::core::ResourceKind;
+    using kve::core::ResourceLoader;
+    kve::core::clearResourceSources();
+    Registry<Record> registry(kve::core::kinds::kSilent);
+    int number = 3;
+    registry.create(&number, "Stone");
+    Record* created = nullptr;
+    int given = 3;
+    {
+        StagingScope staging;
+        // Meanwhile another thread loads as usual: its number and name are taken over and
+        // its source is recorded.
+        std::thread other([&] {
+            created = registry.create(&given, "Stone");
+            kve::core::recordResourceSource(ResourceLoader::MeshFile, given, "other.kvm");
+        });
+        other.join();
+        EXPECT_TRUE(kve::core::staging());
+    }
+    EXPECT_EQ(given, 3);
+    EXPECT_EQ(registry.find(3), created);
+    EXPECT_EQ(registry.findByName("Stone"), created);
+    EXPECT_TRUE(kve::core::findResourceSource(ResourceKind::Mesh, 3));
+    EXPECT_FALSE(kve::core::staging());
+    kve::core::clearResourceSources();
 }
 
 } // namespace

@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "geometry/mesh.h"
 #include "gpu/image_samples.h"
 #include "gpu/material.h"
 #include "gpu/texture.h"
 #include "kve.h"
+#include "particles/emitter.h"
+#include "platform/gl.h"
+#include "platform/audio.h"
 #include "platform/file_watch.h"
 #include "render/font_samples.h"
 #include "render/screen_pixels.h"
@@ -27,9 +32,12 @@ constexpr int kCentreX = kve::test::kScreenWidth / 2, kCentreY = kve::test::kScr
 
 std::string solidPng(int size, uint8_t r, uint8_t g, uint8_t b)
 {
-    std::vector<uint8_t> pixels;
-    for (int i = 0; i < size * size; ++i)
-        pixels.insert(pixels.end(), {r, g, b});
+    std::vector<uint8_t> pixels(static_cast<size_t>(size) * static_cast<size_t>(size) * 3);
+    for (size_t i = 0; i < pixels.size(); i += 3) {
+        pixels[i] = r;
+        pixels[i + 1] = g;
+        pixels[i + 2] = b;
+    }
     return kve::test::pngOf(size, size, 3, pixels);
 }
 
@@ -314,6 +322,207 @@ TEST_F(ReloadTest, FontsAndSoundsFollowTheirFilesUnderTheirNumbers)
     KVE_FreeSound(soundNumber);
     KVE_ReleaseFont(copy->number);
     KVE_ReleaseFont(font->number);
+}
+
+TEST_F(ReloadTest, LoopingChannelCopyKeepsItsNumberPointerAndLoopThroughAReload)
+{
+    namespace audio = kve::platform::audio;
+    writeFile(dir_ / "hum.wav", kve::test::wavBytes(8000, 1, 16, kve::test::rampSamples(800)));
+    KVE_SOUND* sound = KVE_LoadSound(-1, path("hum.wav").c_str(), KVE_SOUND_LOOP | KVE_SOUND_CHANNEL, "");
+    ASSERT_NE(sound, nullptr);
+    KVE_SOUND* loop = KVE_PlaySound(sound->number, KVE_DEFAULT, nullptr);
+    ASSERT_NE(loop, nullptr);
+    const int loopNumber = loop->number;
+    EXPECT_GE(loopNumber, 0x10000); // an automatic number, as the application holds it
+    KVE_SOUND* shot = KVE_PlaySound(sound->number, KVE_SOUND_CHANNEL, nullptr);
+    ASSERT_NE(shot, nullptr);
+    const int shotNumber = shot->number;
+    const int oldClip = sound->clip;
+
+    writeFile(dir_ / "hum.wav", kve::test::wavBytes(22050, 1, 16, kve::test::rampSamples(800)));
+    EXPECT_EQ(reloadAfterQuiet(), 1);
+    KVE_UpdateSounds();
+    // The loop goes on, on the new clip, under the number and pointer the program holds.
+    EXPECT_EQ(KVE_GetSound(loopNumber), loop);
+    EXPECT_FLOAT_EQ(sound->baseFrequency, 22050.0f);
+    EXPECT_NE(sound->clip, oldClip);
+    EXPECT_EQ(loop->clip, sound->clip);
+    EXPECT_FLOAT_EQ(loop->baseFrequency, 22050.0f);
+    EXPECT_TRUE(audio::isPlaying(loop->clip, loop->channel));
+    KVE_SetSoundVolume(loopNumber, 0.5f);
+    KVE_UpdateSounds();
+    audio::Output output;
+    ASSERT_TRUE(audio::readOutput(loop->clip, loop->channel, &output));
+    EXPECT_EQ(output.volume, 30); // half volume x 0.6 straight ahead
+    EXPECT_EQ(output.frequency, 22050);
+
+    // The one-shot ends on the old clip, which goes with it.
+    for (int i = 0; i < 100 && KVE_GetSound(shotNumber); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        KVE_UpdateSounds();
+    }
+    EXPECT_EQ(KVE_GetSound(shotNumber), nullptr);
+    EXPECT_EQ(audio::clipRate(oldClip), 0);
+    EXPECT_EQ(KVE_GetSound(loopNumber), loop);
+    EXPECT_TRUE(audio::isPlaying(loop->clip, loop->channel));
+
+    // The copy still goes with its sound.
+    KVE_FreeSound(sound->number);
+    EXPECT_EQ(KVE_GetSound(loopNumber), nullptr);
+}
+
+TEST_F(ReloadTest, EveryLoadedFileIsWatchedWhateverRecordOrNumberItGot)
+{
+    // A mesh released and another loaded, most likely into the freed record.
+    writeFile(dir_ / "first.kvm", squareMesh(1.0f));
+    writeFile(dir_ / "second.kvm", squareMesh(2.0f));
+    const int first = KVE_LoadMesh(-1, path("first.kvm").c_str(), "")->number;
+    EXPECT_EQ(KVE_ReloadChangedResources(), 0); // the first file is watched from here
+    KVE_ReleaseMesh(first);
+    kve::geometry::MeshRecord* second = kve::geometry::findMesh(KVE_LoadMesh(-1, path("second.kvm").c_str(), "")->number);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(KVE_ReloadChangedResources(), 0);
+    writeFile(dir_ / "second.kvm", squareMesh(3.0f));
+    EXPECT_EQ(reloadAfterQuiet(), 1);
+    EXPECT_FLOAT_EQ(second->vertices[0].position[0], -3.0f);
+
+    // The same explicit number given to a texture from another file.
+    writeFile(dir_ / "one.png", solidPng(2, 1, 1, 1));
+    writeFile(dir_ / "two.png", solidPng(2, 2, 2, 2));
+    KVE_LoadTextureFile(7, path("one.png").c_str(), KVE_DEFAULT, 0, "");
+    EXPECT_EQ(KVE_ReloadChangedResources(), 0);
+    KVE_ReleaseTexture(7);
+    KVE_LoadTextureFile(7, path("two.png").c_str(), KVE_DEFAULT, 0, "");
+    EXPECT_EQ(KVE_ReloadChangedResources(), 0);
+    writeFile(dir_ / "two.png", solidPng(16, 2, 2, 2));
+    writeFile(dir_ / "one.png", solidPng(32, 1, 1, 1)); // no longer any resource's file
+    EXPECT_EQ(reloadAfterQuiet(), 1);
+    EXPECT_EQ(KVE_GetTextureWidth(7), 16);
+    KVE_ReleaseTexture(7);
+    KVE_ReleaseMesh(second->number);
+}
+
+TEST_F(ReloadTest, InlineTextureKeepsItsNumberAndItsImageIsWatched)
+{
+    const auto materialFile = [](const std::string& color) {
+        return "Material: Inline {\n  Color: " + color + ";\n  Shader: TEXTURED;\n  Texture[0]: { File: inline.png; }\n}\n";
+    };
+    writeFile(dir_ / "inline.png", solidPng(4, 255, 255, 255));
+    writeFile(dir_ / "inline.kvd", materialFile("255, 0, 0"));
+    KVE_ParseDefinitionFiles(path("inline.kvd").c_str(), KVE_DEFINITION_ALL);
+    const int material = KVE_FindMaterial("Inline");
+    ASSERT_NE(material, -1);
+    const int texture = KVE_GetMaterialTexture(material, 0);
+    ASSERT_NE(KVE_GetTexture(texture), nullptr);
+    const unsigned object = KVE_GetTextureObject(texture);
+    const size_t textures = kve::gpu::textures().size();
+
+    for (const char* color : {"0, 255, 0", "0, 0, 255"}) {
+        writeFile(dir_ / "inline.kvd", materialFile(color));
+        EXPECT_EQ(reloadAfterQuiet(), 1);
+        EXPECT_EQ(KVE_GetMaterialTexture(material, 0), texture);
+        EXPECT_EQ(kve::gpu::textures().size(), textures); // no texture made per save
+    }
+    EXPECT_EQ(KVE_GetMaterialColor(material), static_cast<int>(0xFFFF0000));
+    EXPECT_EQ(glIsTexture(object), GL_FALSE); // the old GL texture went with the old version
+
+    writeFile(dir_ / "inline.png", solidPng(8, 255, 255, 255));
+    EXPECT_EQ(reloadAfterQuiet(), 1);
+    EXPECT_EQ(KVE_GetMaterialTexture(material, 0), texture);
+    EXPECT_EQ(KVE_GetTextureWidth(texture), 8);
+    EXPECT_EQ(kve::gpu::textures().size(), textures);
+    KVE_ReleaseMaterial(material);
+    KVE_ReleaseTexture(texture);
+}
+
+// What a reload carries: the record reloaded onto an old version equals one loaded fresh
+// from the new file in every field but those that belong to the running emitter.
+TEST_F(ReloadTest, ReloadedEmitterEqualsAFreshLoadInEveryFieldItsFileDefines)
+{
+    const std::string before = "ParticleEmitter: Spark {\n  Emission: { Frequency: 5; MaxParticles: 8; Area: Box; "
+                               "Size: 1, 2, 3; Direction: 0, 0, 1; Angle: 10; Force: 1; Velocity: 1, 2; Radius: 1, 2; }\n"
+                               "  Particle: { LifeTime: 1, 2; Size: 1, 2; Raise: 0, 1; Intensity: 1, 2; FadeIn: 1, 2; "
+                               "FadeOut: 1, 2; }\n}\n";
+    const std::string after = "ParticleEmitter: Spark {\n  Emission: { Frequency: 7; MaxParticles: 12; Area: Ring; "
+                              "Mode: Local; Size: 4, 5, 6; Direction: 1, 0, 0; Angle: 20; Force: 2; Velocity: 3, 4; "
+                              "Radius: 3, 4; Position: 1, 2, 3; }\n  Particle: { LifeTime: 3, 4; Size: 3, 4; Raise: 2, 3; "
+                              "Intensity: 3, 4; FadeIn: 3, 4; FadeOut: 3, 4; }\n}\n";
+    writeFile(dir_ / "spark.kvd", before);
+    KVE_EMITTER* reloaded = KVE_LoadParticleEmitter(-1, path("spark.kvd").c_str());
+    ASSERT_NE(reloaded, nullptr);
+    KVE_MoveParticleEmitter(reloaded->number, 9.0f, 9.0f, 9.0f, 0);
+    writeFile(dir_ / "spark.kvd", after);
+    EXPECT_EQ(reloadAfterQuiet(), 1);
+    writeFile(dir_ / "fresh.kvd", after);
+    KVE_EMITTER* fresh = KVE_LoadParticleEmitter(-1, path("fresh.kvd").c_str());
+    ASSERT_NE(fresh, nullptr);
+
+    // Every byte compared, with the fields the running emitter keeps blanked in both.
+    const auto fileDefined = [](const KVE_EMITTER& emitter) {
+        KVE_EMITTER copy;
+        std::memcpy(&copy, &emitter, sizeof copy);
+        copy.item = {};
+        copy.number = 0;
+        copy.name = nullptr;
+        copy.emitting = 0;
+        copy.visibleCount = 0;
+        copy.position = {};
+        copy.rotation = {};
+        copy.matrix = {};
+        copy.addedVelocity = {};
+        copy.lastEmission = 0;
+        copy.material = 0;
+        return copy;
+    };
+    const KVE_EMITTER a = fileDefined(*reloaded), b = fileDefined(*fresh);
+    EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
+    EXPECT_FLOAT_EQ(reloaded->frequency, 7.0f);
+    EXPECT_EQ(reloaded->mode, KVE_EMITTER_LOCAL);
+    EXPECT_FLOAT_EQ(reloaded->position.x, 9.0f); // its placement stays
+    const auto* liveRecord = static_cast<const EmitterRecord*>(reloaded);
+    EXPECT_EQ(liveRecord->instanceSizes.size(), static_cast<const EmitterRecord*>(fresh)->instanceSizes.size());
+    KVE_FreeParticleEmitter(fresh->number);
+    KVE_FreeParticleEmitter(reloaded->number);
+}
+
+TEST_F(ReloadTest, ReloadedFontEqualsAFreshLoadInEveryGlyphKerningAndAtlasField)
+{
+    const auto fontFile = [](int size, int advance, int kerning) {
+        return kve::test::FontBytes()
+            .chunk(1, solidPng(size, 255, 255, 255))
+            .glyphs({{'A', 1, 2, advance, 8, 2, 1, 5, 6}, {'B', 0, 0, advance + 1, 8, 0, 0, 4, 8}})
+            .kerning({{'A', 'B', kerning}})
+            .chunk(0, "")
+            .bytes;
+    };
+    writeFile(dir_ / "face.tf", fontFile(8, 10, -1));
+    KVE_FONT* font = KVE_LoadFont(-1, path("face.tf").c_str());
+    ASSERT_NE(font, nullptr);
+    font->settings.size = 3.0f; // the font's own settings stay
+    const int atlas = font->glyphs->texture, material = font->glyphs->material;
+    writeFile(dir_ / "face.tf", fontFile(16, 20, -3));
+    EXPECT_EQ(reloadAfterQuiet(), 1);
+    KVE_FONT* fresh = KVE_LoadFont(-1, path("face.tf").c_str());
+    ASSERT_NE(fresh, nullptr);
+
+    const kve::render::GlyphSet &a = *font->glyphs, &b = *fresh->glyphs;
+    EXPECT_EQ(a.atlasWidth, b.atlasWidth);
+    EXPECT_EQ(a.atlasHeight, b.atlasHeight);
+    EXPECT_EQ(a.glyphByCode, b.glyphByCode);
+    ASSERT_EQ(a.glyphs.size(), b.glyphs.size());
+    for (size_t i = 0; i < a.glyphs.size(); ++i)
+        EXPECT_EQ(std::memcmp(&a.glyphs[i], &b.glyphs[i], sizeof(kve::render::Glyph)), 0) << i;
+    EXPECT_EQ(a.kerning.size(), b.kerning.size());
+    EXPECT_EQ(a.kerning.find('A', 'B'), -3);
+    EXPECT_EQ(KVE_GetTextureWidth(a.texture), KVE_GetTextureWidth(b.texture));
+    // The atlas and material keep their numbers; the settings are the font's own.
+    EXPECT_EQ(a.texture, atlas);
+    EXPECT_EQ(a.material, material);
+    EXPECT_EQ(KVE_GetMaterialTexture(material, 0), atlas);
+    EXPECT_FLOAT_EQ(font->settings.size, 3.0f);
+    KVE_ReleaseFont(fresh->number);
+    KVE_ReleaseFont(font->number);
+    EXPECT_EQ(KVE_GetTexture(atlas), nullptr);
 }
 
 } // namespace
