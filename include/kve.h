@@ -218,7 +218,9 @@ void KVE_SetCounterSource(uint64_t (*counter)(void), uint64_t frequency);
  * With watching on, the files resources were loaded from (definition files and the
  * textures, materials, sounds and emitters they define, images, mesh, OBJ and body files,
  * fonts, sound clips) are watched, and every flip reloads the resources of files that
- * changed, in place: numbers, names and every reference to a resource stay. A file is read
+ * changed, in place: numbers, names, pointers and every reference to a resource stay; a
+ * sound's channel copies play on (looping ones on the new clip), and a Material block's
+ * inline textures keep their numbers and their images are watched. A file is read
  * once it has been quiet for 0.1 s; one that fails to load (cut short, broken) leaves the
  * old resource as it was and writes "Fail: Reload failed, the old resource stays: <file>". */
 /** @{ */
