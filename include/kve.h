@@ -950,6 +950,23 @@ int KVE_InitShadowTargets(int size);    /* 2D and cube shadow maps of size^2; 0 
  * while its casters and light are unchanged; 0: every face is redrawn from all casters
  * every frame. The picture is the same either way. */
 void KVE_SetShadowMapReuse(int enabled);
+/** Switches view culling: an object whose mesh box lies wholly outside the view volume
+ * of a pass (the camera's, or the directional and point shadow maps') is not drawn by it.
+ * The picture is the same either way.
+ * @param on 1 (the default) culls; 0 draws every object in every pass.
+ * @return the previous setting. */
+int KVE_SetViewCulling(int on);
+/** What the last KVE_RenderScene drew; fields may be added at the end. */
+typedef struct KVE_FRAME_STATISTICS {
+    int objectsDrawn;        /**< object draws of the G-buffer, forward and over-image passes */
+    int objectsCulled;       /**< objects those passes left out as wholly outside the view */
+    int shadowCastersDrawn;  /**< caster draws into shadow maps, each map face counted */
+    int shadowCastersCulled; /**< casters left out as wholly outside a shadow map face */
+} KVE_FRAME_STATISTICS;
+/** Copies the statistics of the last rendered frame.
+ * @param out record to fill; @param size its size in bytes (sizeof(KVE_FRAME_STATISTICS)).
+ * @return the bytes written (at most size); 0 for a null record or size <= 0. */
+int KVE_GetFrameStatistics(KVE_FRAME_STATISTICS* out, int size);
 
 /* GPU time of each pass of KVE_RenderScene, from GL timer queries read back a frame or
  * two late (nothing waits for the GPU). A pass that did not run in a frame (shadows off)
