@@ -956,6 +956,11 @@ void KVE_SetShadowMapReuse(int enabled);
  * @param on 1 (the default) culls; 0 draws every object in every pass.
  * @return the previous setting. */
 int KVE_SetViewCulling(int on);
+/** Switches batched drawing: the objects of one material in a pass are drawn in one run
+ * that binds the Model buffer once and a mesh only when it changes; 0 binds both again
+ * for every object. The picture is the same either way.
+ * @param on 1 (the default) or 0. @return the previous setting. */
+int KVE_SetDrawBatching(int on);
 /** What the last KVE_RenderScene drew; fields may be added at the end. */
 typedef struct KVE_FRAME_STATISTICS {
     int objectsDrawn;        /**< object draws of the G-buffer, forward and over-image passes */

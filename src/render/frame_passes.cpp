@@ -11,6 +11,7 @@
 #include "gpu/material.h"
 #include "gpu/texture.h"
 #include "platform/gl.h"
+#include "render/draw_batch.h"
 #include "render/frame.h"
 #include "render/gbuffer.h"
 #include "render/render_targets.h"
@@ -251,6 +252,9 @@ void bindMaterial(const ShaderProgram& program, const gpu::MaterialRecord& mater
 void walkQueue(int queue, const MeshPass& pass)
 {
     DrawCounts& counts = frameDrawCounts();
+    int& drawn = pass.shadow ? counts.castersDrawn : counts.drawn;
+    const bool batching = drawBatchingEnabled();
+    static std::vector<BatchedDraw> batch; // scratch, kept for its capacity
     for (const QueueElement& element : shaderQueue(queue)) {
         if (!element.program || element.materials.empty())
             continue;
@@ -294,9 +298,17 @@ void walkQueue(int queue, const MeshPass& pass)
                         bindMaterial(*element.program, material);
                     materialBound = true;
                 }
-                if (drawObject(*object, *pass.view, world))
-                    ++(pass.shadow ? counts.castersDrawn : counts.drawn);
+                if (batching) {
+                    const auto* mesh = static_cast<const geometry::MeshRecord*>(object->mesh);
+                    if (mesh && mesh->finished() && mesh->indexCount > 0)
+                        batch.push_back({object, world});
+                } else if (drawObject(*object, *pass.view, world)) {
+                    ++drawn;
+                }
             }
+            drawBatch(batch, *pass.view);
+            drawn += static_cast<int>(batch.size());
+            batch.clear();
             if (materialBound && wireframe)
                 glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
             if (materialBound && cullingOff)

@@ -1,7 +1,8 @@
-// View culling must not change a pixel: a scene with objects on, inside and outside every
-// plane of the camera's view volume and of the directional shadow map's box is rendered
-// with culling on and off in turn, frame after frame while it changes, and the pictures
-// and shadow maps compared byte for byte. The frame statistics count what was left out.
+// View culling and batched draws must not change a pixel: a scene with objects on, inside
+// and outside every plane of the camera's view volume and of the directional shadow map's
+// box is rendered with each switch on and off in turn, frame after frame while it
+// changes, and the pictures and shadow maps compared byte for byte. The frame statistics
+// count what was left out.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -178,9 +179,10 @@ struct Frame {
     KVE_FRAME_STATISTICS statistics{};
 };
 
-Frame render(bool culling)
+Frame render(bool culling, bool batching = true)
 {
     KVE_SetViewCulling(culling ? 1 : 0);
+    KVE_SetDrawBatching(batching ? 1 : 0);
     KVE_RenderScene(-1);
     Frame frame{kve::test::Pixels(kScreenWidth, kScreenHeight).bytes(), directionalDepths(), {}};
     EXPECT_EQ(KVE_GetFrameStatistics(&frame.statistics, sizeof frame.statistics),
@@ -237,11 +239,29 @@ TEST_F(ViewCullingTest, CulledFramesMatchUnculledOnesByteForByte)
     EXPECT_GT(differingPixels(culled[4].pixels, culled[3].pixels), 100u);
 }
 
+// Objects of one material drawn as a batch (one upload of all their Model blocks) give
+// the same pictures and shadow maps as objects uploading their blocks one by one.
+TEST_F(ViewCullingTest, BatchedDrawsMatchOneByOneDrawsByteForByte)
+{
+    CullingScene scene;
+    for (const Step& step : steps()) {
+        step.change(scene);
+        const Frame batched = render(true, true);
+        const Frame single = render(true, false);
+        EXPECT_EQ(differingPixels(batched.pixels, single.pixels), 0u) << step.what;
+        EXPECT_TRUE(batched.shadow == single.shadow) << "directional shadow map: " << step.what;
+        EXPECT_EQ(batched.statistics.objectsDrawn, single.statistics.objectsDrawn) << step.what;
+    }
+    KVE_SetDrawBatching(1);
+}
+
 TEST(ViewCullingSwitch, ReportsThePreviousSettingAndTheStatisticsCopyHonoursTheSize)
 {
     EXPECT_EQ(KVE_SetViewCulling(0), 1); // on by default
     EXPECT_EQ(KVE_SetViewCulling(7), 0);
     EXPECT_EQ(KVE_SetViewCulling(1), 1);
+    EXPECT_EQ(KVE_SetDrawBatching(0), 1); // on by default
+    EXPECT_EQ(KVE_SetDrawBatching(1), 0);
     EXPECT_EQ(KVE_GetFrameStatistics(nullptr, 16), 0);
     KVE_FRAME_STATISTICS statistics{};
     EXPECT_EQ(KVE_GetFrameStatistics(&statistics, 0), 0);
