@@ -42,7 +42,8 @@ void note(bool draw)
     if (pass != lastPass) {
         const auto now = Clock::now();
         if (lastPass >= 0)
-            tallies[static_cast<size_t>(lastPass)].cpuMs += std::chrono::duration<double, std::milli>(now - lastSwitch).count();
+            tallies[static_cast<size_t>(lastPass)].cpuMs +=
+                std::chrono::duration<double, std::milli>(now - lastSwitch).count();
         lastPass = pass;
         lastSwitch = now;
     }
@@ -55,12 +56,9 @@ constexpr bool isDraw(std::string_view name)
     return name == "glDrawElements" || name == "glDrawElementsInstanced";
 }
 
-template <class Function>
-struct Counted;
-template <class Result, class... Arguments>
-struct Counted<Result (*)(Arguments...)> {
-    template <Result (**original)(Arguments...), bool draw>
-    static Result call(Arguments... arguments)
+template <class Function> struct Counted;
+template <class Result, class... Arguments> struct Counted<Result (*)(Arguments...)> {
+    template <Result (**original)(Arguments...), bool draw> static Result call(Arguments... arguments)
     {
         note(draw);
         return (*original)(arguments...);
@@ -73,9 +71,9 @@ struct Counted<Result (*)(Arguments...)> {
 
 void countGLCalls()
 {
-#define KVE_GL_FUNCTION(name, type, version)                                                                  \
-    original_##name = kve::gl::functions.name;                                                                \
-    if (original_##name)                                                                                      \
+#define KVE_GL_FUNCTION(name, type, version)                                                                           \
+    original_##name = kve::gl::functions.name;                                                                         \
+    if (original_##name)                                                                                               \
         kve::gl::functions.name = &Counted<type>::template call<&original_##name, isDraw(#name)>;
 #include "platform/gl_functions.inc"
 #undef KVE_GL_FUNCTION

@@ -81,7 +81,8 @@ void drawOverlay(float physicsPercent)
     KVE_LockPhysics();
     const auto texts = statisticsLines(s, KVE_GetPhysicsTreeSize(), physicsPercent);
     for (size_t i = 0; i < texts.size(); ++i)
-        KVE_DrawText(kStatisticsFont, kLeft, kLineY[i], texts[i].c_str(), KVE_DEFAULT, KVE_DEFAULT_FLOAT, KVE_DEFAULT_FLOAT);
+        KVE_DrawText(kStatisticsFont, kLeft, kLineY[i], texts[i].c_str(), KVE_DEFAULT, KVE_DEFAULT_FLOAT,
+                     KVE_DEFAULT_FLOAT);
     KVE_UnlockPhysics();
 }
 

@@ -52,7 +52,8 @@ std::string milliseconds(float ms)
 
 float mean(const std::deque<float>& values)
 {
-    return values.empty() ? 0.0f : std::accumulate(values.begin(), values.end(), 0.0f) / static_cast<float>(values.size());
+    return values.empty() ? 0.0f
+                          : std::accumulate(values.begin(), values.end(), 0.0f) / static_cast<float>(values.size());
 }
 
 void keepLast(std::deque<float>& values, float value, size_t count)
@@ -67,8 +68,8 @@ void keepLast(std::deque<float>& values, float value, size_t count)
 void Profiler::load()
 {
     const KVE_TEXTURE* white = KVE_LoadTextureFile(KVE_AUTO_ID, "Panel.png", KVE_DEFAULT, 0, "");
-    KVE_CreateMaterial(kPanelMaterial, white ? KVE_GetTextureNumber(white) : KVE_NO_TEXTURE,
-                       KVE_SHADER_TEXTURED_SPRITE, "");
+    KVE_CreateMaterial(kPanelMaterial, white ? KVE_GetTextureNumber(white) : KVE_NO_TEXTURE, KVE_SHADER_TEXTURED_SPRITE,
+                       "");
     KVE_CreateSprite(kPanelSprite, kPanelMaterial, kTopLeftOrigin, 0);
 }
 

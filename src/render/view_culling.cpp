@@ -65,8 +65,10 @@ bool keepsMeshBox(int kind)
     case KVE_SHADER_PARALLAX_MAPPING:
     case KVE_SHADER_SPECULAR_PARALLAX_MAPPING:
     case KVE_SHADER_WATER:
-    case KVE_SHADER_MASK_REFRACTION: return true;
-    default: return false; // silhouette, grass, mesh glow and programs of no fixed kind
+    case KVE_SHADER_MASK_REFRACTION:
+        return true;
+    default:
+        return false; // silhouette, grass, mesh glow and programs of no fixed kind
     }
 }
 
@@ -91,8 +93,8 @@ bool outsideVolume(const KVE_OBJECT& object, const KVE_Matrix& world, const Shad
         const KVE_Vector& p = volume.planes[i];
         const float reach = std::fabs(dot3(p, edges[0])) + std::fabs(dot3(p, edges[1])) + std::fabs(dot3(p, edges[2]));
         const float along = dot3(p, centre);
-        const float slack = reach * kRelativeSlack + (std::fabs(along) + std::fabs(p.w)) * kMagnitudeSlack +
-                            kAbsoluteSlack;
+        const float slack =
+            reach * kRelativeSlack + (std::fabs(along) + std::fabs(p.w)) * kMagnitudeSlack + kAbsoluteSlack;
         const float distance = along + p.w + reach + slack;
         if (std::isfinite(distance) && distance < 0.0f)
             return true;

@@ -25,7 +25,7 @@ bool outsideVolume(const KVE_OBJECT& object, const KVE_Matrix& world, const Shad
 // Objects drawn and left out since the frame began; the last frame's are kept when the
 // next begins.
 struct DrawCounts {
-    int drawn = 0, culled = 0;             // camera passes (G-buffer, forward, over-image)
+    int drawn = 0, culled = 0;               // camera passes (G-buffer, forward, over-image)
     int castersDrawn = 0, castersCulled = 0; // shadow map renders (every face counts)
 };
 DrawCounts& frameDrawCounts();

@@ -49,7 +49,8 @@ TEST_F(Demo, F3ShowsTheProfilerAndF3AgainHidesIt)
 
     auto hiddenArguments = common;
     hiddenArguments.insert(hiddenArguments.end(),
-                           {"--input", script("hidden.txt", "2 keydown 0x72\n3 keyup 0x72\n5 keydown 0x72\n6 keyup 0x72\n"),
+                           {"--input",
+                            script("hidden.txt", "2 keydown 0x72\n3 keyup 0x72\n5 keydown 0x72\n6 keyup 0x72\n"),
                             "--screenshot", path("hidden.png")});
     const auto hidden = run(hiddenArguments);
     ASSERT_EQ(hidden.exitCode, 0) << hidden.output;

@@ -23,7 +23,7 @@ using kve::test::kScreenHeight;
 using kve::test::kScreenWidth;
 
 constexpr int kShadowSize = 256; // small maps keep the software rasteriser quick
-constexpr int kLight = 930, kSphereMesh = 931, kOwnSphereMesh = 932, kCubeMesh = 933;
+constexpr int kLight = 930, kSphereMesh = 931, kOwnSphereMesh = 932, kCubeMesh = 933, kNode = 934;
 
 // Camera at (0, 0, 10) looking down -z, 60 degrees high, near 0.5, far 30. At z = 0 the
 // view reaches x = +-10.264 and y = +-5.774.
@@ -88,6 +88,13 @@ public:
         KVE_ScaleObject(parent_, 2.0f, 2.0f, 2.0f, 0);
         attach(object(sphere_, lit_, -10.0f, 1.0f, 0.0f), KVE_ATTACH_FULL);
         attach(object(sphere_, lit_, -10.0f, -0.5f, -2.0f), KVE_ATTACH_RIGID);
+        // A node far to the left, turned a quarter about y, holding a ball whose own
+        // position lies behind the camera: the turn brings it to (-1, 2.5, -3).
+        KVE_CreateNode(kNode, "");
+        KVE_MoveNode(kNode, -40.0f, 0.0f, -4.0f, 0);
+        KVE_RotateNode(kNode, 0.0f, 90.0f, 0.0f, 0);
+        KVE_AttachItem(KVE_GetNodeItem(kNode), KVE_GetObjectItem(object(sphere_, lit_, -1.0f, 2.5f, 39.0f)),
+                       KVE_ATTACH_FULL);
 
         KVE_CreateLight(kLight, 0.0f, 4.0f, 0.0f, KVE_LIGHT_POINT);
         KVE_SetLightIntensity(kLight, 0.6f);
@@ -101,6 +108,7 @@ public:
         KVE_FreeLight(kLight);
         for (auto it = objects_.rbegin(); it != objects_.rend(); ++it)
             KVE_ReleaseObject(*it);
+        KVE_ReleaseNode(kNode);
         for (int material : {lit_, groundMaterial_, unlit_, refraction_})
             KVE_ReleaseMaterial(material);
         for (int mesh : {ground_, panel_, sphere_, ownSphere_})
@@ -127,10 +135,7 @@ public:
         objects_.push_back(kve::test::placedObject(mesh, material, x, y, z));
         return objects_.back();
     }
-    void attach(int child, int mode)
-    {
-        KVE_AttachItem(KVE_GetObjectItem(parent_), KVE_GetObjectItem(child), mode);
-    }
+    void attach(int child, int mode) { KVE_AttachItem(KVE_GetObjectItem(parent_), KVE_GetObjectItem(child), mode); }
 
     int white_ = -1, flatNormal_ = -1, ground_ = -1, panel_ = -1, sphere_ = -1, ownSphere_ = -1;
     int lit_ = -1, groundMaterial_ = -1, unlit_ = -1, refraction_ = -1;
@@ -147,15 +152,20 @@ const std::vector<Step>& steps()
 {
     static const std::vector<Step> list = {
         {"first frame", [](CullingScene&) {}},
-        {"ball moves into view", [](CullingScene& s) { KVE_MoveObject(s.outsideLeft_, 2.5f, 0.0f, 0.0f, KVE_RELATIVE); }},
+        {"ball moves into view",
+         [](CullingScene& s) { KVE_MoveObject(s.outsideLeft_, 2.5f, 0.0f, 0.0f, KVE_RELATIVE); }},
         {"ball beyond the far plane grows into it",
          [](CullingScene& s) { KVE_ScaleObject(s.beyondFar_, 4.0f, 4.0f, 4.0f, 0); }},
-        {"mesh behind the camera stretched into view", [](CullingScene& s) { KVE_ScaleMesh(s.ownSphere_, 1.0f, 1.0f, 9.0f); }},
-        {"parent carries its children out", [](CullingScene& s) { KVE_MoveObject(s.parent_, 30.0f, 0.0f, 0.0f, KVE_RELATIVE); }},
-        {"parent turns them back in", [](CullingScene& s) {
+        {"mesh behind the camera stretched into view",
+         [](CullingScene& s) { KVE_ScaleMesh(s.ownSphere_, 1.0f, 1.0f, 9.0f); }},
+        {"parent carries its children out",
+         [](CullingScene& s) { KVE_MoveObject(s.parent_, 30.0f, 0.0f, 0.0f, KVE_RELATIVE); }},
+        {"parent turns them back in",
+         [](CullingScene& s) {
              KVE_MoveObject(s.parent_, -30.0f, 0.0f, 0.0f, KVE_RELATIVE);
              KVE_RotateObject(s.parent_, 0.0f, 25.0f, 0.0f, KVE_RELATIVE);
          }},
+        {"node turns its child away", [](CullingScene&) { KVE_RotateNode(kNode, 0.0f, 90.0f, 0.0f, KVE_RELATIVE); }},
         {"camera turns", [](CullingScene&) { KVE_RotateCamera(0, 10.0f, 30.0f, 0.0f, KVE_RELATIVE); }},
         {"orthographic view", [](CullingScene&) { KVE_SetProjectionMode(KVE_PROJECTION_ORTHOGRAPHIC); }},
         {"perspective again", [](CullingScene&) { KVE_SetProjectionMode(KVE_PROJECTION_PERSPECTIVE); }},
@@ -223,14 +233,16 @@ TEST_F(ViewCullingTest, CulledFramesMatchUnculledOnesByteForByte)
             << step.what;
         culled.push_back(std::move(on));
     }
-    // All 19 objects are visible. In the first frame the six balls outside one plane each
+    // All 20 objects are visible. In the first frame the six balls outside one plane each
     // and the children's parent are left out; in the second the left one has come in.
-    EXPECT_EQ(culled[0].statistics.objectsDrawn + culled[0].statistics.objectsCulled, 19);
+    EXPECT_EQ(culled[0].statistics.objectsDrawn + culled[0].statistics.objectsCulled, 20);
     EXPECT_EQ(culled[0].statistics.objectsCulled, 7);
     EXPECT_EQ(culled[1].statistics.objectsCulled, 6);
     EXPECT_EQ(culled[2].statistics.objectsCulled, 5); // the far ball reaches in
     EXPECT_EQ(culled[3].statistics.objectsCulled, 4); // so does the stretched one
     EXPECT_EQ(culled[4].statistics.objectsCulled, 6); // the two children left with the parent
+    // The node's child turned away.
+    EXPECT_EQ(culled[6].statistics.objectsCulled, culled[5].statistics.objectsCulled + 1);
     // Seven shadow renders (the directional map and six cube faces) leave casters out;
     // the directional map leaves out at least the ball beyond its box.
     EXPECT_GT(culled[0].statistics.shadowCastersCulled, 0);
@@ -285,7 +297,8 @@ TEST(ViewVolume, OrthographicPlanesAndTheBoxTest)
     const kve::render::ShadowVolume volume = kve::render::viewVolume(ortho);
     ASSERT_EQ(volume.count, 6);
     // x >= -1, x <= 1, y >= -1, y <= 1, z <= -1, z >= -3 as (n, d) with n.p + d >= 0.
-    const float expected[6][4] = {{1, 0, 0, 1}, {-1, 0, 0, 1}, {0, 1, 0, 1}, {0, -1, 0, 1}, {0, 0, -1, -1}, {0, 0, 1, 3}};
+    const float expected[6][4] = {{1, 0, 0, 1},  {-1, 0, 0, 1},  {0, 1, 0, 1},
+                                  {0, -1, 0, 1}, {0, 0, -1, -1}, {0, 0, 1, 3}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_FLOAT_EQ(volume.planes[i].x, expected[i][0]) << i;
         EXPECT_FLOAT_EQ(volume.planes[i].y, expected[i][1]) << i;
