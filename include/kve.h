@@ -953,7 +953,8 @@ void KVE_SetShadowMapReuse(int enabled);
 /** Switches view culling: an object whose mesh box lies wholly outside the view volume
  * of a pass (the camera's, or the directional and point shadow maps') is not drawn by it.
  * The picture is the same either way.
- * @param on 1 (the default) culls; 0 draws every object in every pass.
+ * @param on 1 (the default) culls; 0 draws every object in the camera passes, and in the
+ * shadow maps when they are redrawn every frame (kept maps test their casters anyway).
  * @return the previous setting. */
 int KVE_SetViewCulling(int on);
 /** Switches batched drawing: the objects of one material in a pass are drawn in one run
