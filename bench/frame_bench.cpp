@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench_screen.h"
 #include "kve.h"
 #include "platform/gl.h"
 #include "scene_setup.h"
@@ -161,13 +162,8 @@ BENCHMARK(renderFrame)
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    const int window = KVE_OpenWindow("Korvane Engine frame benchmark", kWidth, kHeight, 1);
-    if (!window || !KVE_OpenScreen(window, 0, 0, kWidth, kHeight, 32)) {
-        std::fputs("frame_bench: no window or OpenGL 3.3 surface\n", stderr);
+    if (!openBenchScreen("Korvane Engine frame benchmark", kWidth, kHeight))
         return 1;
-    }
-    KVE_SetSwapInterval(0);
-    KVE_ShowLogo(0);
     loadScene();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1472,6 +1472,29 @@ int KVE_InitShadowTargets(int size);
  * while its casters and light are unchanged; 0: every face is redrawn from all casters
  * every frame. The picture is the same either way. */
 void KVE_SetShadowMapReuse(int enabled);
+/** Switches view culling: an object whose mesh box lies wholly outside the view volume
+ * of a pass (the camera's, or the directional and point shadow maps') is not drawn by it.
+ * The picture is the same either way.
+ * @param on 1 (the default) culls; 0 draws every object in the camera passes, and in the
+ * shadow maps when they are redrawn every frame (kept maps test their casters anyway).
+ * @return the previous setting. */
+int KVE_SetViewCulling(int on);
+/** Switches batched drawing: the objects of one material in a pass are drawn in one run
+ * that binds the Model buffer once and a mesh only when it changes; 0 binds both again
+ * for every object. The picture is the same either way.
+ * @param on 1 (the default) or 0. @return the previous setting. */
+int KVE_SetDrawBatching(int on);
+/** What the last KVE_RenderScene drew; fields may be added at the end. */
+typedef struct KVE_FRAME_STATISTICS {
+    int objectsDrawn;        /**< object draws of the G-buffer, forward and over-image passes */
+    int objectsCulled;       /**< objects those passes left out as wholly outside the view */
+    int shadowCastersDrawn;  /**< caster draws into shadow maps, each map face counted */
+    int shadowCastersCulled; /**< casters left out as wholly outside a shadow map face */
+} KVE_FRAME_STATISTICS;
+/** Copies the statistics of the last rendered frame.
+ * @param out record to fill; @param size its size in bytes (sizeof(KVE_FRAME_STATISTICS)).
+ * @return the bytes written (at most size); 0 for a null record or size <= 0. */
+int KVE_GetFrameStatistics(KVE_FRAME_STATISTICS* out, int size);
 
 /** Time of each pass of KVE_RenderScene: GPU time from GL timer queries read back a frame
  * or two late (nothing waits for the GPU), or, where the driver's queries cannot be

@@ -411,6 +411,8 @@ bool makeDemoImages(const std::string& dir)
     if (!makeFuseEmitter(dir))
         return false;
     bool ok = savePng(dir + "/Cross.png", crosshair(), 4);
+    // Plain white: the profiler overlay tints it into its panel, bars and graph.
+    ok &= savePng(dir + "/Panel.png", Canvas(4, 4, Color{1, 1, 1, 1}), 3);
     ok &= savePng(dir + "/Ground.png", groundColor(), 3);
     ok &= savePng(dir + "/GroundNormal.png", normalMap(kGroundSize, kGroundSize, groundHeight, 4.0f), 4);
     ok &= savePng(dir + "/Ball.png", ballColor(), 3);

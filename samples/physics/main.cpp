@@ -11,6 +11,7 @@
 #include "demo_options.h"
 #include "kve.h"
 #include "overlay.h"
+#include "profiler.h"
 #include "scene_setup.h"
 #include "spawning.h"
 
@@ -24,6 +25,7 @@ constexpr int kPlaneMesh = 1, kBallMesh = 5, kCubeMesh = 11, kRocksMesh = 21, kS
 constexpr int kPlaneBody = 2, kBombBody = 6, kPlankBody = 12;
 constexpr float kLookDegreesPerPixel = 0.3f;
 constexpr float kMoveUnitsPerSecond = 10.0f;
+constexpr int kProfilerKey = KVE_VK_F1 + 2; // F3
 
 // The demo's data lives in "Resources" beside the executable; the directory part already
 // ends in a separator.
@@ -242,6 +244,8 @@ int main(int argc, char** argv)
     if (!options.screenshot.empty())
         KVE_KeepPresentedFrame(1);
     loadScene();
+    Profiler profiler;
+    profiler.load();
     if (options.profile)
         KVE_SetRenderPassTiming(1);
     KVE_SetResourceWatching(options.watch ? 1 : 0);
@@ -250,8 +254,13 @@ int main(int argc, char** argv)
     PhysicsShare physicsShare;
     double frameMilliseconds = 0; // wall clock of the frames drawn, for the profile
     int frame = 1;
+    Clock::time_point previousFrameStart{};
     for (;; ++frame) {
         const auto frameStart = Clock::now();
+        const float frameMs = previousFrameStart == Clock::time_point{}
+                                  ? 0.0f
+                                  : std::chrono::duration<float, std::milli>(frameStart - previousFrameStart).count();
+        previousFrameStart = frameStart;
         // 1. Window events (and scripted ones); a close leaves at once.
         if (!input.drainEvents(frame)) {
             end = End::Close;
@@ -267,13 +276,17 @@ int main(int argc, char** argv)
         // would differ: the share then stays 0.
         const auto physicsStart = Clock::now();
         KVE_UpdatePhysics(0);
+        const auto physicsEnd = Clock::now();
         if (options.fixedFrameTime == 0)
-            physicsShare.add(physicsStart, Clock::now());
+            physicsShare.add(physicsStart, physicsEnd);
         // 4. Spawning from the mouse buttons.
         spawnFromMouse();
         // 5-6. Camera: mouse look, then W, A, S, D.
         lookAround();
         moveCamera();
+        // F3 shows or hides the profiler.
+        if (KVE_KeyHit(kProfilerKey))
+            profiler.toggle(options.profile);
         // 7. Escape leaves before anything more is drawn; a tap shorter than a frame
         // reads as a hit without down.
         if (KVE_KeyDown(KVE_VK_ESCAPE) || KVE_KeyHit(KVE_VK_ESCAPE)) {
@@ -284,6 +297,8 @@ int main(int argc, char** argv)
         KVE_RenderScene(-1);
         // 9-10. Crosshair and statistics.
         drawOverlay(physicsShare.percent());
+        profiler.record(std::chrono::duration<float, std::milli>(physicsEnd - physicsStart).count(), frameMs);
+        profiler.draw();
         // 11. Present.
         KVE_FlipBuffers();
         const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - frameStart).count();

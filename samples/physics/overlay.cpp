@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int kFont = 18;
 constexpr int kCrossMaterial = 20;
 constexpr int kCrossSprite = 19;
 constexpr float kLeft = 20.0f;
@@ -66,7 +65,7 @@ std::vector<std::string> statisticsLines(const Statistics& s, int treeSize, floa
 
 void loadOverlay()
 {
-    KVE_LoadFont(kFont, "Arial.tf");
+    KVE_LoadFont(kStatisticsFont, "Arial.tf");
     const KVE_TEXTURE* cross = KVE_LoadTextureFile(KVE_AUTO_ID, "Cross.png", KVE_DEFAULT, 0, "");
     KVE_CreateMaterial(kCrossMaterial, cross ? KVE_GetTextureNumber(cross) : KVE_NO_TEXTURE,
                        KVE_SHADER_TEXTURED_SPRITE, "");
@@ -82,7 +81,8 @@ void drawOverlay(float physicsPercent)
     KVE_LockPhysics();
     const auto texts = statisticsLines(s, KVE_GetPhysicsTreeSize(), physicsPercent);
     for (size_t i = 0; i < texts.size(); ++i)
-        KVE_DrawText(kFont, kLeft, kLineY[i], texts[i].c_str(), KVE_DEFAULT, KVE_DEFAULT_FLOAT, KVE_DEFAULT_FLOAT);
+        KVE_DrawText(kStatisticsFont, kLeft, kLineY[i], texts[i].c_str(), KVE_DEFAULT, KVE_DEFAULT_FLOAT,
+                     KVE_DEFAULT_FLOAT);
     KVE_UnlockPhysics();
 }
 

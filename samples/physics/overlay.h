@@ -2,6 +2,8 @@
 // statistics in the font "Arial.tf", drawn over each rendered frame.
 #pragma once
 
+constexpr int kStatisticsFont = 18; // "Arial.tf", also the profiler's
+
 // Start-up steps 11 and 13: font 18 from "Arial.tf", the crosshair texture "Cross.png",
 // its material 20 (textured sprite) and sprite 19.
 void loadOverlay();

@@ -14,11 +14,13 @@
 #include "render/gbuffer.h"
 #include "render/lighting_passes.h"
 #include "render/pass_timer.h"
+#include "render/projection.h"
 #include "render/render_targets.h"
 #include "render/screen_program.h"
 #include "render/shadow.h"
 #include "render/sky_box.h"
 #include "render/uniform_blocks.h"
+#include "render/view_culling.h"
 #include "scene/billboard.h"
 #include "scene/camera.h"
 #include "scene/lighting.h"
@@ -215,6 +217,11 @@ int KVE_RenderScene(int framebuffer)
     // 1. Frame set-up.
     kve::scene::updateCamera();
     setFrameMatrices();
+    beginDrawCounts();
+    KVE_Matrix viewProjection;
+    KVE_MultiplyMatrix(&viewProjection, &currentProjectionMatrix(), &matrices.view);
+    const ShadowVolume cameraVolume = viewVolume(viewProjection);
+    const ShadowVolume* cull = settings.viewCulling ? &cameraVolume : nullptr;
     updateLightViewPositions();
     glViewport(0, 0, screen.screenWidth, screen.screenHeight);
     glDisable(GL_BLEND);
@@ -235,7 +242,7 @@ int KVE_RenderScene(int framebuffer)
     selectGBufferDrawBuffers();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    walkQueue(KVE_QUEUE_GBUFFER, {&matrices.view, ObjectFilter::Camera, false, false});
+    walkQueue(KVE_QUEUE_GBUFFER, {&matrices.view, ObjectFilter::Camera, false, false, nullptr, cull});
 
     // 4. Lighting set-up: the lit image is added up in the scene target.
     glBindFramebuffer(GL_FRAMEBUFFER, sceneTarget().framebuffer);
@@ -257,7 +264,7 @@ int KVE_RenderScene(int framebuffer)
 
     // 8. Unlit forward surfaces, depth-tested against the opaque scene.
     beginRenderPass(RenderPass::Forward);
-    walkQueue(KVE_QUEUE_FORWARD, {&matrices.view, ObjectFilter::Visible, true, false});
+    walkQueue(KVE_QUEUE_FORWARD, {&matrices.view, ObjectFilter::Visible, true, false, nullptr, cull});
 
     // 9. Debug lines.
     beginRenderPass(RenderPass::DebugLines);
@@ -284,7 +291,7 @@ int KVE_RenderScene(int framebuffer)
 
     // 13. Water, refraction and mesh glow over the composed image.
     beginRenderPass(RenderPass::OverImage);
-    walkQueue(KVE_QUEUE_OVERLAY, {&matrices.view, ObjectFilter::Visible, true, false});
+    walkQueue(KVE_QUEUE_OVERLAY, {&matrices.view, ObjectFilter::Visible, true, false, nullptr, cull});
 
     // 14. Glow addition.
     if (settings.glowEnabled) {
@@ -303,6 +310,7 @@ int KVE_RenderScene(int framebuffer)
     beginRenderPass(RenderPass::Billboards);
     drawBillboards();
     endFrameTiming();
+    endDrawCounts();
 
     // 16. State for the 2D overlay.
     glDisable(GL_DEPTH_TEST);

@@ -11,12 +11,14 @@
 #include "gpu/material.h"
 #include "gpu/texture.h"
 #include "platform/gl.h"
+#include "render/draw_batch.h"
 #include "render/frame.h"
 #include "render/gbuffer.h"
 #include "render/render_targets.h"
 #include "render/shader_queues.h"
 #include "render/shadow_casters.h"
 #include "render/uniform_blocks.h"
+#include "render/view_culling.h"
 #include "scene/lighting.h"
 #include "scene/object.h"
 
@@ -199,17 +201,17 @@ bool passesFilter(const KVE_OBJECT& object, ObjectFilter filter)
     return false;
 }
 
-void drawObject(const KVE_OBJECT& object, const KVE_Matrix& view)
+bool drawObject(const KVE_OBJECT& object, const KVE_Matrix& view, const KVE_Matrix& world)
 {
     const auto* mesh = static_cast<const geometry::MeshRecord*>(object.mesh);
     if (!mesh || !mesh->finished() || mesh->indexCount <= 0)
-        return;
-    const KVE_Matrix world = scene::objectWorldMatrix(object);
+        return false;
     KVE_Matrix modelView;
     KVE_MultiplyMatrix(&modelView, &view, &world);
     writeModelBlock(modelView);
     glBindVertexArray(mesh->vertexArray);
     glDrawElements(GL_TRIANGLES, mesh->indexCount, GL_UNSIGNED_INT, nullptr);
+    return true;
 }
 
 void useMaterialProgram(const ShaderProgram& program)
@@ -249,6 +251,10 @@ void bindMaterial(const ShaderProgram& program, const gpu::MaterialRecord& mater
 
 void walkQueue(int queue, const MeshPass& pass)
 {
+    DrawCounts& counts = frameDrawCounts();
+    int& drawn = pass.shadow ? counts.castersDrawn : counts.drawn;
+    const bool batching = drawBatchingEnabled();
+    static std::vector<BatchedDraw> batch; // scratch, kept for its capacity
     for (const QueueElement& element : shaderQueue(queue)) {
         if (!element.program || element.materials.empty())
             continue;
@@ -262,9 +268,18 @@ void walkQueue(int queue, const MeshPass& pass)
             const bool cullingOff = material.backFaceCulling == 0 || wireframe;
             bool materialBound = false;
             for (const KVE_OBJECT* object : queued.objects) {
-                if (!(pass.volume ? castsInto(*object, kind, pass.filter, pass.volume)
-                                  : passesFilter(*object, pass.filter)))
+                if (!passesFilter(*object, pass.filter))
                     continue;
+                if (pass.volume && !castsInto(*object, kind, pass.filter, pass.volume)) {
+                    if (!pass.volume->clips) // a partial redraw's choice is no culling
+                        ++counts.castersCulled;
+                    continue;
+                }
+                const KVE_Matrix world = scene::objectWorldMatrix(*object);
+                if (pass.cull && keepsMeshBox(kind) && outsideVolume(*object, world, *pass.cull)) {
+                    ++counts.culled;
+                    continue;
+                }
                 if (!materialBound) {
                     if (!programBound) {
                         if (pass.shadow)
@@ -283,8 +298,17 @@ void walkQueue(int queue, const MeshPass& pass)
                         bindMaterial(*element.program, material);
                     materialBound = true;
                 }
-                drawObject(*object, *pass.view);
+                if (batching) {
+                    const auto* mesh = static_cast<const geometry::MeshRecord*>(object->mesh);
+                    if (mesh && mesh->finished() && mesh->indexCount > 0)
+                        batch.push_back({object, world});
+                } else if (drawObject(*object, *pass.view, world)) {
+                    ++drawn;
+                }
             }
+            drawBatch(batch, *pass.view);
+            drawn += static_cast<int>(batch.size());
+            batch.clear();
             if (materialBound && wireframe)
                 glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
             if (materialBound && cullingOff)

@@ -28,13 +28,15 @@ struct MeshPass {
     bool wireframe = false; // honour the materials' wireframe flag
     bool shadow = false;    // draw with the shadow-caster programs instead of the materials' own
     const ShadowVolume* volume = nullptr; // shadow passes: only casters meeting it are drawn
+    const ShadowVolume* cull = nullptr;   // camera passes: objects wholly outside it are left out
 };
 
 bool passesFilter(const KVE_OBJECT& object, ObjectFilter filter);
 
-// Model block := view x object world matrix (normal matrix included), then one indexed
-// draw of the object's mesh. Objects without a finished mesh are skipped.
-void drawObject(const KVE_OBJECT& object, const KVE_Matrix& view);
+// Model block := view x `world` (the object's world matrix; normal matrix included), then
+// one indexed draw of the object's mesh. Objects without a finished mesh are skipped
+// (false).
+bool drawObject(const KVE_OBJECT& object, const KVE_Matrix& view, const KVE_Matrix& world);
 
 // Draws every object of queue `queue` that the pass accepts.
 void walkQueue(int queue, const MeshPass& pass);

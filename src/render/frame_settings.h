@@ -9,6 +9,8 @@ struct FrameSettings {
     float background[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     int skyBoxEnabled = 0;
     int shadowMapReuse = 1; // 0: every shadow map face is cleared and drawn from all casters each frame
+    int viewCulling = 1;    // 0: every pass draws every object its filter accepts
+    int drawBatching = 1;   // 0: every object binds the Model buffer and its mesh again
 };
 
 FrameSettings& frameSettings();

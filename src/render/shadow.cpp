@@ -14,6 +14,7 @@
 #include "render/projection.h"
 #include "render/render_targets.h"
 #include "render/uniform_blocks.h"
+#include "render/view_culling.h"
 #include "scene/light.h"
 #include "scene/lighting.h"
 
@@ -155,6 +156,8 @@ void drawCasters(ObjectFilter filter, ShadowFaceRecord* record, ShadowVolume vol
     }
     ++faceCounts.drawn;
     glClear(GL_DEPTH_BUFFER_BIT);
+    if (viewCullingEnabled())
+        pass.volume = &volume;
     drawQueues(pass);
 }
 

@@ -14,6 +14,7 @@
 #include "gpu/material.h"
 #include "gpu/texture.h"
 #include "render/shader_queues.h"
+#include "render/view_culling.h"
 #include "scene/object.h"
 
 namespace kve::render {
@@ -196,32 +197,7 @@ ShadowVolume orthographicVolume(const KVE_Matrix& lightMatrix, float halfWidth, 
 
 bool meetsVolume(const KVE_OBJECT& object, const ShadowVolume& volume)
 {
-    const auto* mesh = static_cast<const geometry::MeshRecord*>(object.mesh);
-    if (volume.count == 0 || !mesh || !mesh->bounded)
-        return true;
-    const KVE_Matrix world = scene::objectWorldMatrix(object);
-    // A projective world matrix has no box bound.
-    if (world.c[0].w != 0.0f || world.c[1].w != 0.0f || world.c[2].w != 0.0f || world.c[3].w != 1.0f)
-        return true;
-    // The mesh box becomes an oriented box: its centre, and its half-edges along the
-    // world matrix's columns. Its reach along a plane normal n is sum |n . edge|.
-    KVE_Vector centre{0, 0, 0, 1};
-    KVE_Vector edges[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        (&centre.x)[axis] = 0.5f * (mesh->boundsLow[axis] + mesh->boundsHigh[axis]);
-        const float half = 0.5f * (mesh->boundsHigh[axis] - mesh->boundsLow[axis]);
-        edges[axis] = {world.c[axis].x * half, world.c[axis].y * half, world.c[axis].z * half, 0.0f};
-    }
-    KVE_TransformVector(&centre, &world);
-    for (int i = 0; i < volume.count; ++i) {
-        const KVE_Vector& p = volume.planes[i];
-        const float reach = std::fabs(dot3(p, edges[0])) + std::fabs(dot3(p, edges[1])) + std::fabs(dot3(p, edges[2]));
-        const float distance = dot3(p, centre) + p.w;
-        // Widened for rounding in the transform; a non-finite box is never left out.
-        if (std::isfinite(distance + reach) && distance + reach * (1.0f + kRelativeSlack) + kRelativeSlack < 0.0f)
-            return false;
-    }
-    return true;
+    return !outsideVolume(object, scene::objectWorldMatrix(object), volume);
 }
 
 ShadowRect casterRect(const KVE_OBJECT& object, int kind, const KVE_Matrix& viewProjection, int size)

@@ -98,13 +98,19 @@ void uploadBlockRange(Block block, int offset, int count)
     glBufferSubData(GL_UNIFORM_BUFFER, offset, count, record.data + offset);
 }
 
-void writeModelBlock(const KVE_Matrix& modelView)
+ModelBlock modelBlockOf(const KVE_Matrix& modelView)
 {
     ModelBlock model{modelView, {}};
     for (int column = 0; column < 3; ++column) {
         model.normal[column] = modelView.c[column];
         model.normal[column].w = 0.0f;
     }
+    return model;
+}
+
+void writeModelBlock(const KVE_Matrix& modelView)
+{
+    const ModelBlock model = modelBlockOf(modelView);
     writeBlock(Block::Model, 0, &model, sizeof model);
 }
 

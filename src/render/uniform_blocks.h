@@ -77,6 +77,10 @@ void writeBlock(Block block, int offset, const void* bytes, int count);
 // Uploads a range of the CPU copy as it is.
 void uploadBlockRange(Block block, int offset, int count);
 
+// The Model block of a draw: the model-view matrix and its upper-left 3x3 as the normal
+// matrix (copied unchanged: objects are assumed to be scaled uniformly).
+ModelBlock modelBlockOf(const KVE_Matrix& modelView);
+
 // The per-draw writers of the pipeline.
 void writeModelBlock(const KVE_Matrix& modelView);  // all 112 bytes, normal matrix included
 void writeModelMatrix(const KVE_Matrix& matrix);    // bytes 0..63 only (sprites)

@@ -104,10 +104,8 @@ protected:
     }
     int object(int mesh, int material, float x, float y, float z)
     {
-        const int number = KVE_CreateObject(-1, mesh, material, "", 0, 0)->number;
-        KVE_MoveObject(number, x, y, z, 0);
-        objects_.push_back(number);
-        return number;
+        objects_.push_back(kve::test::placedObject(mesh, material, x, y, z));
+        return objects_.back();
     }
     int ground(int colorTexture) { return object(ground_, material(KVE_SHADER_NORMAL_MAPPING, colorTexture), 0, 0, 0); }
     static Pixels frame()

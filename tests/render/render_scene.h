@@ -54,6 +54,23 @@ inline int groundMesh(float half, bool flipped)
     return mesh;
 }
 
+// A material of `kind` showing `colorTexture`, with `normalMap` in slot 1, tinted `color`.
+inline int tintedMaterial(int kind, int colorTexture, int normalMap, unsigned color)
+{
+    const int number = KVE_CreateMaterial(-1, colorTexture, kind, "")->number;
+    KVE_SetMaterialTexture(number, 1, normalMap);
+    KVE_SetMaterialColor(number, static_cast<int>(color));
+    return number;
+}
+
+// An object of `mesh` drawn with `material`, placed at (x, y, z) in its parent's space.
+inline int placedObject(int mesh, int material, float x, float y, float z)
+{
+    const int number = KVE_CreateObject(-1, mesh, material, "", 0, 0)->number;
+    KVE_MoveObject(number, x, y, z, 0);
+    return number;
+}
+
 // The bottom-left width x height rectangle of a framebuffer's colour (the whole picture
 // of a screen of that size), addressed from its top-left corner.
 class Pixels {

@@ -85,17 +85,12 @@ public:
 
     int material(unsigned color)
     {
-        const int number = KVE_CreateMaterial(-1, white_, KVE_SHADER_NORMAL_MAPPING, "")->number;
-        KVE_SetMaterialTexture(number, 1, flatNormal_);
-        KVE_SetMaterialColor(number, static_cast<int>(color));
-        return number;
+        return kve::test::tintedMaterial(KVE_SHADER_NORMAL_MAPPING, white_, flatNormal_, color);
     }
     int object(int mesh, int material, float x, float y, float z)
     {
-        const int number = KVE_CreateObject(-1, mesh, material, "", 0, 0)->number;
-        KVE_MoveObject(number, x, y, z, 0);
-        objects_.push_back(number);
-        return number;
+        objects_.push_back(kve::test::placedObject(mesh, material, x, y, z));
+        return objects_.back();
     }
 
     int white_ = -1, flatNormal_ = -1, ground_ = -1, box_ = -1, sphere_ = -1;
