@@ -692,6 +692,42 @@ int KVE_CreateSphere(int id, float radius, int slices, int stacks, const char* n
 KVE_MESH* KVE_CreateGrassTriangle(int id, float size, float textureRepeat, const char* name);
 KVE_MESH* KVE_CreateGrassQuad(int id, float size, float textureRepeat, const char* name);
 
+/* glTF 2.0 import (".gltf" with external or data-URI buffers, ".glb"). glTF's right-handed,
+ * counter-clockwise convention is the engine's own. Base colour (factor and texture)
+ * becomes the colour and texture 0 of a Normal Mapping material, the normal texture (or a
+ * flat one) texture 1; emission = the largest emissiveFactor component (0..1).
+ * Metallic m and roughness r (factors only) become: shine = (1 - r) x (0.25 + 0.75 m);
+ * hardness = 2 / max(r, 0.05)^4 - 2, held to 1..256; shine colour = white mixed toward
+ * the base colour by m. alphaMode MASK is baked into texture 0's alpha (0 or 255 at the
+ * cutoff); BLEND draws unlit with the Textures program, without depth writes;
+ * doubleSided turns culling off. Skins, morph targets and animations keep their static
+ * pose (one orange entry); a file whose extensionsRequired is not empty fails. */
+
+/** What KVE_LoadGLTFScene made. */
+typedef struct KVE_GLTF_SCENE {
+    int32_t node;                                /**< the scene's root node, -1 on failure */
+    int32_t objects, meshes, materials, textures; /**< records created of each kind */
+    int32_t triangles;                           /**< triangles drawn: each mesh once per object using it */
+    KVE_Vector boundsMin, boundsMax;             /**< world box of every object's vertices (w = 1) */
+} KVE_GLTF_SCENE;
+
+/**
+ * Loads a glTF file's default scene (else scene 0) under a new node.
+ * file: ".gltf" or ".glb"; name: the root node's name, null or "" for the file part, and
+ * the prefix of every record made ("name/..."); info: may be null.
+ * Returns the root node's number, or -1 after red entries naming the file and the
+ * reason; nothing is registered then and nothing loaded before is touched.
+ */
+int KVE_LoadGLTFScene(const char* file, const char* name, KVE_GLTF_SCENE* info);
+
+/**
+ * Loads one mesh of a glTF file (all its triangle primitives, materials ignored).
+ * id: wanted number or -1; meshIndex: 0-based index in the file's meshes; name: null or ""
+ * for the file part, "#", and the index. Returns the finished mesh, or null after a red
+ * entry naming the file and the reason.
+ */
+KVE_MESH* KVE_LoadGLTFMesh(int id, const char* file, int meshIndex, const char* name);
+
 /* ========================================================================== */
 /* 8a. Scene items: objects, nodes, camera                                    */
 /* ========================================================================== */
