@@ -1,5 +1,6 @@
 // glTF import side by side: the engine's importer against Assimp's glTF 2.0 importer on
-// one generated GLB of two million triangles. Each goes from the file on disk to the
+// one generated GLB of two million triangles. Each goes from the file on disk (the engine
+// maps it, as KVE_LoadGLTFScene does) to the
 // engine's mesh arrays (52-byte vertices, a 32-bit index list), without the GL upload.
 // The engine's figure includes its tangents, which the file does not hold and which its
 // normal-mapping programs need; Assimp runs without post-processing.
@@ -9,7 +10,7 @@
 #include <vector>
 
 #include "geometry/gltf_import.h"
-#include "geometry/obj_import.h"
+#include "platform/mapped_file.h"
 
 #ifdef KVE_BENCH_HAVE_ASSIMP
 #include <assimp/Importer.hpp>
@@ -30,12 +31,9 @@ void BM_Korvane(benchmark::State& state)
 {
     size_t triangles = 0;
     for (auto _ : state) {
-        kve::geometry::FileBytes bytes;
+        kve::platform::MappedFile bytes;
         kve::geometry::gltf::ImportedScene scene;
-        if (!kve::geometry::readWholeFile(kFile, bytes) ||
-            !kve::geometry::gltf::importScene(reinterpret_cast<const uint8_t*>(bytes.data.get()), bytes.size, "",
-                                              scene)
-                 .empty()) {
+        if (!bytes.open(kFile) || !kve::geometry::gltf::importScene(bytes.data(), bytes.size(), "", scene).empty()) {
             state.SkipWithError("the engine could not read the file");
             return;
         }

@@ -12,7 +12,7 @@
 
 #include "geometry/gltf_import.h"
 
-#include "geometry/obj_import.h"
+#include "platform/mapped_file.h"
 
 #include <algorithm>
 #include <array>
@@ -322,39 +322,45 @@ std::string elementsOf(const tinygltf::Model& model, int index, int components, 
     return where.empty() ? where : name + where;
 }
 
-// The accessor's elements as `components` values each, with its sparse substitutions.
+// Writes the accessor's elements, with its sparse substitutions, `stride` values apart
+// from `out` (the first `kept` of its `components` values each); `count` must be the
+// accessor's element count. Floats are copied as they are, integers converted.
 template <class Value>
-std::string readAccessor(const tinygltf::Model& model, int index, int components, std::vector<Value>& out)
+std::string readAccessor(const tinygltf::Model& model, int index, int components, size_t count, Value* out,
+                         size_t stride, int kept)
 {
     Elements elements;
     std::string error = elementsOf(model, index, components, elements);
     if (!error.empty())
         return error;
-    const size_t n = static_cast<size_t>(components);
-    out.assign(elements.count * n, Value{});
+    if (elements.count != count)
+        return "accessor " + std::to_string(index) + " holds " + text(elements.count) + " elements, POSITION " +
+               text(count);
+    const size_t n = static_cast<size_t>(kept);
     const int bytes = componentBytes(elements.type);
     auto store = [&](size_t element, const uint8_t* p) {
+        Value* target = out + element * stride;
         for (size_t c = 0; c < n; ++c)
-            out[element * n + c] = static_cast<Value>(component(p + c * static_cast<size_t>(bytes), elements.type,
-                                                               elements.normalized));
+            target[c] = static_cast<Value>(component(p + c * static_cast<size_t>(bytes), elements.type,
+                                                     elements.normalized));
     };
-    if (elements.base) {
-        if constexpr (std::is_same_v<Value, float>) {
-            if (elements.type == TINYGLTF_COMPONENT_TYPE_FLOAT) {
-                for (size_t i = 0; i < elements.count; ++i)
-                    std::memcpy(&out[i * n], elements.base + i * elements.stride, n * sizeof(float));
-                elements.count = 0;
-            }
-        }
-        for (size_t i = 0; i < elements.count; ++i)
+    constexpr int kNative = std::is_same_v<Value, float> ? TINYGLTF_COMPONENT_TYPE_FLOAT
+                                                          : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
+    if (elements.base && elements.type == kNative)
+        for (size_t i = 0; i < count; ++i)
+            std::memcpy(out + i * stride, elements.base + i * elements.stride, n * sizeof(Value));
+    else if (elements.base)
+        for (size_t i = 0; i < count; ++i)
             store(i, elements.base + i * elements.stride);
-    }
+    else
+        for (size_t i = 0; i < count; ++i)
+            std::fill_n(out + i * stride, n, Value{});
     const tinygltf::Accessor& accessor = model.accessors[static_cast<size_t>(index)];
     if (!accessor.sparse.isSparse)
         return {};
     const std::string name = "accessor " + std::to_string(index) + " sparse ";
     const auto& sparse = accessor.sparse;
-    if (sparse.count < 0 || static_cast<size_t>(sparse.count) > out.size() / n)
+    if (sparse.count < 0 || static_cast<size_t>(sparse.count) > count)
         return name + "count " + std::to_string(sparse.count) + " is more than its elements";
     const int indexBytes = componentBytes(sparse.indices.componentType);
     if (indexBytes == 0 || sparse.indices.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT ||
@@ -362,25 +368,33 @@ std::string readAccessor(const tinygltf::Model& model, int index, int components
         sparse.indices.componentType == TINYGLTF_COMPONENT_TYPE_SHORT || sparse.indices.byteOffset < 0 ||
         sparse.values.byteOffset < 0)
         return name + "indices of an unusable type";
-    const size_t count = static_cast<size_t>(sparse.count);
-    const size_t valueSize = static_cast<size_t>(bytes) * n;
+    const size_t substitutions = static_cast<size_t>(sparse.count);
+    const size_t valueSize = static_cast<size_t>(bytes) * static_cast<size_t>(components);
     const uint8_t* indices = nullptr;
     const uint8_t* values = nullptr;
-    error = locate(model, sparse.indices.bufferView, static_cast<size_t>(sparse.indices.byteOffset), count,
+    error = locate(model, sparse.indices.bufferView, static_cast<size_t>(sparse.indices.byteOffset), substitutions,
                    static_cast<size_t>(indexBytes), static_cast<size_t>(indexBytes), indices);
     if (error.empty())
-        error = locate(model, sparse.values.bufferView, static_cast<size_t>(sparse.values.byteOffset), count,
+        error = locate(model, sparse.values.bufferView, static_cast<size_t>(sparse.values.byteOffset), substitutions,
                        valueSize, valueSize, values);
     if (!error.empty())
         return name + error;
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < substitutions; ++i) {
         const auto target = static_cast<size_t>(
             component(indices + i * static_cast<size_t>(indexBytes), sparse.indices.componentType, false));
-        if (target >= out.size() / n)
-            return name + "index " + text(target) + " past its " + text(out.size() / n) + " elements";
+        if (target >= count)
+            return name + "index " + text(target) + " past its " + text(count) + " elements";
         store(target, values + i * valueSize);
     }
     return {};
+}
+
+// The element count of an accessor (0 when there is none; reading it reports why).
+size_t elementCount(const tinygltf::Model& model, int index)
+{
+    return index >= 0 && static_cast<size_t>(index) < model.accessors.size()
+               ? model.accessors[static_cast<size_t>(index)].count
+               : 0;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -430,114 +444,181 @@ int attributeOf(const tinygltf::Primitive& primitive, const char* name)
     return found == primitive.attributes.end() ? -1 : found->second;
 }
 
+// Each triangle with its own three corners and its face normal, for a primitive written
+// without normals.
+void appendFlat(const std::vector<MeshVertex>& source, const std::vector<uint32_t>& list, ImportedMesh& mesh)
+{
+    for (size_t t = 0; t + 2 < list.size(); t += 3) {
+        MeshVertex corner[3] = {source[list[t]], source[list[t + 1]], source[list[t + 2]]};
+        float e1[3], e2[3];
+        for (int k = 0; k < 3; ++k) {
+            e1[k] = corner[1].position[k] - corner[0].position[k];
+            e2[k] = corner[2].position[k] - corner[0].position[k];
+        }
+        const float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                            e1[0] * e2[1] - e1[1] * e2[0]};
+        const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (MeshVertex& v : corner) {
+            for (int k = 0; k < 3; ++k)
+                v.normal[k] = length > 0 ? n[k] / length : 0.0f;
+            mesh.indices.push_back(static_cast<int32_t>(mesh.vertices.size()));
+            mesh.vertices.push_back(v);
+        }
+    }
+}
+
 // Appends a triangle primitive to `mesh`; `tangentsMissing` is set when it brings none.
+// Attributes are read straight into the vertices' fields.
 std::string appendPrimitive(const tinygltf::Model& model, const tinygltf::Primitive& primitive, ImportedMesh& mesh,
                             bool& tangentsMissing)
 {
-    std::vector<float> positions, normals, texCoords, tangents;
-    std::string error = readAccessor(model, attributeOf(primitive, "POSITION"), 3, positions);
-    if (!error.empty())
-        return "POSITION " + error;
-    const size_t count = positions.size() / 3;
-    auto optional = [&](const char* name, int components, std::vector<float>& values) -> std::string {
-        const int accessor = attributeOf(primitive, name);
-        if (accessor < 0)
-            return {};
-        std::string failure = readAccessor(model, accessor, components, values);
-        if (failure.empty() && values.size() / static_cast<size_t>(components) != count)
-            failure = "holds " + text(values.size() / static_cast<size_t>(components)) + " elements, POSITION " +
-                      text(count);
-        return failure.empty() ? failure : std::string(name) + " " + failure;
-    };
+    const int positionAccessor = attributeOf(primitive, "POSITION");
+    const size_t count = elementCount(model, positionAccessor);
+    const int normalAccessor = attributeOf(primitive, "NORMAL");
+    const int tangentAccessor = attributeOf(primitive, "TANGENT");
+    const bool flat = normalAccessor < 0;
+    if (count > kMaxElements)
+        return "POSITION accessor " + std::to_string(positionAccessor) + ": count " + text(count) +
+               " is beyond the import limit";
+    if (mesh.vertices.size() + count > kMaxElements)
+        return "more than " + text(kMaxElements) + " vertices in one mesh";
+
+    std::vector<MeshVertex> source;
+    const size_t base = mesh.vertices.size();
+    if (flat)
+        source.resize(count);
+    else
+        mesh.vertices.resize(base + count);
+    MeshVertex* vertices = flat ? source.data() : mesh.vertices.data() + base;
+    constexpr size_t kStride = sizeof(MeshVertex) / sizeof(float);
     struct Attribute {
         const char* name;
-        int components;
-        std::vector<float>* values;
+        int accessor, components, kept;
+        float* first;
     };
-    for (const Attribute& attribute : {Attribute{"NORMAL", 3, &normals}, Attribute{"TEXCOORD_0", 2, &texCoords},
-                                       Attribute{"TANGENT", 4, &tangents}})
-        if (error = optional(attribute.name, attribute.components, *attribute.values); !error.empty())
-            return error;
+    const Attribute attributes[] = {
+        {"POSITION", positionAccessor, 3, 3, vertices->position},
+        {"NORMAL", normalAccessor, 3, 3, vertices->normal},
+        {"TEXCOORD_0", attributeOf(primitive, "TEXCOORD_0"), 2, 2, vertices->texCoord},
+        {"TANGENT", tangentAccessor, 4, 3, vertices->tangent}, // the sign is the engine's own
+    };
+    for (const Attribute& attribute : attributes) {
+        if (attribute.accessor < 0 && attribute.first != vertices->position)
+            continue; // POSITION is required; reading it reports its absence
+        const std::string error = readAccessor(model, attribute.accessor, attribute.components, count,
+                                               attribute.first, kStride, attribute.kept);
+        if (!error.empty()) {
+            mesh.vertices.resize(base);
+            return std::string(attribute.name) + " " + error;
+        }
+    }
+    for (size_t i = 0; i < count; ++i)
+        vertices[i].position[3] = 1.0f;
+    tangentsMissing = tangentsMissing || tangentAccessor < 0;
 
+    // A triangle list with indices is read straight into the mesh's index list; strips,
+    // fans and flat primitives go through a list of corners first.
+    const bool direct = !flat && (primitive.mode == -1 || primitive.mode == TINYGLTF_MODE_TRIANGLES);
     std::vector<uint32_t> corners;
+    const size_t first = mesh.indices.size();
     if (primitive.indices >= 0) {
         const int type = static_cast<size_t>(primitive.indices) < model.accessors.size()
                              ? model.accessors[static_cast<size_t>(primitive.indices)].componentType
                              : 0;
+        std::string error;
         if (type != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE && type != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT &&
             type != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
-            return "indices of component type " + std::to_string(type);
-        if (error = readAccessor(model, primitive.indices, 1, corners); !error.empty())
-            return "indices " + error;
-        for (uint32_t corner : corners)
-            if (corner >= count)
-                return "index value " + text(corner) + " past the vertex count " + text(count);
+            error = "indices of component type " + std::to_string(type);
+        const size_t indexCount = elementCount(model, primitive.indices);
+        if (error.empty() && (indexCount > kMaxElements || first + indexCount > kMaxElements))
+            error = "indices: accessor " + std::to_string(primitive.indices) + ": count " + text(indexCount) +
+                    " is beyond the import limit";
+        uint32_t* values = nullptr;
+        if (error.empty()) {
+            if (direct) {
+                mesh.indices.resize(first + indexCount);
+                // int32_t and uint32_t may alias: the values are checked below.
+                values = reinterpret_cast<uint32_t*>(mesh.indices.data() + first);
+            } else {
+                corners.resize(indexCount);
+                values = corners.data();
+            }
+            if (error = readAccessor(model, primitive.indices, 1, indexCount, values, 1, 1); !error.empty())
+                error = "indices " + error;
+        }
+        for (size_t i = 0; error.empty() && i < indexCount; ++i)
+            if (values[i] >= count)
+                error = "index value " + text(values[i]) + " past the vertex count " + text(count);
+        if (!error.empty()) {
+            mesh.vertices.resize(base);
+            mesh.indices.resize(first);
+            return error;
+        }
+        if (direct) {
+            mesh.indices.resize(first + indexCount - indexCount % 3);
+            for (size_t i = first; i < mesh.indices.size(); ++i)
+                mesh.indices[i] += static_cast<int32_t>(base);
+            return {};
+        }
     } else {
         corners.resize(count);
         for (size_t i = 0; i < count; ++i)
             corners[i] = static_cast<uint32_t>(i);
     }
     const std::vector<uint32_t> list = triangleList(primitive.mode, std::move(corners));
-    const bool flat = normals.empty();
-    const size_t added = flat ? list.size() : count;
-    if (mesh.vertices.size() + added > kMaxElements || mesh.indices.size() + list.size() > kMaxElements)
+    if ((flat ? mesh.vertices.size() + list.size() : mesh.vertices.size()) > kMaxElements ||
+        mesh.indices.size() + list.size() > kMaxElements) {
+        mesh.vertices.resize(base);
         return "more than " + text(kMaxElements) + " vertices or indices in one mesh";
-    tangentsMissing = tangentsMissing || tangents.empty();
-
-    auto vertexAt = [&](size_t i) {
-        MeshVertex v{};
-        std::copy_n(&positions[i * 3], 3, v.position);
-        v.position[3] = 1.0f;
-        if (!normals.empty())
-            std::copy_n(&normals[i * 3], 3, v.normal);
-        if (!texCoords.empty())
-            std::copy_n(&texCoords[i * 2], 2, v.texCoord);
-        if (!tangents.empty())
-            std::copy_n(&tangents[i * 4], 3, v.tangent);
-        return v;
-    };
-    const auto base = static_cast<int32_t>(mesh.vertices.size());
-    if (flat) {
-        // Without normals every triangle gets its own three corners and its face normal.
-        for (size_t t = 0; t + 2 < list.size(); t += 3) {
-            MeshVertex corner[3] = {vertexAt(list[t]), vertexAt(list[t + 1]), vertexAt(list[t + 2])};
-            float e1[3], e2[3];
-            for (int k = 0; k < 3; ++k) {
-                e1[k] = corner[1].position[k] - corner[0].position[k];
-                e2[k] = corner[2].position[k] - corner[0].position[k];
-            }
-            float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
-            const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-            for (MeshVertex& v : corner) {
-                for (int k = 0; k < 3; ++k)
-                    v.normal[k] = length > 0 ? n[k] / length : 0.0f;
-                mesh.indices.push_back(static_cast<int32_t>(mesh.vertices.size()));
-                mesh.vertices.push_back(v);
-            }
-        }
-    } else {
-        for (size_t i = 0; i < count; ++i)
-            mesh.vertices.push_back(vertexAt(i));
-        for (uint32_t corner : list)
-            mesh.indices.push_back(base + static_cast<int32_t>(corner));
     }
+    if (flat) {
+        appendFlat(source, list, mesh);
+        return {};
+    }
+    mesh.indices.resize(first + list.size());
+    for (size_t i = 0; i < list.size(); ++i)
+        mesh.indices[first + i] = static_cast<int32_t>(base + list[i]);
     return {};
 }
 
-void finishMesh(ImportedMesh& mesh, bool tangentsMissing)
+// Some unit direction at right angles to the normal: what a tangent needs to be where the
+// normal map is flat, so that the lit programs' tangent frames stay defined.
+void perpendicularTangent(MeshVertex& v)
 {
-    if (tangentsMissing)
+    const float* n = v.normal;
+    // Crossed with the axis the normal leans on least.
+    const float ax = std::fabs(n[0]), ay = std::fabs(n[1]), az = std::fabs(n[2]);
+    const float axis[3] = {ax <= ay && ax <= az ? 1.0f : 0.0f, ay < ax && ay <= az ? 1.0f : 0.0f,
+                           az < ax && az < ay ? 1.0f : 0.0f};
+    float t[3] = {n[1] * axis[2] - n[2] * axis[1], n[2] * axis[0] - n[0] * axis[2], n[0] * axis[1] - n[1] * axis[0]};
+    const float length = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+    for (int k = 0; k < 3; ++k)
+        v.tangent[k] = length > 0 ? t[k] / length : (k == 0 ? 1.0f : 0.0f);
+}
+
+// Tangents the file left out: by the engine's tangent routine where a normal texture
+// will be read through them, otherwise any direction across the normal.
+void finishMesh(ImportedMesh& mesh, bool tangentsMissing, bool normalMapped)
+{
+    if (tangentsMissing && normalMapped)
         computeTangents(mesh.vertices, mesh.indices);
-    for (size_t i = 0; i < mesh.vertices.size(); ++i)
+    const bool across = tangentsMissing && !normalMapped;
+    if (!mesh.vertices.empty())
+        for (int k = 0; k < 3; ++k)
+            mesh.low[k] = mesh.high[k] = mesh.vertices[0].position[k];
+    for (MeshVertex& v : mesh.vertices) {
+        if (across && v.tangent[0] == 0 && v.tangent[1] == 0 && v.tangent[2] == 0)
+            perpendicularTangent(v);
         for (int k = 0; k < 3; ++k) {
-            const float p = mesh.vertices[i].position[k];
-            mesh.low[k] = i == 0 ? p : std::min(mesh.low[k], p);
-            mesh.high[k] = i == 0 ? p : std::max(mesh.high[k], p);
+            mesh.low[k] = std::min(mesh.low[k], v.position[k]);
+            mesh.high[k] = std::max(mesh.high[k], v.position[k]);
         }
+    }
 }
 
 // The primitives of one glTF mesh, those with `material` (all when `material` is -2).
-std::string buildMesh(const tinygltf::Model& model, int meshIndex, int material, ImportedMesh& out, Warnings& warnings)
+std::string buildMesh(const tinygltf::Model& model, int meshIndex, int material, bool normalMapped, ImportedMesh& out,
+                      Warnings& warnings)
 {
     const tinygltf::Mesh& mesh = model.meshes[static_cast<size_t>(meshIndex)];
     bool tangentsMissing = false;
@@ -558,7 +639,7 @@ std::string buildMesh(const tinygltf::Model& model, int meshIndex, int material,
         if (!error.empty())
             return "mesh " + std::to_string(meshIndex) + " primitive " + text(p) + ": " + error;
     }
-    finishMesh(out, tangentsMissing);
+    finishMesh(out, tangentsMissing, normalMapped);
     return {};
 }
 
@@ -919,7 +1000,7 @@ struct SceneBuilder {
         return {};
     }
 
-    std::string mesh(int meshIndex, int materialIndex, const std::string& prefix, int& out)
+    std::string mesh(int meshIndex, int materialIndex, bool normalMapped, const std::string& prefix, int& out)
     {
         const auto key = std::pair{meshIndex, materialIndex};
         if (auto found = meshByPrimitives.find(key); found != meshByPrimitives.end()) {
@@ -930,7 +1011,8 @@ struct SceneBuilder {
         const tinygltf::Mesh& source = model.meshes[static_cast<size_t>(meshIndex)];
         built.name = prefix + "/" + (source.name.empty() ? "mesh" : source.name) + "#" + std::to_string(meshIndex) +
                      (materialIndex >= 0 ? "." + std::to_string(materialIndex) : "");
-        if (std::string error = buildMesh(model, meshIndex, materialIndex, built, warnings); !error.empty())
+        if (std::string error = buildMesh(model, meshIndex, materialIndex, normalMapped, built, warnings);
+            !error.empty())
             return error;
         out = static_cast<int>(scene.meshes.size());
         scene.meshes.push_back(std::move(built));
@@ -955,6 +1037,20 @@ struct SceneBuilder {
 
     void addBounds(const ImportedMesh& mesh, const Matrix& world, bool& first)
     {
+        // Without rotation the box's corners give the box exactly; otherwise every vertex.
+        const bool axisAligned = world[1] == 0 && world[2] == 0 && world[4] == 0 && world[6] == 0 &&
+                                 world[8] == 0 && world[9] == 0;
+        if (axisAligned && !mesh.vertices.empty()) {
+            for (int row = 0; row < 3; ++row) {
+                const double a = world[row * 5] * mesh.low[row] + world[12 + row];
+                const double b = world[row * 5] * mesh.high[row] + world[12 + row];
+                const auto low = static_cast<float>(std::min(a, b)), high = static_cast<float>(std::max(a, b));
+                scene.boundsMin[row] = first ? low : std::min(scene.boundsMin[row], low);
+                scene.boundsMax[row] = first ? high : std::max(scene.boundsMax[row], high);
+            }
+            first = false;
+            return;
+        }
         for (const MeshVertex& v : mesh.vertices) {
             for (int row = 0; row < 3; ++row) {
                 const double p = world[row] * v.position[0] + world[4 + row] * v.position[1] +
@@ -1062,9 +1158,11 @@ struct SceneBuilder {
                 for (int materialIndex : materials) {
                     ImportedObject object;
                     object.node = importedIndex;
-                    if (std::string error = mesh(node.mesh, materialIndex, prefix, object.mesh); !error.empty())
-                        return error;
                     if (std::string error = material(materialIndex, prefix, object.material); !error.empty())
+                        return error;
+                    const bool normalMapped = scene.materials[static_cast<size_t>(object.material)].normalTexture >= 0;
+                    if (std::string error = mesh(node.mesh, materialIndex, normalMapped, prefix, object.mesh);
+                        !error.empty())
                         return error;
                     if (placement.mirrored)
                         object.mesh = mirrored(object.mesh);
@@ -1121,7 +1219,8 @@ std::string importMesh(const uint8_t* data, size_t size, const std::string& base
         if (std::string error = checkMeshIndex(parsed.model, meshIndex); !error.empty())
             return error;
         Warnings said{warnings, {}};
-        return buildMesh(parsed.model, meshIndex, -2, out, said);
+        // The caller chooses the material: the tangents are made for normal mapping.
+        return buildMesh(parsed.model, meshIndex, -2, true, out, said);
     });
 }
 
@@ -1158,13 +1257,13 @@ struct Registered {
 bool readAndImport(std::string_view file, const char* procedure,
                    const std::function<std::string(const uint8_t*, size_t, const std::string&)>& import)
 {
-    geometry::FileBytes bytes;
-    if (!geometry::readWholeFile(std::string(file).c_str(), bytes)) {
+    kve::platform::MappedFile bytes;
+    if (!bytes.open(kve::defs::nativePath(file))) {
         kve::log::failFile(file, kve::defs::unreadableReason(file), procedure);
         return false;
     }
     const std::string directory = kve::defs::withTrailingSeparator(kve::defs::directoryPart(file));
-    const std::string error = import(reinterpret_cast<const uint8_t*>(bytes.data.get()), bytes.size, directory);
+    const std::string error = import(bytes.data(), bytes.size(), directory);
     if (!error.empty()) {
         kve::log::failFile(file, error, procedure);
         return false;
