@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -322,45 +323,42 @@ std::string elementsOf(const tinygltf::Model& model, int index, int components, 
     return where.empty() ? where : name + where;
 }
 
-// Writes the accessor's elements, with its sparse substitutions, `stride` values apart
-// from `out` (the first `kept` of its `components` values each); `count` must be the
-// accessor's element count. Floats are copied as they are, integers converted.
+// The first `kept` components of the element at `p`, converted into `target`.
 template <class Value>
-std::string readAccessor(const tinygltf::Model& model, int index, int components, size_t count, Value* out,
-                         size_t stride, int kept)
+void storeElement(const Elements& elements, const uint8_t* p, Value* target, size_t kept)
 {
-    Elements elements;
-    std::string error = elementsOf(model, index, components, elements);
-    if (!error.empty())
-        return error;
-    if (elements.count != count)
-        return "accessor " + std::to_string(index) + " holds " + text(elements.count) + " elements, POSITION " +
-               text(count);
-    const size_t n = static_cast<size_t>(kept);
-    const int bytes = componentBytes(elements.type);
-    auto store = [&](size_t element, const uint8_t* p) {
-        Value* target = out + element * stride;
-        for (size_t c = 0; c < n; ++c)
-            target[c] = static_cast<Value>(component(p + c * static_cast<size_t>(bytes), elements.type,
-                                                     elements.normalized));
-    };
     constexpr int kNative = std::is_same_v<Value, float> ? TINYGLTF_COMPONENT_TYPE_FLOAT
                                                           : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
-    if (elements.base && elements.type == kNative)
-        for (size_t i = 0; i < count; ++i)
-            std::memcpy(out + i * stride, elements.base + i * elements.stride, n * sizeof(Value));
-    else if (elements.base)
-        for (size_t i = 0; i < count; ++i)
-            store(i, elements.base + i * elements.stride);
-    else
-        for (size_t i = 0; i < count; ++i)
-            std::fill_n(out + i * stride, n, Value{});
+    if (elements.type == kNative) {
+        std::memcpy(target, p, kept * sizeof(Value));
+        return;
+    }
+    const auto bytes = static_cast<size_t>(componentBytes(elements.type));
+    for (size_t c = 0; c < kept; ++c)
+        target[c] = static_cast<Value>(component(p + c * bytes, elements.type, elements.normalized));
+}
+
+// The accessor checked as for elementsOf and holding exactly `count` elements.
+std::string openAccessor(const tinygltf::Model& model, int index, int components, size_t count, Elements& out)
+{
+    std::string error = elementsOf(model, index, components, out);
+    if (error.empty() && out.count != count)
+        error = "accessor " + std::to_string(index) + " holds " + text(out.count) + " elements, POSITION " +
+                text(count);
+    return error;
+}
+
+// Applies the accessor's sparse substitutions to elements `stride` values apart from `out`.
+template <class Value>
+std::string applySparse(const tinygltf::Model& model, int index, const Elements& elements, Value* out, size_t stride,
+                        size_t kept)
+{
     const tinygltf::Accessor& accessor = model.accessors[static_cast<size_t>(index)];
     if (!accessor.sparse.isSparse)
         return {};
     const std::string name = "accessor " + std::to_string(index) + " sparse ";
     const auto& sparse = accessor.sparse;
-    if (sparse.count < 0 || static_cast<size_t>(sparse.count) > count)
+    if (sparse.count < 0 || static_cast<size_t>(sparse.count) > elements.count)
         return name + "count " + std::to_string(sparse.count) + " is more than its elements";
     const int indexBytes = componentBytes(sparse.indices.componentType);
     if (indexBytes == 0 || sparse.indices.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT ||
@@ -369,11 +367,12 @@ std::string readAccessor(const tinygltf::Model& model, int index, int components
         sparse.values.byteOffset < 0)
         return name + "indices of an unusable type";
     const size_t substitutions = static_cast<size_t>(sparse.count);
-    const size_t valueSize = static_cast<size_t>(bytes) * static_cast<size_t>(components);
+    const size_t valueSize =
+        static_cast<size_t>(componentBytes(elements.type)) * static_cast<size_t>(elements.components);
     const uint8_t* indices = nullptr;
     const uint8_t* values = nullptr;
-    error = locate(model, sparse.indices.bufferView, static_cast<size_t>(sparse.indices.byteOffset), substitutions,
-                   static_cast<size_t>(indexBytes), static_cast<size_t>(indexBytes), indices);
+    std::string error = locate(model, sparse.indices.bufferView, static_cast<size_t>(sparse.indices.byteOffset),
+                               substitutions, static_cast<size_t>(indexBytes), static_cast<size_t>(indexBytes), indices);
     if (error.empty())
         error = locate(model, sparse.values.bufferView, static_cast<size_t>(sparse.values.byteOffset), substitutions,
                        valueSize, valueSize, values);
@@ -382,11 +381,30 @@ std::string readAccessor(const tinygltf::Model& model, int index, int components
     for (size_t i = 0; i < substitutions; ++i) {
         const auto target = static_cast<size_t>(
             component(indices + i * static_cast<size_t>(indexBytes), sparse.indices.componentType, false));
-        if (target >= count)
-            return name + "index " + text(target) + " past its " + text(count) + " elements";
-        store(target, values + i * valueSize);
+        if (target >= elements.count)
+            return name + "index " + text(target) + " past its " + text(elements.count) + " elements";
+        storeElement(elements, values + i * valueSize, out + target * stride, kept);
     }
     return {};
+}
+
+// Writes the accessor's `count` elements, with its sparse substitutions, `stride` values
+// apart from `out` (the first `kept` of its `components` values each).
+template <class Value>
+std::string readAccessor(const tinygltf::Model& model, int index, int components, size_t count, Value* out,
+                         size_t stride, int kept)
+{
+    Elements elements;
+    if (std::string error = openAccessor(model, index, components, count, elements); !error.empty())
+        return error;
+    const auto n = static_cast<size_t>(kept);
+    for (size_t i = 0; i < count; ++i) {
+        if (elements.base)
+            storeElement(elements, elements.base + i * elements.stride, out + i * stride, n);
+        else
+            std::fill_n(out + i * stride, n, Value{});
+    }
+    return applySparse(model, index, elements, out, stride, n);
 }
 
 // The element count of an accessor (0 when there is none; reading it reports why).
@@ -483,37 +501,56 @@ std::string appendPrimitive(const tinygltf::Model& model, const tinygltf::Primit
     if (mesh.vertices.size() + count > kMaxElements)
         return "more than " + text(kMaxElements) + " vertices in one mesh";
 
-    std::vector<MeshVertex> source;
-    const size_t base = mesh.vertices.size();
-    if (flat)
-        source.resize(count);
-    else
-        mesh.vertices.resize(base + count);
-    MeshVertex* vertices = flat ? source.data() : mesh.vertices.data() + base;
-    constexpr size_t kStride = sizeof(MeshVertex) / sizeof(float);
+    // Every vertex built whole from its attributes (one pass over the new memory), then the
+    // sparse substitutions.
     struct Attribute {
         const char* name;
-        int accessor, components, kept;
-        float* first;
+        int accessor, components;
+        size_t kept, offset; // floats read, and where they go in the vertex
+        Elements elements;
     };
-    const Attribute attributes[] = {
-        {"POSITION", positionAccessor, 3, 3, vertices->position},
-        {"NORMAL", normalAccessor, 3, 3, vertices->normal},
-        {"TEXCOORD_0", attributeOf(primitive, "TEXCOORD_0"), 2, 2, vertices->texCoord},
-        {"TANGENT", tangentAccessor, 4, 3, vertices->tangent}, // the sign is the engine's own
+    Attribute attributes[] = {
+        {"POSITION", positionAccessor, 3, 3, offsetof(MeshVertex, position) / sizeof(float), {}},
+        {"NORMAL", normalAccessor, 3, 3, offsetof(MeshVertex, normal) / sizeof(float), {}},
+        {"TEXCOORD_0", attributeOf(primitive, "TEXCOORD_0"), 2, 2, offsetof(MeshVertex, texCoord) / sizeof(float), {}},
+        {"TANGENT", tangentAccessor, 4, 3, offsetof(MeshVertex, tangent) / sizeof(float), {}}, // the sign is the engine's
     };
-    for (const Attribute& attribute : attributes) {
-        if (attribute.accessor < 0 && attribute.first != vertices->position)
-            continue; // POSITION is required; reading it reports its absence
-        const std::string error = readAccessor(model, attribute.accessor, attribute.components, count,
-                                               attribute.first, kStride, attribute.kept);
+    std::vector<Attribute*> present;
+    for (Attribute& attribute : attributes) {
+        // POSITION is required: opening it reports its absence.
+        if (attribute.accessor < 0 && attribute.offset != 0)
+            continue;
+        const std::string error =
+            openAccessor(model, attribute.accessor, attribute.components, count, attribute.elements);
+        if (!error.empty())
+            return std::string(attribute.name) + " " + error;
+        present.push_back(&attribute);
+    }
+    std::vector<MeshVertex> source;
+    std::vector<MeshVertex>& target = flat ? source : mesh.vertices;
+    const size_t base = mesh.vertices.size(), start = target.size();
+    if (target.capacity() < start + count) // growing by half at least: many primitives stay linear
+        target.reserve(std::max(start + count, target.capacity() + target.capacity() / 2));
+    for (size_t i = 0; i < count; ++i) {
+        MeshVertex v{};
+        auto* fields = reinterpret_cast<float*>(&v);
+        for (const Attribute* attribute : present)
+            if (attribute->elements.base)
+                storeElement(attribute->elements, attribute->elements.base + i * attribute->elements.stride,
+                             fields + attribute->offset, attribute->kept);
+        v.position[3] = 1.0f;
+        target.push_back(v);
+    }
+    constexpr size_t kStride = sizeof(MeshVertex) / sizeof(float);
+    for (const Attribute* attribute : present) {
+        auto* first = reinterpret_cast<float*>(target.data() + start) + attribute->offset;
+        const std::string error =
+            applySparse(model, attribute->accessor, attribute->elements, first, kStride, attribute->kept);
         if (!error.empty()) {
             mesh.vertices.resize(base);
-            return std::string(attribute.name) + " " + error;
+            return std::string(attribute->name) + " " + error;
         }
     }
-    for (size_t i = 0; i < count; ++i)
-        vertices[i].position[3] = 1.0f;
     tangentsMissing = tangentsMissing || tangentAccessor < 0;
 
     // A triangle list with indices is read straight into the mesh's index list; strips,
@@ -534,18 +571,29 @@ std::string appendPrimitive(const tinygltf::Model& model, const tinygltf::Primit
             error = "indices: accessor " + std::to_string(primitive.indices) + ": count " + text(indexCount) +
                     " is beyond the import limit";
         uint32_t* values = nullptr;
-        if (error.empty()) {
-            if (direct) {
-                mesh.indices.resize(first + indexCount);
-                // int32_t and uint32_t may alias: the values are checked below.
+        Elements elements;
+        if (error.empty() && direct) {
+            // Appended value by value (no zeroed list written twice); int32_t and uint32_t
+            // may alias, and the values are checked below.
+            if (error = openAccessor(model, primitive.indices, 1, indexCount, elements); error.empty()) {
+                if (mesh.indices.capacity() < first + indexCount)
+                    mesh.indices.reserve(std::max(first + indexCount, mesh.indices.capacity() * 3 / 2));
+                for (size_t i = 0; i < indexCount; ++i) {
+                    uint32_t value = 0;
+                    if (elements.base)
+                        storeElement(elements, elements.base + i * elements.stride, &value, 1);
+                    mesh.indices.push_back(static_cast<int32_t>(value));
+                }
                 values = reinterpret_cast<uint32_t*>(mesh.indices.data() + first);
-            } else {
-                corners.resize(indexCount);
-                values = corners.data();
+                error = applySparse(model, primitive.indices, elements, values, 1, 1);
             }
-            if (error = readAccessor(model, primitive.indices, 1, indexCount, values, 1, 1); !error.empty())
-                error = "indices " + error;
+        } else if (error.empty()) {
+            corners.resize(indexCount);
+            values = corners.data();
+            error = readAccessor(model, primitive.indices, 1, indexCount, values, 1, 1);
         }
+        if (!error.empty() && error.rfind("indices", 0) != 0)
+            error = "indices " + error;
         for (size_t i = 0; error.empty() && i < indexCount; ++i)
             if (values[i] >= count)
                 error = "index value " + text(values[i]) + " past the vertex count " + text(count);
