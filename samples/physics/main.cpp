@@ -219,6 +219,11 @@ int main(int argc, char** argv)
     if (!options.screenshot.empty())
         KVE_KeepPresentedFrame(1);
     loadScene();
+    if (!options.model.empty() && !placeModel(options.model)) {
+        std::fprintf(stderr, "physics: the glTF scene %s could not be loaded (see KVE LogFile.html)\n",
+                     options.model.c_str());
+        return 1;
+    }
     if (options.profile)
         KVE_SetRenderPassTiming(1);
     KVE_SetResourceWatching(options.watch ? 1 : 0);
