@@ -700,8 +700,11 @@ KVE_MESH* KVE_CreateGrassQuad(int id, float size, float textureRepeat, const cha
  * hardness = 2 / max(r, 0.05)^4 - 2, held to 1..256; shine colour = white mixed toward
  * the base colour by m. alphaMode MASK is baked into texture 0's alpha (0 or 255 at the
  * cutoff); BLEND draws unlit with the Textures program, without depth writes;
- * doubleSided turns culling off. Skins, morph targets and animations keep their static
- * pose (one orange entry); a file whose extensionsRequired is not empty fails. */
+ * doubleSided turns culling off. Missing normals become face normals; missing tangents
+ * come from KVE_CalculateMeshTangents' routine where a normal texture is used. The vertex
+ * holds no colour and one texture coordinate: COLOR_0 and TEXCOORD_1 are not read. Skins,
+ * morph targets and animations keep their static pose, points and lines are skipped (one
+ * orange entry each); a file whose extensionsRequired is not empty fails. */
 
 /** What KVE_LoadGLTFScene made. */
 typedef struct KVE_GLTF_SCENE {
