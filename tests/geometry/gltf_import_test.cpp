@@ -329,6 +329,30 @@ TEST_F(DamagedGltf, RequiredExtensionsAndNonsenseFail)
     EXPECT_EQ(importEdited(R"("uri":"b.bin")", R"("uri":"missing.bin")").empty(), false);
 }
 
+TEST_F(DamagedGltf, ImageViewsOutsideTheirBufferAndFilesOutsideTheDirectoryAreRefused)
+{
+    // The parser hands an image's view to the image loader without checking it.
+    EXPECT_EQ(importEdited(R"("buffers")", R"("images":[{"bufferView":2,"mimeType":"image/png"}],"buffers")")
+                  .find("buffer view 2"),
+              std::string::npos); // no view 2: the parser itself refuses
+    EXPECT_NE(importEdited(R"({"buffer":0,"byteOffset":36,"byteLength":6}])",
+                           R"({"buffer":0,"byteOffset":36,"byteLength":6},{"buffer":0,"byteOffset":40,"byteLength":600}],
+                              "images":[{"bufferView":2,"mimeType":"image/png"}])")
+                  .find("image 0: buffer view outside its buffer"),
+              std::string::npos);
+    // Buffers are the file's neighbours: absolute paths and ".." read nothing, even where
+    // the file exists.
+    const std::string here = (dir_ / "b.bin").string();
+    EXPECT_NE(importEdited(R"("uri":"b.bin")", "\"uri\":\"" + here + "\""), "");
+    const auto outside = dir_.path().parent_path() / "gltf_outside.bin";
+    std::filesystem::copy_file(dir_ / "b.bin", outside, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_NE(importEdited(R"("uri":"b.bin")", R"("uri":"../gltf_outside.bin")"), "");
+    std::filesystem::remove(outside);
+    // Climbing out and back in stays inside.
+    const std::string back = "../" + dir_.path().filename().string() + "/b.bin";
+    EXPECT_EQ(importEdited(R"("uri":"b.bin")", "\"uri\":\"" + back + "\""), "");
+}
+
 TEST(DamagedGlb, CutShortOrWithWrongChunkLengthsFailsWithTheReason)
 {
     const std::string file = kve::test::readFile(samples() / "cube.glb");
