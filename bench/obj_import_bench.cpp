@@ -19,6 +19,8 @@
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+
+#include "assimp_arrays.h"
 #endif
 
 namespace {
@@ -146,30 +148,7 @@ void BM_Assimp(benchmark::State& state)
         }
         std::vector<MeshVertex> vertices;
         std::vector<int32_t> indices;
-        for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
-            const aiMesh& mesh = *scene->mMeshes[m];
-            const auto first = static_cast<int32_t>(vertices.size());
-            for (unsigned i = 0; i < mesh.mNumVertices; ++i) {
-                MeshVertex v{};
-                v.position[0] = mesh.mVertices[i].x;
-                v.position[1] = mesh.mVertices[i].y;
-                v.position[2] = mesh.mVertices[i].z;
-                v.position[3] = 1.0f;
-                if (mesh.mNormals) {
-                    v.normal[0] = mesh.mNormals[i].x;
-                    v.normal[1] = mesh.mNormals[i].y;
-                    v.normal[2] = mesh.mNormals[i].z;
-                }
-                if (mesh.mTextureCoords[0]) {
-                    v.texCoord[0] = mesh.mTextureCoords[0][i].x;
-                    v.texCoord[1] = mesh.mTextureCoords[0][i].y;
-                }
-                vertices.push_back(v);
-            }
-            for (unsigned f = 0; f < mesh.mNumFaces; ++f)
-                for (unsigned k = 0; k < mesh.mFaces[f].mNumIndices && k < 3; ++k)
-                    indices.push_back(first + static_cast<int32_t>(mesh.mFaces[f].mIndices[k]));
-        }
+        kve::bench::assimpToArrays(*scene, vertices, indices);
         triangles = indices.size() / 3;
         benchmark::DoNotOptimize(vertices.data());
     }

@@ -38,3 +38,13 @@ macro(kve_find_engine_dependencies)
     endif()
   endforeach()
 endmacro()
+
+# Header-only libraries compiled into the engine: the glTF parser (tinygltf, its
+# implementation built in the importer's unit without its image codecs) and the JSON
+# library it parses with. Needed to build the engine, never by what links it, so the
+# installed package does not look for them.
+macro(kve_find_engine_build_headers)
+  find_path(KVE_TINYGLTF_INCLUDE_DIR tiny_gltf.h REQUIRED)
+  find_package(nlohmann_json 3 REQUIRED)
+  set(KVE_ENGINE_BUILD_HEADERS nlohmann_json::nlohmann_json)
+endmacro()

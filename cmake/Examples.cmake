@@ -2,7 +2,7 @@
 # beside one shared Resources directory that the tools fill at build time, and the
 # example's own definition files (samples/<name>/*.kvd) copied there. With the tests on,
 # each example's <name>_e2e_test.cpp runs it headless (ctest kve_e2e_example_<name>).
-set(KVE_EXAMPLES hello lit_scene pyramid particles_sound solar_system)
+set(KVE_EXAMPLES hello lit_scene pyramid particles_sound solar_system gltf_viewer)
 set(KVE_EXAMPLES_DIR ${CMAKE_BINARY_DIR}/samples)
 set(KVE_EXAMPLES_RESOURCES_DIR ${KVE_EXAMPLES_DIR}/Resources)
 
@@ -42,6 +42,8 @@ foreach(example ${KVE_EXAMPLES})
                         RUNTIME_OUTPUT_DIRECTORY ${KVE_EXAMPLES_DIR})
   add_dependencies(kve_example_${example} kve_examples_data)
 endforeach()
+# The viewer's test opens the generated glTF files.
+add_dependencies(kve_example_gltf_viewer kve_gltf_samples)
 
 # Test suite of an example: its name in CamelCase plus "Example" (lit_scene: LitSceneExample).
 function(kve_example_suite out example)

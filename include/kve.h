@@ -1051,6 +1051,55 @@ KVE_MESH* KVE_CreateGrassQuad(int id, float size, float textureRepeat, const cha
 
 /** @} */
 
+/** @defgroup gltf glTF 2.0 import
+ * Scenes and meshes from ".gltf" files (external or data-URI buffers) and ".glb" files.
+ * glTF's right-handed, counter-clockwise convention is the engine's own. Base colour
+ * (factor and texture) becomes the colour and texture 0 of a Normal Mapping material, the
+ * normal texture (or a flat one) texture 1; emission = the largest emissiveFactor
+ * component (0..1). Metallic m and roughness r (factors only) become:
+ * shine = (1 - r) x (0.25 + 0.75 m); hardness = 2 / max(r, 0.05)^4 - 2, held to 1..256;
+ * shine colour = white mixed toward the base colour by m. alphaMode MASK is baked into
+ * texture 0's alpha (0 or 255 at the cutoff); BLEND draws unlit with the Textures program,
+ * without depth writes; doubleSided turns culling off. Missing normals become face
+ * normals; missing tangents come from KVE_CalculateMeshTangents' routine where a normal
+ * texture is used. The vertex holds no colour and one texture coordinate: COLOR_0 and
+ * TEXCOORD_1 are not read. Skins, morph targets and animations keep their static pose,
+ * points and lines are skipped (one orange entry each); a file whose extensionsRequired is
+ * not empty fails. Images are decoded by the engine's own PNG and JPEG readers. Shown in
+ * @ref gltf_viewer/gltf_viewer.cpp "gltf_viewer".
+ * @{ */
+
+/** What KVE_LoadGLTFScene made. */
+typedef struct KVE_GLTF_SCENE {
+    int32_t node;                    /**< the scene's root node, -1 on failure */
+    int32_t objects;                 /**< objects created */
+    int32_t meshes;                  /**< meshes created */
+    int32_t materials;               /**< materials created */
+    int32_t textures;                /**< textures created */
+    int32_t triangles;               /**< triangles drawn: each mesh once per object using it */
+    KVE_Vector boundsMin;            /**< world box of every object's vertices, low corner (w = 1) */
+    KVE_Vector boundsMax;            /**< world box of every object's vertices, high corner (w = 1) */
+} KVE_GLTF_SCENE;
+
+/** Loads a glTF file's default scene (else scene 0) under a new node.
+ * @param file ".gltf" or ".glb"
+ * @param name the root node's name, null or "" for the file part, and the prefix of every
+ *        record made ("name/...")
+ * @param info receives the counts and bounds; may be null
+ * @return the root node's number, or -1 after red entries naming the file and the reason;
+ *         nothing is registered then and nothing loaded before is touched. */
+int KVE_LoadGLTFScene(const char* file, const char* name, KVE_GLTF_SCENE* info);
+
+/** Loads one mesh of a glTF file (all its triangle primitives, materials ignored).
+ * @param id wanted number (0..65535) or -1
+ * @param file ".gltf" or ".glb"
+ * @param meshIndex 0-based index in the file's meshes
+ * @param name null or "" for the file part, "#", and the index
+ * @return the finished mesh, or null after a red entry naming the file and the reason. */
+KVE_MESH* KVE_LoadGLTFMesh(int id, const char* file, int meshIndex, const char* name);
+
+/** @} */
+
 /* ========================================================================== */
 /* 8a. Scene items: objects, nodes, camera                                    */
 /* ========================================================================== */

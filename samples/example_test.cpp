@@ -66,7 +66,7 @@ Rgb ExampleRun::mean(int x0, int y0, int x1, int y1) const
     return {sum.r / n, sum.g / n, sum.b / n};
 }
 
-ExampleRun runExample(const std::string& name)
+ExampleRun runExample(const std::string& name, const std::vector<std::string>& arguments)
 {
     ExampleRun result;
     const char* examples = std::getenv("KVE_EXAMPLES_DIR");
@@ -79,8 +79,10 @@ ExampleRun runExample(const std::string& name)
     const std::string shot = (std::filesystem::current_path() / (name + ".png")).string();
     std::filesystem::remove(shot);
     // A software renderer on a busy machine may take minutes over the shadowed frames.
-    const auto finished =
-        run({std::string(examples) + "/" + name, shot}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}, 280.0);
+    std::vector<std::string> command = {std::string(examples) + "/" + name};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    command.push_back(shot);
+    const auto finished = run(command, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}, 280.0);
     result.exitCode = finished.exitCode;
     result.output = finished.output;
     auto decoded = gpu::decodeImageFile(shot);

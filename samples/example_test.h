@@ -42,8 +42,9 @@ struct ExampleRun {
     }
 };
 
-// Runs build/samples/<name> in its own scratch directory with a screenshot path and
-// decodes the screenshot. The run and the screenshot are kept in testrun/ for a look.
-ExampleRun runExample(const std::string& name);
+// Runs build/samples/<name> in its own scratch directory with `arguments` and then a
+// screenshot path, and decodes the screenshot. The run and the screenshot are kept in
+// testrun/ for a look.
+ExampleRun runExample(const std::string& name, const std::vector<std::string>& arguments = {});
 
 } // namespace kve::test

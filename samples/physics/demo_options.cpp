@@ -20,6 +20,7 @@ constexpr int kMostFrames = 1'000'000'000;
 constexpr double kShortestFrame = 0.0001, kLongestFrame = 1.0; // seconds
 constexpr int kSmallestSide = 32, kLargestSide = 8192;         // pixels
 constexpr int kSmallestShadowMap = 16, kLargestShadowMap = 8192; // pixels
+constexpr uintmax_t kMostModelBytes = uintmax_t{2} << 30;           // the importer's own limit
 
 // A whole decimal number in [low, high]: no sign but '+', no fraction, no exponent.
 std::optional<long long> readWholeNumber(std::string_view text, long long low, long long high)
@@ -190,6 +191,8 @@ const std::vector<Option>& optionTable()
         {"--watch", nullptr, "reload resources whose files change while it runs", setFlag(&DemoOptions::watch)},
         {"--frame-log", "FILE", "write one line per frame to FILE: frame, wall-clock milliseconds, objects",
          fileToWrite(&DemoOptions::frameLog)},
+        {"--model", "FILE", "place the glTF scene in FILE (.gltf or .glb) on the ground as static scenery",
+         fileToRead(&DemoOptions::model, kMostModelBytes)},
         {"--help", nullptr, "show this text", setFlag(&DemoOptions::help)},
     };
     return table;

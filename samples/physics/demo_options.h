@@ -18,6 +18,7 @@ struct DemoOptions {
     bool profile = false;           // time the render passes and print a table at exit
     bool watch = false;             // reload resources whose files change while it runs
     std::string frameLog;           // one line per presented frame: number, wall milliseconds, objects
+    std::string model;              // glTF scene placed on the ground as scenery (absolute)
     bool help = false;
     std::string error; // set when the command line could not be read: names the option
 };

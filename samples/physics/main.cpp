@@ -244,6 +244,11 @@ int main(int argc, char** argv)
     if (!options.screenshot.empty())
         KVE_KeepPresentedFrame(1);
     loadScene();
+    if (!options.model.empty() && !placeModel(options.model)) {
+        std::fprintf(stderr, "physics: the glTF scene %s could not be loaded (see KVE LogFile.html)\n",
+                     options.model.c_str());
+        return 1;
+    }
     Profiler profiler;
     profiler.load();
     if (options.profile)

@@ -30,3 +30,15 @@ void setUpLightingAndView()
     // 9. Camera.
     KVE_MoveCamera(kCamera, 0.0f, 4.0f, 8.0f, kParentSpace);
 }
+
+bool placeModel(const std::string& file)
+{
+    KVE_GLTF_SCENE scene;
+    const int root = KVE_LoadGLTFScene(file.c_str(), "Model", &scene);
+    if (root < 0)
+        return false;
+    // Centred over (0, -4) on the ground, the camera starting at (0, 4, 8).
+    const float x = (scene.boundsMin.x + scene.boundsMax.x) / 2, z = (scene.boundsMin.z + scene.boundsMax.z) / 2;
+    KVE_MoveNode(root, -x, -scene.boundsMin.y, -4.0f - z, kParentSpace);
+    return true;
+}

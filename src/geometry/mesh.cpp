@@ -242,17 +242,22 @@ bool finish(MeshRecord& mesh)
 // coordinate differences, summed per vertex, then Gram-Schmidt against the normal.
 void computeTangents(MeshRecord& mesh)
 {
-    const auto vertexCount = static_cast<uint32_t>(mesh.vertices.size());
+    computeTangents(mesh.vertices, mesh.indices);
+}
+
+void computeTangents(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& indices)
+{
+    const auto vertexCount = static_cast<uint32_t>(vertices.size());
     std::vector<float> sums(static_cast<size_t>(vertexCount) * 3, 0.0f);
-    for (int64_t i = static_cast<int64_t>(mesh.indices.size()) - 1; i >= 2; i -= 3) {
-        const uint32_t corner[3] = {static_cast<uint32_t>(mesh.indices[static_cast<size_t>(i)]),
-                                    static_cast<uint32_t>(mesh.indices[static_cast<size_t>(i - 1)]),
-                                    static_cast<uint32_t>(mesh.indices[static_cast<size_t>(i - 2)])};
+    for (int64_t i = static_cast<int64_t>(indices.size()) - 1; i >= 2; i -= 3) {
+        const uint32_t corner[3] = {static_cast<uint32_t>(indices[static_cast<size_t>(i)]),
+                                    static_cast<uint32_t>(indices[static_cast<size_t>(i - 1)]),
+                                    static_cast<uint32_t>(indices[static_cast<size_t>(i - 2)])};
         if (corner[0] >= vertexCount || corner[1] >= vertexCount || corner[2] >= vertexCount)
             continue;
-        const MeshVertex& v0 = mesh.vertices[corner[0]];
-        const MeshVertex& v1 = mesh.vertices[corner[1]];
-        const MeshVertex& v2 = mesh.vertices[corner[2]];
+        const MeshVertex& v0 = vertices[corner[0]];
+        const MeshVertex& v1 = vertices[corner[1]];
+        const MeshVertex& v2 = vertices[corner[2]];
         const float du1 = v1.texCoord[0] - v0.texCoord[0], dv1 = v1.texCoord[1] - v0.texCoord[1];
         const float du2 = v2.texCoord[0] - v0.texCoord[0], dv2 = v2.texCoord[1] - v0.texCoord[1];
         const float det = du1 * dv2 - du2 * dv1;
@@ -269,7 +274,7 @@ void computeTangents(MeshRecord& mesh)
             addTo(&sums[static_cast<size_t>(c) * 3], tangent);
     }
     for (uint32_t v = 0; v < vertexCount; ++v) {
-        MeshVertex& vertex = mesh.vertices[v];
+        MeshVertex& vertex = vertices[v];
         const float* a = &sums[static_cast<size_t>(v) * 3];
         const float* n = vertex.normal;
         const float along = a[0] * n[0] + a[1] * n[1] + a[2] * n[2];

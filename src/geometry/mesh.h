@@ -105,6 +105,7 @@ bool finish(MeshRecord& mesh);
 // Accumulates per-triangle tangents, orthogonalises them against the stored normals and
 // writes them into the vertices' tangent fields (no upload).
 void computeTangents(MeshRecord& mesh);
+void computeTangents(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& indices);
 
 // Fills the arrays from the keys under a ".kvm" Mesh node, without GL; false (logged
 // under KVE_LoadMesh) when a count is beyond the mesh limits or memory runs out.

@@ -201,6 +201,28 @@ TextureRecord* makeTexture(int id, const Image& image, int filter, std::string_v
     return createTexture2D(id, name, image, resolveTextureFilter(filter), 0, false);
 }
 
+TextureRecord* makeSampledTexture(int id, const Image& image, const TextureSampling& sampling, std::string_view name)
+{
+    const bool mipmapped = sampling.minFilter >= GL_NEAREST_MIPMAP_NEAREST && sampling.minFilter <= GL_LINEAR_MIPMAP_LINEAR;
+    int levels = 0;
+    for (int side = std::max(image.width, image.height); side > 1; side /= 2)
+        ++levels;
+    GLint minFilter = sampling.minFilter;
+    if (mipmapped && levels == 0)
+        minFilter = sampling.minFilter == GL_NEAREST_MIPMAP_NEAREST || sampling.minFilter == GL_NEAREST_MIPMAP_LINEAR
+                        ? GL_NEAREST
+                        : GL_LINEAR;
+    TextureRecord* texture =
+        createTexture2D(id, name, image, sampling.magFilter, mipmapped ? levels : 0, true);
+    if (!texture)
+        return nullptr;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, sampling.magFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, sampling.wrapS);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, sampling.wrapT);
+    return texture;
+}
+
 TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter, std::string_view name,
                             std::string_view procedure)
 {

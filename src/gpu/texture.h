@@ -48,6 +48,15 @@ uint64_t textureUploadCount();
 // A 2D texture from an image already decoded (no mipmaps, no anisotropy).
 TextureRecord* makeTexture(int id, const Image& image, int filter, std::string_view name);
 
+// Sampling chosen by the image's user rather than by a loader: GL wrap modes and filters.
+// A minification filter that reads mipmaps makes the whole chain (or falls back to its
+// level-0 filter for a 1x1 image).
+struct TextureSampling {
+    int wrapS = 0x2901, wrapT = 0x2901;         // GL_REPEAT
+    int minFilter = 0x2703, magFilter = 0x2601; // GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR
+};
+TextureRecord* makeSampledTexture(int id, const Image& image, const TextureSampling& sampling, std::string_view name);
+
 // KVE_CatchTexture's work: decode an image file held in memory into a new 2D texture.
 TextureRecord* catchTexture(int id, const uint8_t* data, size_t size, int filter, std::string_view name,
                             std::string_view procedure);
