@@ -144,7 +144,11 @@ struct ClipVertex {
 };
 
 // Sutherland–Hodgman against the plane dot(n, p) <= offset; new vertices are named by the
-// plane and the edge they cut.
+// plane and the edge they cut. A vertex just outside (aligned boxes have their corners on
+// each other's side planes) is kept as it is, so that rounding cannot turn one corner into
+// two cut points from one step to the next.
+constexpr float kClipSlop = 1e-3f;
+
 int clipPolygon(const ClipVertex* in, int count, Vec3 n, float offset, uint32_t plane, ClipVertex* out)
 {
     int written = 0;
@@ -152,9 +156,10 @@ int clipPolygon(const ClipVertex* in, int count, Vec3 n, float offset, uint32_t 
         const ClipVertex& p = in[i];
         const ClipVertex& q = in[(i + 1) % count];
         const float dp = dot(n, p.p) - offset, dq = dot(n, q.p) - offset;
-        if (dp <= 0.0f)
+        const bool pInside = dp <= kClipSlop, qInside = dq <= kClipSlop;
+        if (pInside)
             out[written++] = p;
-        if ((dp < 0.0f) != (dq < 0.0f) && dp != dq) {
+        if (pInside != qInside && (dp < 0.0f) != (dq < 0.0f)) {
             const float t = dp / (dp - dq);
             out[written++] = {p.p + (q.p - p.p) * t, 8u + plane * 8u + (p.id & 7u)};
         }

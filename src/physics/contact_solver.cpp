@@ -1,8 +1,11 @@
-// Sequential impulses over all contacts of a step (Catto's method): each point's normal
-// impulse is accumulated and clamped at zero, its friction along two tangents within mu
-// times that normal impulse, impulses start from last step's (warm starting), restitution
-// acts only on fast approaches, and overlap is removed by pseudo-velocities (split
-// impulses) that move the bodies in this step without entering their real velocities.
+// Sequential impulses over all contacts of a step (Catto's method) in sub-steps (Box2D
+// v3's soft step): each point's normal impulse is accumulated and clamped at zero, each
+// patch's friction (two tangents at the centre of its points and a twist about the
+// normal) kept within mu times its normal impulse, impulses start from the last
+// sub-step's (warm starting). Overlap is removed by a correction speed that moves the
+// bodies within the sub-step; relaxing passes then take it out of the velocities they
+// keep, so the correction adds no kinetic energy. Restitution acts once at the end, only
+// on fast approaches.
 #include <algorithm>
 #include <cmath>
 
@@ -14,7 +17,7 @@ namespace {
 // Approach speeds below this do not bounce, so that resting contacts stay at rest.
 constexpr float kRestitutionThreshold = 1.0f;
 // Overlap left alone (keeps resting contacts touching), the share of the remaining overlap
-// removed per step, and the fastest correction.
+// removed per sub-step, and the fastest correction.
 constexpr float kLinearSlop = 0.005f;
 constexpr float kCorrectionRate = 0.2f;
 constexpr float kMaxCorrectionSpeed = 3.0f;
@@ -22,6 +25,12 @@ constexpr float kMaxCorrectionSpeed = 3.0f;
 Vec3 velocityAt(const SolverBody& body, Vec3 r)
 {
     return body.v + cross(body.w, r);
+}
+
+// How far a point of the body has moved in this step (small turns: dq x r).
+Vec3 movedAt(const SolverBody& body, Vec3 r)
+{
+    return body.moved + cross(body.turned, r);
 }
 
 float effectiveMass(const SolverBody& a, const SolverBody& b, Vec3 rA, Vec3 rB, Vec3 d)
@@ -39,82 +48,121 @@ void applyImpulse(SolverBody& a, SolverBody& b, Vec3 rA, Vec3 rB, Vec3 impulse)
     b.w += b.inverseInertia * cross(rB, impulse);
 }
 
-void applyPseudoImpulse(SolverBody& a, SolverBody& b, Vec3 rA, Vec3 rB, Vec3 impulse)
+void applyTwist(SolverBody& a, SolverBody& b, Vec3 axis, float amount)
 {
-    a.pseudoV -= impulse * a.inverseMass;
-    a.pseudoW -= a.inverseInertia * cross(rA, impulse);
-    b.pseudoV += impulse * b.inverseMass;
-    b.pseudoW += b.inverseInertia * cross(rB, impulse);
+    a.w -= a.inverseInertia * axis * amount;
+    b.w += b.inverseInertia * axis * amount;
 }
 
-void solveVelocities(ContactConstraint& c, std::vector<SolverBody>& bodies)
+void warmStart(ContactConstraint& c, std::vector<SolverBody>& bodies)
 {
     SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
     SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
-    // Friction first: the normal impulses, solved last, matter more for stacking.
-    for (int i = 0; i < c.count; ++i) {
-        SolverPoint& p = c.points[i];
-        const float limit = c.friction * p.normalImpulse;
-        const Vec3 dv = velocityAt(b, p.rB) - velocityAt(a, p.rA);
-        for (int k = 0; k < 2; ++k) {
-            const float lambda = -p.tangentMass[k] * dot(dv, c.tangent[k]);
-            const float total = std::clamp(p.tangentImpulse[k] + lambda, -limit, limit);
-            const float applied = total - p.tangentImpulse[k];
-            p.tangentImpulse[k] = total;
-            applyImpulse(a, b, p.rA, p.rB, c.tangent[k] * applied);
-        }
-    }
-    for (int i = 0; i < c.count; ++i) {
-        SolverPoint& p = c.points[i];
+    for (int i = 0; i < c.count; ++i)
+        applyImpulse(a, b, c.points[i].rA, c.points[i].rB, c.normal * c.points[i].normalImpulse);
+    applyImpulse(a, b, c.centreA, c.centreB, c.tangent[0] * c.frictionImpulse[0] + c.tangent[1] * c.frictionImpulse[1]);
+    applyTwist(a, b, c.normal, c.frictionImpulse[2]);
+}
+
+// Normal impulses against the current separation: a gap may close within the sub-step,
+// an overlap (with `correct`) is pushed apart.
+void solveNormals(ContactConstraint& c, std::vector<SolverBody>& bodies, float h, bool backwards, bool correct)
+{
+    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
+    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
+    for (int n = 0; n < c.count; ++n) {
+        SolverPoint& p = c.points[backwards ? c.count - 1 - n : n];
+        const float separation = p.separation + dot(movedAt(b, p.rB) - movedAt(a, p.rA), c.normal);
+        float target = 0.0f;
+        if (separation > 0.0f)
+            target = -separation / h;
+        else if (correct && separation < -kLinearSlop)
+            target = std::min(kCorrectionRate * (-separation - kLinearSlop) / h, kMaxCorrectionSpeed);
         const float vn = dot(velocityAt(b, p.rB) - velocityAt(a, p.rA), c.normal);
-        const float lambda = p.normalMass * (p.velocityTarget - vn);
-        const float total = std::max(p.normalImpulse + lambda, 0.0f);
-        const float applied = total - p.normalImpulse;
+        const float total = std::max(p.normalImpulse + p.normalMass * (target - vn), 0.0f);
+        applyImpulse(a, b, p.rA, p.rB, c.normal * (total - p.normalImpulse));
         p.normalImpulse = total;
-        applyImpulse(a, b, p.rA, p.rB, c.normal * applied);
+        p.largestImpulse = std::max(p.largestImpulse, total);
     }
 }
 
-void solvePseudoVelocities(ContactConstraint& c, std::vector<SolverBody>& bodies)
+// Friction of the whole patch: a tangential impulse at its centre kept within the
+// friction cone of the patch's normal impulse, and a twist within that times its spread.
+void solveFriction(ContactConstraint& c, std::vector<SolverBody>& bodies)
 {
+    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
+    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
+    float normal = 0.0f;
+    for (int i = 0; i < c.count; ++i)
+        normal += c.points[i].normalImpulse;
+    const float limit = c.friction * normal;
+    const Vec3 dv = velocityAt(b, c.centreB) - velocityAt(a, c.centreA);
+    float t0 = c.frictionImpulse[0] - c.frictionMass[0] * dot(dv, c.tangent[0]);
+    float t1 = c.frictionImpulse[1] - c.frictionMass[1] * dot(dv, c.tangent[1]);
+    const float magnitude = std::sqrt(t0 * t0 + t1 * t1);
+    if (magnitude > limit) {
+        const float scale = magnitude > 0.0f ? limit / magnitude : 0.0f;
+        t0 *= scale;
+        t1 *= scale;
+    }
+    applyImpulse(a, b, c.centreA, c.centreB,
+                 c.tangent[0] * (t0 - c.frictionImpulse[0]) + c.tangent[1] * (t1 - c.frictionImpulse[1]));
+    c.frictionImpulse[0] = t0;
+    c.frictionImpulse[1] = t1;
+    if (c.twistMass > 0.0f) {
+        const float spin = dot(b.w - a.w, c.normal);
+        const float twistLimit = limit * c.twistRadius;
+        const float total = std::clamp(c.frictionImpulse[2] - c.twistMass * spin, -twistLimit, twistLimit);
+        applyTwist(a, b, c.normal, total - c.frictionImpulse[2]);
+        c.frictionImpulse[2] = total;
+    }
+}
+
+// Points that approached fast and were pushed get the bounce e times that approach.
+void applyRestitution(ContactConstraint& c, std::vector<SolverBody>& bodies)
+{
+    if (c.restitution == 0.0f)
+        return;
     SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
     SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
     for (int i = 0; i < c.count; ++i) {
         SolverPoint& p = c.points[i];
-        const Vec3 dv = b.pseudoV + cross(b.pseudoW, p.rB) - a.pseudoV - cross(a.pseudoW, p.rA);
-        const float lambda = p.normalMass * (p.pseudoTarget - dot(dv, c.normal));
-        const float total = std::max(p.pseudoImpulse + lambda, 0.0f);
-        const float applied = total - p.pseudoImpulse;
-        p.pseudoImpulse = total;
-        applyPseudoImpulse(a, b, p.rA, p.rB, c.normal * applied);
+        if (p.approach <= kRestitutionThreshold || p.largestImpulse == 0.0f)
+            continue;
+        const float vn = dot(velocityAt(b, p.rB) - velocityAt(a, p.rA), c.normal);
+        const float total = std::max(p.normalImpulse + p.normalMass * (c.restitution * p.approach - vn), 0.0f);
+        applyImpulse(a, b, p.rA, p.rB, c.normal * (total - p.normalImpulse));
+        p.normalImpulse = total;
     }
 }
 
 } // namespace
 
-void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies,
-                     const SolverSettings& settings)
+void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies)
 {
-    const float h = settings.timeStep;
     for (ContactConstraint& c : constraints) {
         const SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
         const SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
+        c.centreA = c.centreB = {};
+        for (int i = 0; i < c.count; ++i) {
+            c.centreA += c.points[i].rA * (1.0f / static_cast<float>(c.count));
+            c.centreB += c.points[i].rB * (1.0f / static_cast<float>(c.count));
+        }
+        c.frictionMass[0] = effectiveMass(a, b, c.centreA, c.centreB, c.tangent[0]);
+        c.frictionMass[1] = effectiveMass(a, b, c.centreA, c.centreB, c.tangent[1]);
+        const float twist = dot(c.normal, a.inverseInertia * c.normal) + dot(c.normal, b.inverseInertia * c.normal);
+        c.twistMass = c.count > 1 && twist > 0.0f ? 1.0f / twist : 0.0f;
+        c.twistRadius = 0.0f;
+        for (int i = 0; i < c.count; ++i) {
+            const Vec3 off = c.points[i].rA - c.centreA;
+            c.twistRadius += length(off - c.normal * dot(off, c.normal)) / static_cast<float>(c.count);
+        }
         for (int i = 0; i < c.count; ++i) {
             SolverPoint& p = c.points[i];
-            const float separation = c.manifold->points[i].separation;
+            p.separation = c.manifold->points[i].separation;
             p.normalMass = effectiveMass(a, b, p.rA, p.rB, c.normal);
-            p.tangentMass[0] = effectiveMass(a, b, p.rA, p.rB, c.tangent[0]);
-            p.tangentMass[1] = effectiveMass(a, b, p.rA, p.rB, c.tangent[1]);
             p.approach = -dot(velocityAt(b, p.rB) - velocityAt(a, p.rA), c.normal);
-            if (separation > 0.0f)
-                p.velocityTarget = h > 0.0f ? -separation / h : 0.0f; // may close the gap, no more
-            else if (p.approach > kRestitutionThreshold)
-                p.velocityTarget = c.restitution * p.approach;
-            else
-                p.velocityTarget = 0.0f;
-            const float overlap = -separation - kLinearSlop;
-            p.pseudoTarget = overlap > 0.0f && h > 0.0f ? std::min(kCorrectionRate * overlap / h, kMaxCorrectionSpeed) : 0.0f;
-            p.pseudoImpulse = 0.0f;
+            p.largestImpulse = 0.0f;
         }
     }
 }
@@ -122,29 +170,42 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
 void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
                              const SolverSettings& settings)
 {
-    for (ContactConstraint& c : constraints) {
-        SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
-        SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
-        for (int i = 0; i < c.count; ++i) {
-            const SolverPoint& p = c.points[i];
-            applyImpulse(a, b, p.rA, p.rB,
-                         c.normal * p.normalImpulse + c.tangent[0] * p.tangentImpulse[0] +
-                             c.tangent[1] * p.tangentImpulse[1]);
+    const int subSteps = std::max(settings.velocityIterations, 1);
+    const float h = settings.timeStep / static_cast<float>(subSteps);
+    const float share = 1.0f / static_cast<float>(subSteps);
+    for (SolverBody& body : bodies)
+        body.moved = body.turned = {};
+    for (int step = 0; step < subSteps; ++step) {
+        for (SolverBody& body : bodies) {
+            body.v += body.pushed * share;
+            body.w += body.spun * share;
         }
+        for (ContactConstraint& c : constraints)
+            warmStart(c, bodies);
+        // Every other sub-step runs the points backwards, so that their order leaves no
+        // lean in what the passes have not converged.
+        const bool backwards = (step & 1) != 0;
+        for (ContactConstraint& c : constraints) {
+            solveNormals(c, bodies, h, backwards, true);
+            solveFriction(c, bodies);
+        }
+        for (SolverBody& body : bodies) {
+            body.moved += body.v * h;
+            body.turned += body.w * h;
+        }
+        for (int pass = 0; pass < settings.positionIterations; ++pass)
+            for (ContactConstraint& c : constraints) {
+                solveNormals(c, bodies, h, !backwards, false);
+                solveFriction(c, bodies);
+            }
     }
-    for (int pass = 0; pass < settings.velocityIterations; ++pass)
-        for (ContactConstraint& c : constraints)
-            solveVelocities(c, bodies);
-    for (int pass = 0; pass < settings.positionIterations; ++pass)
-        for (ContactConstraint& c : constraints)
-            solvePseudoVelocities(c, bodies);
     for (ContactConstraint& c : constraints)
-        for (int i = 0; i < c.count; ++i) {
-            ManifoldPoint& stored = c.manifold->points[i];
-            stored.normalImpulse = c.points[i].normalImpulse;
-            stored.tangentImpulse[0] = c.points[i].tangentImpulse[0];
-            stored.tangentImpulse[1] = c.points[i].tangentImpulse[1];
-        }
+        applyRestitution(c, bodies);
+    for (ContactConstraint& c : constraints) {
+        std::copy(c.frictionImpulse, c.frictionImpulse + 3, c.manifold->frictionImpulse);
+        for (int i = 0; i < c.count; ++i)
+            c.manifold->points[i].normalImpulse = c.points[i].normalImpulse;
+    }
 }
 
 } // namespace kve::physics

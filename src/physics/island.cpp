@@ -140,7 +140,7 @@ void updateSleep(World& w, IterativeState& state, float h)
         object->Body.v4fMovement = {0, 0, 0, 0};
         object->Body.angularVelocity = {0, 0, 0, 0};
         state.solverBodies[i].v = state.solverBodies[i].w = {};
-        state.solverBodies[i].pseudoV = state.solverBodies[i].pseudoW = {};
+        state.solverBodies[i].moved = state.solverBodies[i].turned = {};
         state.sleepingIslands[name->second].push_back(object);
     }
 }

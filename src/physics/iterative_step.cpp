@@ -84,25 +84,36 @@ void tangentsOf(Vec3 n, Vec3 (&t)[2])
     t[1] = cross(n, t[0]);
 }
 
-// Last step's impulses for the points that the same features made again.
+// Last step's impulses for the points that the same features made again, else for the
+// nearest old point close enough to be the same contact.
 void warmStart(Manifold& fresh, const Manifold& old)
 {
     if (dot(fresh.normal, old.normal) < 0.95f)
         return;
-    constexpr float kSameSpotSquared = 0.1f * 0.1f;
-    for (int i = 0; i < fresh.count; ++i) {
-        ManifoldPoint& p = fresh.points[i];
-        for (int j = 0; j < old.count; ++j) {
-            const ManifoldPoint& q = old.points[j];
-            const Vec3 apart = p.point - q.point;
-            if (q.feature == p.feature && dot(apart, apart) < kSameSpotSquared) {
-                p.normalImpulse = q.normalImpulse;
-                p.tangentImpulse[0] = q.tangentImpulse[0];
-                p.tangentImpulse[1] = q.tangentImpulse[1];
-                break;
+    constexpr float kSameFeatureSquared = 0.1f * 0.1f, kSameSpotSquared = 0.02f * 0.02f;
+    bool taken[kMaxManifoldPoints] = {};
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < fresh.count; ++i) {
+            ManifoldPoint& p = fresh.points[i];
+            if (p.normalImpulse != 0.0f)
+                continue;
+            int match = -1;
+            float nearest = pass == 0 ? kSameFeatureSquared : kSameSpotSquared;
+            for (int j = 0; j < old.count; ++j) {
+                const Vec3 apart = p.point - old.points[j].point;
+                const float squared = dot(apart, apart);
+                if (!taken[j] && squared < nearest && (pass == 1 || old.points[j].feature == p.feature)) {
+                    nearest = squared;
+                    match = j;
+                }
             }
+            if (match < 0)
+                continue;
+            const ManifoldPoint& q = old.points[match];
+            taken[match] = true;
+            p.normalImpulse = q.normalImpulse;
+            std::copy(old.frictionImpulse, old.frictionImpulse + 3, fresh.frictionImpulse);
         }
-    }
 }
 
 const Contact* findContact(const std::vector<Contact>& contacts, uint64_t key)
@@ -279,7 +290,7 @@ int solverIndexOf(World& w, IterativeState& state, std::unordered_map<KVE_OBJECT
     return at->second;
 }
 
-// The awake dynamic bodies as solver bodies, gravity and spring accelerations applied.
+// The awake dynamic bodies as solver bodies, with what gravity and springs add over the step.
 void gatherSolverBodies(World& w, IterativeState& state, float h)
 {
     state.solverBodies.clear();
@@ -289,16 +300,16 @@ void gatherSolverBodies(World& w, IterativeState& state, float h)
             continue;
         BodyState& body = state.bodies[object];
         body.solverIndex = -1;
-        body.pseudoV = body.pseudoW = {};
+        body.moved = body.turned = {};
         if (body.sleeping)
             continue;
-        KVE_OBJECT_BODY& motion = object->Body;
-        KVE_AddScaledVector(&motion.v4fMovement, &motion.acceleration, h);
-        KVE_AddScaledVector(&motion.angularVelocity, &motion.angularAcceleration, h);
+        const KVE_OBJECT_BODY& motion = object->Body;
         body.solverIndex = static_cast<int>(state.solverBodies.size());
         SolverBody solver;
         solver.v = vec3(motion.v4fMovement);
         solver.w = vec3(motion.angularVelocity);
+        solver.pushed = vec3(motion.acceleration) * h;
+        solver.spun = vec3(motion.angularAcceleration) * h;
         const bool solid = object->Body.body && bodyOf(*object)->type != KVE_BODY_POINT;
         solver.inverseMass = solid ? 1.0f / motion.mass : 0.0f;
         if (solid)
@@ -335,9 +346,8 @@ void buildConstraints(World& w, IterativeState& state)
             c.points[i].rA = p.point - ca;
             c.points[i].rB = p.point - cb;
             c.points[i].normalImpulse = p.normalImpulse;
-            c.points[i].tangentImpulse[0] = p.tangentImpulse[0];
-            c.points[i].tangentImpulse[1] = p.tangentImpulse[1];
         }
+        std::copy(contact.manifold.frictionImpulse, contact.manifold.frictionImpulse + 3, c.frictionImpulse);
         state.constraints.push_back(c);
     }
 }
@@ -398,10 +408,10 @@ void followDynamicSet(World& w, IterativeState& state)
         at = at->second.seen == step ? std::next(at) : state.bodies.erase(at);
 }
 
-void integrateQuaternion(KVE_Quaternion& q, Vec3 w, float h)
+// Turns q by the small rotation vector `turn` (radians): q' = q + (turn, 0) q / 2, renormalised.
+void integrateQuaternion(KVE_Quaternion& q, Vec3 turn)
 {
-    // q' = q + h/2 (w, 0) q, renormalised
-    const float hx = 0.5f * h * w.x, hy = 0.5f * h * w.y, hz = 0.5f * h * w.z;
+    const float hx = 0.5f * turn.x, hy = 0.5f * turn.y, hz = 0.5f * turn.z;
     const KVE_Quaternion d{hx * q.w + hy * q.z - hz * q.y, hy * q.w + hz * q.x - hx * q.z, hz * q.w + hx * q.y - hy * q.x,
                            -(hx * q.x + hy * q.y + hz * q.z)};
     q = {q.x + d.x, q.y + d.y, q.z + d.z, q.w + d.w};
@@ -434,7 +444,7 @@ void solveContacts(World& w)
     gatherSolverBodies(w, state, h);
     buildConstraints(w, state);
     const SolverSettings settings{h, w.velocityIterations, w.positionIterations};
-    prepareContacts(state.constraints, state.solverBodies, settings);
+    prepareContacts(state.constraints, state.solverBodies);
     solveContactConstraints(state.constraints, state.solverBodies, settings);
     for (size_t i = 0; i < state.dynamicSolved; ++i) {
         KVE_OBJECT* object = state.solved[i];
@@ -442,14 +452,14 @@ void solveContacts(World& w)
         object->Body.v4fMovement = vector(solved.v, 0.0f);
         object->Body.angularVelocity = vector(solved.w, 0.0f);
         BodyState& body = state.bodies[object];
-        body.pseudoV = solved.pseudoV;
-        body.pseudoW = solved.pseudoW;
+        body.moved = solved.moved;
+        body.turned = solved.turned;
     }
     updateSleep(w, state, h);
     for (size_t i = 0; i < state.dynamicSolved; ++i) {
         BodyState& body = state.bodies[state.solved[i]];
         if (body.sleeping) {
-            body.pseudoV = body.pseudoW = {};
+            body.moved = body.turned = {};
             takeSnapshot(body, *state.solved[i]);
         }
     }
@@ -475,13 +485,12 @@ void integrateSolved(World& w)
             body = found != state->bodies.end() ? &found->second : nullptr;
         }
         if (!body || !body->sleeping) {
-            // The real velocity plus this step's correction moves the body; only the real
-            // velocity stays.
-            const Vec3 v = vec3(motion.v4fMovement) + (body ? body->pseudoV : Vec3{});
-            const Vec3 turn = vec3(motion.angularVelocity) + (body ? body->pseudoW : Vec3{});
-            motion.displacement = vector(v * h, 0.0f);
+            // A body that joined between the phases moves on at its velocity.
+            const Vec3 moved = body ? body->moved : vec3(motion.v4fMovement) * h;
+            const Vec3 turned = body ? body->turned : vec3(motion.angularVelocity) * h;
+            motion.displacement = vector(moved, 0.0f);
             KVE_AddVector(&object->v4fPosition, &motion.displacement);
-            integrateQuaternion(object->rotation, turn, h);
+            integrateQuaternion(object->rotation, turned);
             scene::rebuildObjectMatrices(*object);
         }
         motion.acceleration = motion.mass != 0.0f ? w.gravity : KVE_Vector{0, 0, 0, 0};

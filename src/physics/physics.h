@@ -143,8 +143,8 @@ struct World {
         uint64_t plainFinishes = 0; // phases finished by the plain loop (the sets changed)
     } pairStats;
     int solver = KVE_SOLVER_PAIRWISE;
-    int velocityIterations = 10;
-    int positionIterations = 2;
+    int velocityIterations = 4;
+    int positionIterations = 1;
     bool sleeping = true;                     // iterative solver only
     std::shared_ptr<IterativeState> iterative; // null until the iterative solver first runs
 };

@@ -62,14 +62,15 @@ struct ManifoldPoint {
     float separation = 0.0f; // negative when the shapes overlap
     uint32_t feature = 0;    // the pair of features that made it, for warm starting
     float normalImpulse = 0.0f;
-    float tangentImpulse[2] = {0.0f, 0.0f};
 };
 
 // Up to four points sharing one normal, which points from the first object to the second.
+// Friction acts on the patch as a whole, at the centre of its points.
 struct Manifold {
     Vec3 normal;
     int count = 0;
     ManifoldPoint points[kMaxManifoldPoints];
+    float frictionImpulse[3] = {0.0f, 0.0f, 0.0f}; // along the two tangents, and the twist
 };
 
 // The contact manifold of two objects' shapes (box, sphere or triangle mesh; not points);
@@ -82,21 +83,23 @@ bool shapeBounds(const KVE_OBJECT& object, Vec3& lo, Vec3& hi);
 // Keeps the four points of `points` that best span the contact (the deepest first).
 int reducePoints(ManifoldPoint* points, int count, Vec3 normal);
 
-// One body as the solve sees it: velocities, inverse mass and world inverse inertia, and
-// the pseudo-velocities of the position correction, which move it but are then dropped.
+// One body as the solve sees it: velocities, the velocity change its accelerations give
+// over the step, inverse mass and world inverse inertia, and how far the sub-steps have
+// moved and turned it (radians about each axis).
 struct SolverBody {
     Vec3 v, w;
-    Vec3 pseudoV, pseudoW;
+    Vec3 pushed, spun;
+    Vec3 moved, turned;
     float inverseMass = 0.0f;
     Mat3 inverseInertia{};
 };
 
 struct SolverPoint {
     Vec3 rA, rB;
-    float normalMass = 0, tangentMass[2] = {0, 0};
-    float normalImpulse = 0, tangentImpulse[2] = {0, 0}, pseudoImpulse = 0;
-    float velocityTarget = 0; // restitution, or the approach allowed by a gap
-    float pseudoTarget = 0;   // separating speed of the position correction
+    float separation = 0;  // at the start of the step
+    float normalMass = 0;
+    float normalImpulse = 0;
+    float largestImpulse = 0; // over the step: whether the point pushed at all
     float approach = 0;       // normal approach speed before the solve
 };
 
@@ -104,6 +107,11 @@ struct ContactConstraint {
     int bodyA = 0, bodyB = 0;
     Vec3 normal, tangent[2];
     float friction = 0, restitution = 0;
+    // Patch friction: at the centre of the points, and the twist about the normal, which
+    // the points' spread (twistRadius) limits.
+    Vec3 centreA, centreB;
+    float frictionMass[2] = {0, 0}, twistMass = 0, twistRadius = 0;
+    float frictionImpulse[3] = {0, 0, 0};
     int count = 0;
     SolverPoint points[kMaxManifoldPoints];
     Manifold* manifold = nullptr; // where the accumulated impulses go back to
@@ -111,15 +119,14 @@ struct ContactConstraint {
 
 struct SolverSettings {
     float timeStep = 0;
-    int velocityIterations = 10;
-    int positionIterations = 2;
+    int velocityIterations = 4; // sub-steps, one impulse pass each
+    int positionIterations = 1; // relaxing passes per sub-step
 };
 
-// Sequential impulses: the constraints from the manifolds (warm started with their stored
-// impulses), velocity passes with clamped accumulated impulses, then pseudo-velocity
-// passes that remove overlap without adding kinetic energy; impulses are stored back.
-void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies,
-                     const SolverSettings& settings);
+// Sequential impulses in sub-steps: the constraints from the manifolds (warm started with
+// their stored impulses), one pass with the overlap correction per sub-step, the bodies
+// moved, then relaxing passes without it; restitution at the end; impulses stored back.
+void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies);
 void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
                              const SolverSettings& settings);
 
@@ -138,7 +145,7 @@ struct BodyState {
     int solverIndex = -1;  // this step's solver body, -1 when not in the solve
     float reach = 0.0f;    // the farthest its shape reaches from its centre
     Vec3 lo, hi;           // world bounds (kept while asleep)
-    Vec3 pseudoV, pseudoW; // this step's position correction
+    Vec3 moved, turned;    // this step's solved motion
     // The state it fell asleep in: any change through the API wakes it.
     KVE_Vector position, velocity, angularVelocity, acceleration, scale;
     KVE_Quaternion rotation;

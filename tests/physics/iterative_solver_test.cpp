@@ -274,10 +274,10 @@ TEST_F(IterativeSolver, SettingsRefuseValuesOutOfRange)
     EXPECT_EQ(kve::physics::world().solver, KVE_SOLVER_ITERATIVE);
     EXPECT_EQ(KVE_SetSolverIterations(0, 2), 0);
     EXPECT_EQ(KVE_SetSolverIterations(10, -1), 0);
-    EXPECT_EQ(kve::physics::world().velocityIterations, 10);
-    EXPECT_EQ(kve::physics::world().positionIterations, 2);
-    EXPECT_EQ(KVE_SetSolverIterations(4, 1), 1);
     EXPECT_EQ(kve::physics::world().velocityIterations, 4);
+    EXPECT_EQ(kve::physics::world().positionIterations, 1);
+    EXPECT_EQ(KVE_SetSolverIterations(6, 2), 1);
+    EXPECT_EQ(kve::physics::world().velocityIterations, 6);
 }
 
 // ---- contact manifolds ----------------------------------------------------------------
