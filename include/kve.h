@@ -1131,9 +1131,11 @@ int KVE_GetPhysicsTreeSize(void);              /* object entries in the world tr
  *  solver: KVE_SOLVER_PAIRWISE or KVE_SOLVER_ITERATIVE.
  *  Returns 1; 0 and a red "Fail: Unknown solver!" entry for any other value (nothing changes). */
 int KVE_SetPhysicsSolver(int solver);
-/** Sets the iterative solver's passes per step (defaults 10 and 2).
- *  velocity: 1..100 impulse passes; position: 0..100 penetration-correction passes.
- *  Returns 1; 0 and a red "Fail: Iterations out of range!" entry otherwise (nothing changes). */
+/** Sets the iterative solver's work per step (defaults 4 and 1).
+ *  velocity: 1..100 sub-steps, each one impulse pass that also pushes overlapping bodies
+ *  apart; position: 0..100 relaxing passes per sub-step that take that push out of the
+ *  velocities again. Returns 1; 0 and a red "Fail: Iterations out of range!" entry
+ *  otherwise (nothing changes). */
 int KVE_SetSolverIterations(int velocity, int position);
 /** Lets groups of touching or jointed bodies that have come to rest sleep (iterative
  *  solver only; on by default). on: 0 wakes every body and keeps them awake. Returns 1. */

@@ -22,36 +22,43 @@ constexpr float kLinearSlop = 0.005f;
 constexpr float kCorrectionRate = 0.2f;
 constexpr float kMaxCorrectionSpeed = 3.0f;
 
-Vec3 velocityAt(const SolverBody& body, Vec3 r)
+ConstraintRow makeRow(const SolverBody& a, const SolverBody& b, Vec3 rA, Vec3 rB, Vec3 d)
 {
-    return body.v + cross(body.w, r);
+    ConstraintRow row;
+    row.direction = d;
+    row.leverA = cross(rA, d);
+    row.leverB = cross(rB, d);
+    row.turnA = a.inverseInertia * row.leverA;
+    row.turnB = b.inverseInertia * row.leverB;
+    const float k = a.inverseMass + b.inverseMass + dot(row.leverA, row.turnA) + dot(row.leverB, row.turnB);
+    row.mass = k > 0.0f ? 1.0f / k : 0.0f;
+    return row;
 }
 
-// How far a point of the body has moved in this step (small turns: dq x r).
-Vec3 movedAt(const SolverBody& body, Vec3 r)
+// Relative velocity of b against a along the row.
+float rowSpeed(const ConstraintRow& row, const SolverBody& a, const SolverBody& b)
 {
-    return body.moved + cross(body.turned, r);
+    return dot(b.v - a.v, row.direction) + dot(b.w, row.leverB) - dot(a.w, row.leverA);
 }
 
-float effectiveMass(const SolverBody& a, const SolverBody& b, Vec3 rA, Vec3 rB, Vec3 d)
+// How far b has moved against a along the row in this step (small turns).
+float rowMoved(const ConstraintRow& row, const SolverBody& a, const SolverBody& b)
 {
-    const Vec3 ta = cross(rA, d), tb = cross(rB, d);
-    const float k = a.inverseMass + b.inverseMass + dot(ta, a.inverseInertia * ta) + dot(tb, b.inverseInertia * tb);
-    return k > 0.0f ? 1.0f / k : 0.0f;
+    return dot(b.moved - a.moved, row.direction) + dot(b.turned, row.leverB) - dot(a.turned, row.leverA);
 }
 
-void applyImpulse(SolverBody& a, SolverBody& b, Vec3 rA, Vec3 rB, Vec3 impulse)
+void applyRow(const ConstraintRow& row, SolverBody& a, SolverBody& b, float impulse)
 {
-    a.v -= impulse * a.inverseMass;
-    a.w -= a.inverseInertia * cross(rA, impulse);
-    b.v += impulse * b.inverseMass;
-    b.w += b.inverseInertia * cross(rB, impulse);
+    a.v -= row.direction * (impulse * a.inverseMass);
+    a.w -= row.turnA * impulse;
+    b.v += row.direction * (impulse * b.inverseMass);
+    b.w += row.turnB * impulse;
 }
 
-void applyTwist(SolverBody& a, SolverBody& b, Vec3 axis, float amount)
+void applyTwist(const ContactConstraint& c, SolverBody& a, SolverBody& b, float amount)
 {
-    a.w -= a.inverseInertia * axis * amount;
-    b.w += b.inverseInertia * axis * amount;
+    a.w -= c.twistA * amount;
+    b.w += c.twistB * amount;
 }
 
 void warmStart(ContactConstraint& c, std::vector<SolverBody>& bodies)
@@ -59,9 +66,10 @@ void warmStart(ContactConstraint& c, std::vector<SolverBody>& bodies)
     SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
     SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
     for (int i = 0; i < c.count; ++i)
-        applyImpulse(a, b, c.points[i].rA, c.points[i].rB, c.normal * c.points[i].normalImpulse);
-    applyImpulse(a, b, c.centreA, c.centreB, c.tangent[0] * c.frictionImpulse[0] + c.tangent[1] * c.frictionImpulse[1]);
-    applyTwist(a, b, c.normal, c.frictionImpulse[2]);
+        applyRow(c.points[i].row, a, b, c.points[i].normalImpulse);
+    applyRow(c.frictionRow[0], a, b, c.frictionImpulse[0]);
+    applyRow(c.frictionRow[1], a, b, c.frictionImpulse[1]);
+    applyTwist(c, a, b, c.frictionImpulse[2]);
 }
 
 // Normal impulses against the current separation: a gap may close within the sub-step,
@@ -72,15 +80,14 @@ void solveNormals(ContactConstraint& c, std::vector<SolverBody>& bodies, float h
     SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
     for (int n = 0; n < c.count; ++n) {
         SolverPoint& p = c.points[backwards ? c.count - 1 - n : n];
-        const float separation = p.separation + dot(movedAt(b, p.rB) - movedAt(a, p.rA), c.normal);
+        const float separation = p.separation + rowMoved(p.row, a, b);
         float target = 0.0f;
         if (separation > 0.0f)
             target = -separation / h;
         else if (correct && separation < -kLinearSlop)
             target = std::min(kCorrectionRate * (-separation - kLinearSlop) / h, kMaxCorrectionSpeed);
-        const float vn = dot(velocityAt(b, p.rB) - velocityAt(a, p.rA), c.normal);
-        const float total = std::max(p.normalImpulse + p.normalMass * (target - vn), 0.0f);
-        applyImpulse(a, b, p.rA, p.rB, c.normal * (total - p.normalImpulse));
+        const float total = std::max(p.normalImpulse + p.row.mass * (target - rowSpeed(p.row, a, b)), 0.0f);
+        applyRow(p.row, a, b, total - p.normalImpulse);
         p.normalImpulse = total;
         p.largestImpulse = std::max(p.largestImpulse, total);
     }
@@ -96,24 +103,23 @@ void solveFriction(ContactConstraint& c, std::vector<SolverBody>& bodies)
     for (int i = 0; i < c.count; ++i)
         normal += c.points[i].normalImpulse;
     const float limit = c.friction * normal;
-    const Vec3 dv = velocityAt(b, c.centreB) - velocityAt(a, c.centreA);
-    float t0 = c.frictionImpulse[0] - c.frictionMass[0] * dot(dv, c.tangent[0]);
-    float t1 = c.frictionImpulse[1] - c.frictionMass[1] * dot(dv, c.tangent[1]);
-    const float magnitude = std::sqrt(t0 * t0 + t1 * t1);
-    if (magnitude > limit) {
-        const float scale = magnitude > 0.0f ? limit / magnitude : 0.0f;
+    float t0 = c.frictionImpulse[0] - c.frictionRow[0].mass * rowSpeed(c.frictionRow[0], a, b);
+    float t1 = c.frictionImpulse[1] - c.frictionRow[1].mass * rowSpeed(c.frictionRow[1], a, b);
+    const float squared = t0 * t0 + t1 * t1;
+    if (squared > limit * limit) {
+        const float scale = limit / std::sqrt(squared);
         t0 *= scale;
         t1 *= scale;
     }
-    applyImpulse(a, b, c.centreA, c.centreB,
-                 c.tangent[0] * (t0 - c.frictionImpulse[0]) + c.tangent[1] * (t1 - c.frictionImpulse[1]));
+    applyRow(c.frictionRow[0], a, b, t0 - c.frictionImpulse[0]);
+    applyRow(c.frictionRow[1], a, b, t1 - c.frictionImpulse[1]);
     c.frictionImpulse[0] = t0;
     c.frictionImpulse[1] = t1;
     if (c.twistMass > 0.0f) {
         const float spin = dot(b.w - a.w, c.normal);
         const float twistLimit = limit * c.twistRadius;
         const float total = std::clamp(c.frictionImpulse[2] - c.twistMass * spin, -twistLimit, twistLimit);
-        applyTwist(a, b, c.normal, total - c.frictionImpulse[2]);
+        applyTwist(c, a, b, total - c.frictionImpulse[2]);
         c.frictionImpulse[2] = total;
     }
 }
@@ -129,9 +135,9 @@ void applyRestitution(ContactConstraint& c, std::vector<SolverBody>& bodies)
         SolverPoint& p = c.points[i];
         if (p.approach <= kRestitutionThreshold || p.largestImpulse == 0.0f)
             continue;
-        const float vn = dot(velocityAt(b, p.rB) - velocityAt(a, p.rA), c.normal);
-        const float total = std::max(p.normalImpulse + p.normalMass * (c.restitution * p.approach - vn), 0.0f);
-        applyImpulse(a, b, p.rA, p.rB, c.normal * (total - p.normalImpulse));
+        const float vn = rowSpeed(p.row, a, b);
+        const float total = std::max(p.normalImpulse + p.row.mass * (c.restitution * p.approach - vn), 0.0f);
+        applyRow(p.row, a, b, total - p.normalImpulse);
         p.normalImpulse = total;
     }
 }
@@ -143,25 +149,27 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
     for (ContactConstraint& c : constraints) {
         const SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
         const SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
-        c.centreA = c.centreB = {};
+        Vec3 centreA, centreB;
         for (int i = 0; i < c.count; ++i) {
-            c.centreA += c.points[i].rA * (1.0f / static_cast<float>(c.count));
-            c.centreB += c.points[i].rB * (1.0f / static_cast<float>(c.count));
+            centreA += c.points[i].rA * (1.0f / static_cast<float>(c.count));
+            centreB += c.points[i].rB * (1.0f / static_cast<float>(c.count));
         }
-        c.frictionMass[0] = effectiveMass(a, b, c.centreA, c.centreB, c.tangent[0]);
-        c.frictionMass[1] = effectiveMass(a, b, c.centreA, c.centreB, c.tangent[1]);
-        const float twist = dot(c.normal, a.inverseInertia * c.normal) + dot(c.normal, b.inverseInertia * c.normal);
+        c.frictionRow[0] = makeRow(a, b, centreA, centreB, c.tangent[0]);
+        c.frictionRow[1] = makeRow(a, b, centreA, centreB, c.tangent[1]);
+        c.twistA = a.inverseInertia * c.normal;
+        c.twistB = b.inverseInertia * c.normal;
+        const float twist = dot(c.normal, c.twistA) + dot(c.normal, c.twistB);
         c.twistMass = c.count > 1 && twist > 0.0f ? 1.0f / twist : 0.0f;
         c.twistRadius = 0.0f;
         for (int i = 0; i < c.count; ++i) {
-            const Vec3 off = c.points[i].rA - c.centreA;
+            const Vec3 off = c.points[i].rA - centreA;
             c.twistRadius += length(off - c.normal * dot(off, c.normal)) / static_cast<float>(c.count);
         }
         for (int i = 0; i < c.count; ++i) {
             SolverPoint& p = c.points[i];
             p.separation = c.manifold->points[i].separation;
-            p.normalMass = effectiveMass(a, b, p.rA, p.rB, c.normal);
-            p.approach = -dot(velocityAt(b, p.rB) - velocityAt(a, p.rA), c.normal);
+            p.row = makeRow(a, b, p.rA, p.rB, c.normal);
+            p.approach = -rowSpeed(p.row, a, b);
             p.largestImpulse = 0.0f;
         }
     }

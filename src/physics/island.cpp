@@ -41,6 +41,7 @@ void wakeIsland(IterativeState& state, BodyState& body)
     if (island == state.sleepingIslands.end()) {
         body.sleeping = false;
         body.restTime = 0.0f;
+        body.woken = state.stepCount;
         return;
     }
     for (KVE_OBJECT* object : island->second) {
@@ -48,11 +49,13 @@ void wakeIsland(IterativeState& state, BodyState& body)
         if (found != state.bodies.end()) {
             found->second.sleeping = false;
             found->second.restTime = 0.0f;
+            found->second.woken = state.stepCount;
         }
     }
     state.sleepingIslands.erase(island);
     body.sleeping = false;
     body.restTime = 0.0f;
+    body.woken = state.stepCount;
 }
 
 void takeSnapshot(BodyState& body, const KVE_OBJECT& object)

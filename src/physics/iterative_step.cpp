@@ -35,7 +35,6 @@ struct Entry {
 
 struct Candidate {
     uint32_t first, second;
-    bool done;
 };
 
 bool awakeDynamic(const Entry& e)
@@ -172,23 +171,28 @@ float along(Vec3 v, int axis)
     return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
 }
 
-// Sweep and prune: every pair whose bounds meet, but static pairs.
-void findCandidates(std::vector<Entry>& entries, std::vector<Candidate>& candidates)
+// Sweep and prune: the pairs whose bounds meet and of which at least one entry is
+// `active` (no static pairs).
+template <class Active>
+void findCandidates(std::vector<Entry>& entries, std::vector<Candidate>& candidates, const Active& active)
 {
     candidates.clear();
+    if (std::none_of(entries.begin(), entries.end(), active))
+        return;
     const int axis = sweepAxis(entries);
     std::sort(entries.begin(), entries.end(),
               [axis](const Entry& a, const Entry& b) { return along(a.lo, axis) < along(b.lo, axis); });
     for (uint32_t i = 0; i < entries.size(); ++i) {
         const Entry& a = entries[i];
         const float end = along(a.hi, axis);
+        const bool aActive = active(a);
         for (uint32_t j = i + 1; j < entries.size() && along(entries[j].lo, axis) <= end; ++j) {
             const Entry& b = entries[j];
-            if (!a.state && !b.state)
+            if ((!a.state && !b.state) || (!aActive && !active(b)))
                 continue;
             if (a.lo.x <= b.hi.x && b.lo.x <= a.hi.x && a.lo.y <= b.hi.y && b.lo.y <= a.hi.y && a.lo.z <= b.hi.z &&
                 b.lo.z <= a.hi.z)
-                candidates.push_back({i, j, false});
+                candidates.push_back({i, j});
         }
     }
 }
@@ -214,25 +218,23 @@ StepScratch& stepScratch()
 }
 
 // Manifolds of every pair with an awake body; a sleeper that such a pair finds touching
-// wakes with its island, and its own pairs are then taken too, until nothing more wakes.
+// wakes with its island, and the pairs of what woke are then taken too, until nothing
+// more wakes.
 void findContacts(World& w, IterativeState& state, StepScratch& s)
 {
     s.contacts.clear();
-    bool woke = true;
-    while (woke) {
-        woke = false;
-        for (Candidate& candidate : s.candidates) {
-            if (candidate.done)
-                continue;
+    const uint64_t step = state.stepCount;
+    findCandidates(s.entries, s.candidates, [](const Entry& e) { return awakeDynamic(e) || e.moving; });
+    for (bool again = true, first = true; again; first = false) {
+        if (!first)
+            findCandidates(s.entries, s.candidates,
+                           [step](const Entry& e) { return e.state && !e.state->sleeping && e.state->woken == step; });
+        again = false;
+        for (const Candidate& candidate : s.candidates) {
             Entry& one = s.entries[candidate.first];
             Entry& two = s.entries[candidate.second];
-            const bool active = awakeDynamic(one) || awakeDynamic(two) || (one.moving && two.state) ||
-                                (two.moving && one.state);
-            if (!active)
-                continue;
-            candidate.done = true;
             if (one.point || two.point) {
-                if (!one.point || !two.point) {
+                if (first && (!one.point || !two.point)) {
                     Entry& point = one.point ? one : two;
                     Entry& other = one.point ? two : one;
                     w.response = 1;
@@ -252,7 +254,7 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
             for (Entry* e : {&one, &two})
                 if (e->state && e->state->sleeping) {
                     wakeIsland(state, *e->state);
-                    woke = true;
+                    again = true;
                 }
         }
     }
@@ -439,7 +441,6 @@ void solveContacts(World& w)
     followDynamicSet(w, state);
     wakeJointPartners(w, state);
     gatherEntries(w, state, s.entries);
-    findCandidates(s.entries, s.candidates);
     findContacts(w, state, s);
     gatherSolverBodies(w, state, h);
     buildConstraints(w, state);

@@ -94,10 +94,20 @@ struct SolverBody {
     Mat3 inverseInertia{};
 };
 
+// One direction d of a constraint between two bodies at lever arms rA, rB, with what the
+// passes need precomputed: r x d, the turn an impulse along d gives (I^-1 (r x d)), and
+// the effective mass along d.
+struct ConstraintRow {
+    Vec3 direction;
+    Vec3 leverA, leverB;
+    Vec3 turnA, turnB;
+    float mass = 0;
+};
+
 struct SolverPoint {
     Vec3 rA, rB;
-    float separation = 0;  // at the start of the step
-    float normalMass = 0;
+    ConstraintRow row;
+    float separation = 0; // at the start of the step
     float normalImpulse = 0;
     float largestImpulse = 0; // over the step: whether the point pushed at all
     float approach = 0;       // normal approach speed before the solve
@@ -107,10 +117,11 @@ struct ContactConstraint {
     int bodyA = 0, bodyB = 0;
     Vec3 normal, tangent[2];
     float friction = 0, restitution = 0;
-    // Patch friction: at the centre of the points, and the twist about the normal, which
-    // the points' spread (twistRadius) limits.
-    Vec3 centreA, centreB;
-    float frictionMass[2] = {0, 0}, twistMass = 0, twistRadius = 0;
+    // Patch friction: at the centre of the points along both tangents, and the twist
+    // about the normal, which the points' spread (twistRadius) limits.
+    ConstraintRow frictionRow[2];
+    Vec3 twistA, twistB;
+    float twistMass = 0, twistRadius = 0;
     float frictionImpulse[3] = {0, 0, 0};
     int count = 0;
     SolverPoint points[kMaxManifoldPoints];
@@ -142,6 +153,7 @@ struct BodyState {
     float restTime = 0.0f; // seconds spent below the sleep speeds
     uint32_t island = 0;   // the sleeping island it belongs to
     uint64_t seen = 0;     // the last step that found it in the dynamic set
+    uint64_t woken = 0;    // the last step in which it woke
     int solverIndex = -1;  // this step's solver body, -1 when not in the solve
     float reach = 0.0f;    // the farthest its shape reaches from its centre
     Vec3 lo, hi;           // world bounds (kept while asleep)
