@@ -17,23 +17,15 @@ namespace {
 using kve::physics::Manifold;
 using kve::physics::Vec3;
 
+using kve::test::kPlankScale;
 constexpr float kStep = 1.0f / 60.0f;
-constexpr KVE_Vector kPlankScale{1.0f, 0.5f, 0.2f, 0.0f};
 
-class IterativeSolver : public kve::test::PhysicsTest {
+class IterativeSolver : public kve::test::DemoBodiesTest {
 protected:
     void SetUp() override
     {
-        PhysicsTest::SetUp();
-        KVE_SetGravity(0, -9.81f, 0);
+        DemoBodiesTest::SetUp();
         ASSERT_EQ(KVE_SetPhysicsSolver(KVE_SOLVER_ITERATIVE), 1);
-        const float h = 0.5f;
-        cube = makeMesh(31,
-                        {{-h, -h, -h, 1}, {h, -h, -h, 1}, {-h, h, -h, 1}, {h, h, -h, 1}, {-h, -h, h, 1}, {h, -h, h, 1},
-                         {-h, h, h, 1}, {h, h, h, 1}},
-                        {1, 2, 3, 1, 0, 2, 4, 7, 6, 4, 5, 7, 0, 6, 2, 0, 4, 6, 5, 3, 7, 5, 1, 3, 0, 5, 4, 0, 1, 5, 6, 3,
-                         2, 6, 7, 3});
-        KVE_CreateBodyFromMesh(7, cube, KVE_BODY_BOX, 1.0f, "");
         KVE_CreateSphereBody(8, 0.5f, "");
         ground = place(makePlaneMesh(30), 0, 0, 0, KVE_BODY_MESH, 0.0f);
         KVE_ScaleObject(ground->number, 20, 20, 20, 0);
@@ -44,27 +36,7 @@ protected:
         return place(cube, x, y, z, 7, mass, scale);
     }
 
-    // A plank laid flat (its 0.2 thickness upright), turned `yaw` degrees about the vertical.
-    KVE_OBJECT* flatPlank(float x, float y, float z, float yaw = 0.0f)
-    {
-        KVE_OBJECT* plank = cubeAt(x, y, z, kPlankScale);
-        KVE_RotateObject(plank->number, 90, yaw, 0, 0);
-        return plank;
-    }
-
-    // Steps `seconds`, calling `check` after every step; returns how far the total energy
-    // rose above the start at its highest.
-    float run(float seconds, const std::function<void()>& check = [] {})
-    {
-        const float start = KVE_GetPhysicsEnergy(15);
-        float highest = start;
-        for (int i = 0; i < static_cast<int>(seconds * 60.0f + 0.5f); ++i) {
-            kve::physics::step(kStep);
-            highest = std::max(highest, KVE_GetPhysicsEnergy(15));
-            check();
-        }
-        return highest - start;
-    }
+    float run(float seconds, const std::function<void()>& check = [] {}) { return stepFor(seconds, check); }
 
     static float distance(const KVE_Vector& a, const KVE_Vector& b)
     {
@@ -89,7 +61,6 @@ protected:
         return std::none_of(objects.begin(), objects.end(), [](const KVE_OBJECT* o) { return KVE_IsObjectSleeping(o->number) == 1; });
     }
 
-    int cube = -1;
     KVE_OBJECT* ground = nullptr;
 };
 
@@ -196,6 +167,40 @@ TEST_F(IterativeSolver, PlankDroppedOnAMovingPlankIsCarriedByFriction)
     EXPECT_GT(upper->v4fPosition.x, 1.5f); // carried along, still on top
     EXPECT_NEAR(upper->v4fPosition.y, 0.45f, 0.03f);
     EXPECT_LT(std::fabs(upper->v4fPosition.x - lower->v4fPosition.x), 1.5f);
+}
+
+// A cube dropped 1 unit (bottom from 1.0 to the ground) meets it at sqrt(2 g) = 4.43 u/s:
+// its callback runs once per step of touching, however many points the contact has, and
+// the contact's approach speed is that of the impact.
+int callbackCalls = 0;
+int countCall(int, int)
+{
+    return ++callbackCalls;
+}
+
+TEST_F(IterativeSolver, CallbacksRunOncePerTouchingPairAndStepWithTheImpactSpeed)
+{
+    KVE_SetSleeping(0);
+    KVE_OBJECT* box = cubeAt(0, 1.5f, 0);
+    KVE_SetObjectCollisionCallback(box->number, countCall);
+    callbackCalls = 0;
+    int steps = 0, touching = 0;
+    float impact = 0.0f;
+    run(1.0f, [&] {
+        ++steps;
+        if (callbackCalls > touching) {
+            if (touching == 0)
+                impact = kve::physics::world().approachSpeed;
+            EXPECT_EQ(callbackCalls, touching + 1) << "step " << steps;
+            touching = callbackCalls;
+        }
+    });
+    EXPECT_NEAR(impact, std::sqrt(2.0f * 9.81f), 0.3f);
+    // It lands after 27 of the 60 steps (sqrt(2 / g) = 0.45 s), bounces off at 0.16 x 4.43
+    // u/s for 2 x 0.71 / g = 0.145 s (9 steps), lands below the bounce speed and stays.
+    EXPECT_GE(touching, 18);
+    EXPECT_LE(touching, 28);
+    EXPECT_EQ(box->Body.callbackResult, callbackCalls);
 }
 
 // ---- sleeping -----------------------------------------------------------------------
