@@ -575,6 +575,20 @@ int KVE_IsObjectSleeping(int object)
     return body != w.iterative->bodies.end() && body->second.sleeping ? 1 : 0;
 }
 
+int KVE_GetSleepingObjectCount(void)
+{
+    std::lock_guard lock(kve::core::physicsLock());
+    World& w = world();
+    if (!w.iterative || w.solver != KVE_SOLVER_ITERATIVE)
+        return 0;
+    int count = 0;
+    for (KVE_OBJECT* object : w.dynamicSet) {
+        const auto body = w.iterative->bodies.find(object);
+        count += body != w.iterative->bodies.end() && body->second.sleeping ? 1 : 0;
+    }
+    return count;
+}
+
 int KVE_WakeObject(int object)
 {
     KVE_OBJECT* found = kve::scene::findObject(object);

@@ -268,9 +268,14 @@ TEST_F(IterativeSolver, SleepingOffKeepsEveryBodyAwake)
     const std::vector<KVE_OBJECT*> cubes = tower(2);
     run(2.0f);
     EXPECT_TRUE(noneSleeping(cubes));
+    EXPECT_EQ(KVE_GetSleepingObjectCount(), 0);
     KVE_SetSleeping(1);
     run(1.0f);
     EXPECT_TRUE(allSleeping(cubes));
+    EXPECT_EQ(KVE_GetSleepingObjectCount(), 2);
+    KVE_SetPhysicsSolver(KVE_SOLVER_PAIRWISE); // everything wakes: the pairwise step knows no sleep
+    EXPECT_EQ(KVE_GetSleepingObjectCount(), 0);
+    EXPECT_TRUE(noneSleeping(cubes));
 }
 
 TEST_F(IterativeSolver, SettingsRefuseValuesOutOfRange)
