@@ -1838,6 +1838,38 @@ int KVE_GetPhysicsObjectCount(int dynamicSet); /**< objects in the dynamic (1) o
 int KVE_GetPhysicsTreeSize(void);              /**< object entries in the world tree */
 /** @} */
 
+/** @name Contact solvers and sleeping
+ * The pairwise solver (the default) pushes each touching pair apart and gives it its
+ * impulse as it is found. The iterative solver gathers the step's contact points (up to
+ * four per pair, kept from step to step so that impulses are warm started) and solves them
+ * together by sequential impulses in sub-steps; groups of bodies that have come to rest
+ * sleep until something touches, moves or changes them. */
+/** @{ */
+#define KVE_SOLVER_PAIRWISE 0  /**< each pair pushed apart and given its impulse as it is found (the default) */
+#define KVE_SOLVER_ITERATIVE 1 /**< contact manifolds solved together by sequential impulses, with sleeping */
+
+/** Chooses how the step resolves contacts for the whole world; switching wakes every body.
+ * @param solver KVE_SOLVER_PAIRWISE or KVE_SOLVER_ITERATIVE
+ * @return 1; 0 and a red "Fail: Unknown solver!" entry for any other value (nothing changes). */
+int KVE_SetPhysicsSolver(int solver);
+/** Sets the iterative solver's work per step (defaults 4 and 1).
+ * @param velocity 1..100 sub-steps, each one impulse pass that also pushes overlapping
+ *        bodies apart
+ * @param position 0..100 relaxing passes per sub-step that take that push out of the
+ *        velocities again
+ * @return 1; 0 and a red "Fail: Iterations out of range!" entry otherwise (nothing changes). */
+int KVE_SetSolverIterations(int velocity, int position);
+/** Lets groups of touching or jointed bodies that have stayed below 0.05 units per second
+ * for 0.5 s sleep (iterative solver only; on by default): not integrated, not tested
+ * against each other. `on` 0 wakes every body and keeps them awake. Returns 1. */
+int KVE_SetSleeping(int on);
+int KVE_IsObjectSleeping(int object);    /**< 1 when asleep; 0 when awake, static, or not an object */
+int KVE_GetSleepingObjectCount(void);    /**< sleeping objects of the dynamic set; 0 with the pairwise solver */
+/** Wakes an object and everything resting with it; moving, pushing or changing a body
+ * through the API does the same. Returns 1; 0 when the object does not exist. */
+int KVE_WakeObject(int object);
+/** @} */
+
 /** Tests two objects by their body types; inside the step's collision phase it also
  * corrects their overlap and applies the impulse. On a contact it plays the collision
  * sound and calls both objects' callbacks. Non-zero when they touch; 0 for a missing
