@@ -1123,6 +1123,29 @@ float KVE_GetPhysicsEnergy(int components);    /* sum of the KVE_ENERGY_* bits g
 int KVE_GetPhysicsObjectCount(int dynamicSet); /* objects in the dynamic (1) or static (0) set */
 int KVE_GetPhysicsTreeSize(void);              /* object entries in the world tree */
 
+/* Contact solvers of KVE_SetPhysicsSolver. */
+#define KVE_SOLVER_PAIRWISE 0  /**< each pair pushed apart and given its impulse as it is found (the default) */
+#define KVE_SOLVER_ITERATIVE 1 /**< contact manifolds solved together by sequential impulses, with sleeping */
+
+/** Chooses how the step resolves contacts for the whole world.
+ *  solver: KVE_SOLVER_PAIRWISE or KVE_SOLVER_ITERATIVE.
+ *  Returns 1; 0 and a red "Fail: Unknown solver!" entry for any other value (nothing changes). */
+int KVE_SetPhysicsSolver(int solver);
+/** Sets the iterative solver's work per step (defaults 4 and 1).
+ *  velocity: 1..100 sub-steps, each one impulse pass that also pushes overlapping bodies
+ *  apart; position: 0..100 relaxing passes per sub-step that take that push out of the
+ *  velocities again. Returns 1; 0 and a red "Fail: Iterations out of range!" entry
+ *  otherwise (nothing changes). */
+int KVE_SetSolverIterations(int velocity, int position);
+/** Lets groups of touching or jointed bodies that have come to rest sleep (iterative
+ *  solver only; on by default). on: 0 wakes every body and keeps them awake. Returns 1. */
+int KVE_SetSleeping(int on);
+/** Whether an object sleeps. Returns 1 when asleep; 0 when awake, static, or not an object. */
+int KVE_IsObjectSleeping(int object);
+/** Wakes an object and everything resting with it; moving, pushing or changing a body
+ *  through the API does the same. Returns 1; 0 when the object does not exist. */
+int KVE_WakeObject(int object);
+
 /* Collisions. Normally run by the step; the test moves objects and applies impulses only
  * inside the step's collision phase. Non-zero when the two objects touch. */
 int KVE_CollideObjects(int first, int second);

@@ -347,6 +347,7 @@ void updateMassProperties(KVE_OBJECT& object)
 void removeFromSets(KVE_OBJECT& object)
 {
     std::lock_guard lock(core::physicsLock());
+    wakeForChange(object, false);
     ++world().setChanges;
     lastRemoval = {};
     for (std::vector<KVE_OBJECT*>* set : {&world().dynamicSet, &world().staticSet}) {
@@ -373,6 +374,7 @@ namespace {
 
 void objectReleased(KVE_OBJECT& object)
 {
+    wakeForChange(object, true);
     removeFromSets(object);
     lastRemoval = {};
     releaseJointsOf(object);

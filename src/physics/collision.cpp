@@ -643,6 +643,12 @@ int collide(KVE_OBJECT& first, KVE_OBJECT& second)
     const int contact = test(first, second);
     if (!contact)
         return 0;
+    reportContact(first, second);
+    return contact;
+}
+
+void reportContact(KVE_OBJECT& first, KVE_OBJECT& second)
+{
     World& w = world();
     const CollisionSound* sound = findCollisionSound(first.material, second.material);
     if (sound && w.approachSpeed > 1.0f && w.soundPlayer)
@@ -653,7 +659,6 @@ int collide(KVE_OBJECT& first, KVE_OBJECT& second)
         first.Body.callbackResult = first.Body.collisionCallback(first.number, second.number);
     if (second.Body.collisionCallback)
         second.Body.callbackResult = second.Body.collisionCallback(second.number, first.number);
-    return contact;
 }
 
 // Impulse with restitution e and Coulomb friction mu (products of both objects' factors):

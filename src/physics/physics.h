@@ -116,6 +116,8 @@ struct CollisionSound {
 using CollisionSoundPlayer = std::function<void(int sound, const KVE_Vector& at, float volume)>;
 void setCollisionSoundPlayer(CollisionSoundPlayer player);
 
+struct IterativeState; // the iterative solver's contacts and per-body records
+
 struct World {
     KVE_Vector gravity{0, 0, 0, 0};
     float timeStep = 0.0f;
@@ -141,6 +143,11 @@ struct World {
         uint64_t requeries = 0;     // rows asked again after something left its padded box
         uint64_t plainFinishes = 0; // phases finished by the plain loop (the sets changed)
     } pairStats;
+    int solver = KVE_SOLVER_PAIRWISE;
+    int velocityIterations = 4;
+    int positionIterations = 1;
+    bool sleeping = true;                     // iterative solver only
+    std::shared_ptr<IterativeState> iterative; // null until the iterative solver first runs
 };
 World& world();
 
@@ -161,6 +168,16 @@ void setPhasePause(bool on);
 int collide(KVE_OBJECT& first, KVE_OBJECT& second);
 void applyContactImpulse(KVE_OBJECT& a, KVE_OBJECT& b);
 const CollisionSound* findCollisionSound(const KVE_MATERIAL* first, const KVE_MATERIAL* second);
+
+// The iterative solver's two phases: contacts found, solved and reported (collision
+// phase), then the solved motion applied (integration phase).
+void solveContacts(World& w);
+void integrateSolved(World& w);
+// An object leaves the physics or is changed through the API: it and what rests on it
+// wake, and a released object's contacts are dropped.
+void wakeForChange(KVE_OBJECT& object, bool released);
+// Collision sound and callbacks of a pair after a contact was found (the current contact).
+void reportContact(KVE_OBJECT& first, KVE_OBJECT& second);
 
 // Engine shutdown: joints, sets, sounds and bodies; the world returns to its start state.
 void releaseAll();

@@ -41,6 +41,10 @@ void springPhase(World& w)
 void collisionPhase(World& w)
 {
     std::lock_guard lock(core::physicsLock());
+    if (w.solver == KVE_SOLVER_ITERATIVE) {
+        solveContacts(w);
+        return;
+    }
     w.response = 1;
     collidePairs(w);
     w.response = 0;
@@ -49,6 +53,10 @@ void collisionPhase(World& w)
 void integrationPhase(World& w)
 {
     std::lock_guard lock(core::physicsLock());
+    if (w.solver == KVE_SOLVER_ITERATIVE) {
+        integrateSolved(w);
+        return;
+    }
     const float h = w.timeStep;
     for (KVE_OBJECT* object : w.staticSet) {
         integrate(*object, h);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -91,6 +93,50 @@ protected:
 
     std::vector<int> meshes;
     int plainMesh = -1;
+};
+
+// The demonstration's bodies under gravity at 60 steps per second: its cube (-0.5..0.5,
+// mesh 31) with a box body (7), and planks made of it.
+inline constexpr KVE_Vector kPlankScale{1.0f, 0.5f, 0.2f, 0.0f};
+
+class DemoBodiesTest : public PhysicsTest {
+protected:
+    void SetUp() override
+    {
+        PhysicsTest::SetUp();
+        KVE_SetGravity(0, -9.81f, 0);
+        const float h = 0.5f;
+        cube = makeMesh(31,
+                        {{-h, -h, -h, 1}, {h, -h, -h, 1}, {-h, h, -h, 1}, {h, h, -h, 1}, {-h, -h, h, 1}, {h, -h, h, 1},
+                         {-h, h, h, 1}, {h, h, h, 1}},
+                        {1, 2, 3, 1, 0, 2, 4, 7, 6, 4, 5, 7, 0, 6, 2, 0, 4, 6, 5, 3, 7, 5, 1, 3, 0, 5, 4, 0, 1, 5, 6, 3,
+                         2, 6, 7, 3});
+        KVE_CreateBodyFromMesh(7, cube, KVE_BODY_BOX, 1.0f, "");
+    }
+
+    // A plank laid flat (its 0.2 thickness upright), turned `yaw` degrees about the vertical.
+    KVE_OBJECT* flatPlank(float x, float y, float z, float yaw = 0.0f)
+    {
+        KVE_OBJECT* plank = place(cube, x, y, z, 7, 1.0f, kPlankScale);
+        KVE_RotateObject(plank->number, 90, yaw, 0, 0);
+        return plank;
+    }
+
+    // Steps `seconds` at 60 Hz, calling `check` after every step; returns how far the total
+    // energy rose above the start at its highest.
+    static float stepFor(float seconds, const std::function<void()>& check)
+    {
+        const float start = KVE_GetPhysicsEnergy(15);
+        float highest = start;
+        for (int i = 0; i < static_cast<int>(seconds * 60.0f + 0.5f); ++i) {
+            physics::step(1.0f / 60.0f);
+            highest = std::max(highest, KVE_GetPhysicsEnergy(15));
+            check();
+        }
+        return highest - start;
+    }
+
+    int cube = -1;
 };
 
 } // namespace kve::test

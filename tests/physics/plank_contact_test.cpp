@@ -13,46 +13,19 @@ namespace {
 
 using kve::physics::world;
 
-constexpr float kStep = 1.0f / 60.0f;
-constexpr KVE_Vector kPlankScale{1.0f, 0.5f, 0.2f, 0.0f};
-
-class PlankContacts : public kve::test::PhysicsTest {
+class PlankContacts : public kve::test::DemoBodiesTest {
 protected:
     void SetUp() override
     {
-        PhysicsTest::SetUp();
-        KVE_SetGravity(0, -9.81f, 0);
-        const float h = 0.5f;
-        cube = makeMesh(31,
-                        {{-h, -h, -h, 1}, {h, -h, -h, 1}, {-h, h, -h, 1}, {h, h, -h, 1}, {-h, -h, h, 1}, {h, -h, h, 1},
-                         {-h, h, h, 1}, {h, h, h, 1}},
-                        {1, 2, 3, 1, 0, 2, 4, 7, 6, 4, 5, 7, 0, 6, 2, 0, 4, 6, 5, 3, 7, 5, 1, 3, 0, 5, 4, 0, 1, 5, 6, 3,
-                         2, 6, 7, 3});
-        KVE_CreateBodyFromMesh(7, cube, KVE_BODY_BOX, 1.0f, "");
+        DemoBodiesTest::SetUp();
         KVE_OBJECT* ground = place(makePlaneMesh(30), 0, 0, 0, KVE_BODY_MESH, 0.0f);
         KVE_ScaleObject(ground->number, 10, 10, 10, 0);
     }
 
-    // A plank laid flat (its 0.2 thickness upright), turned `yaw` degrees about the vertical.
-    KVE_OBJECT* flatPlank(float x, float y, float z, float yaw = 0.0f)
-    {
-        KVE_OBJECT* plank = place(cube, x, y, z, 7, 1.0f, kPlankScale);
-        KVE_RotateObject(plank->number, 90, yaw, 0, 0);
-        return plank;
-    }
-
-    // Steps `seconds`, calling `check` after every step, and expects the total energy never
-    // to rise above what the scene had at the start.
+    // Steps `seconds` and expects the total energy never to rise above the start's.
     void run(float seconds, const std::function<void()>& check = [] {})
     {
-        const float start = KVE_GetPhysicsEnergy(15);
-        float highest = start;
-        for (int i = 0; i < static_cast<int>(seconds * 60.0f + 0.5f); ++i) {
-            kve::physics::step(kStep);
-            highest = std::max(highest, KVE_GetPhysicsEnergy(15));
-            check();
-        }
-        EXPECT_LE(highest, start + 0.01f) << "energy grew";
+        EXPECT_LE(stepFor(seconds, check), 0.01f) << "energy grew";
     }
 
     // The lowest corner of a box body in world coordinates.
@@ -67,7 +40,6 @@ protected:
         return lowest;
     }
 
-    int cube = -1;
 };
 
 // Lying flat on each other, two planks have parallel upright edges: the box test must
@@ -147,9 +119,9 @@ TEST_F(PlankContacts, PlankThrownAtTenUnitsPerSecondDoesNotPassThroughAStandingO
 {
     for (const bool endFirst : {true, false}) {
         SCOPED_TRACE(endFirst ? "end first" : "broadside");
-        KVE_OBJECT* target = place(cube, 0, 0.25f, 0, 7, 1.0f, kPlankScale);
+        KVE_OBJECT* target = place(cube, 0, 0.25f, 0, 7, 1.0f, kve::test::kPlankScale);
         run(0.5f);
-        KVE_OBJECT* thrown = place(cube, 0, 0.3f, -1.2f, 7, 1.0f, kPlankScale);
+        KVE_OBJECT* thrown = place(cube, 0, 0.3f, -1.2f, 7, 1.0f, kve::test::kPlankScale);
         if (endFirst)
             KVE_RotateObject(thrown->number, 0, 90, 0, 0);
         thrown->Body.v4fMovement = {0, 0, 10, 0};

@@ -1,0 +1,219 @@
+// Sequential impulses over all contacts of a step (Catto's method) in sub-steps (Box2D
+// v3's soft step): each point's normal impulse is accumulated and clamped at zero, each
+// patch's friction (two tangents at the centre of its points and a twist about the
+// normal) kept within mu times its normal impulse, impulses start from the last
+// sub-step's (warm starting). Overlap is removed by a correction speed that moves the
+// bodies within the sub-step; relaxing passes then take it out of the velocities they
+// keep, so the correction adds no kinetic energy. Restitution acts once at the end, only
+// on fast approaches.
+#include <algorithm>
+#include <cmath>
+
+#include "physics/solver.h"
+
+namespace kve::physics {
+namespace {
+
+// Approach speeds below this do not bounce, so that resting contacts stay at rest.
+constexpr float kRestitutionThreshold = 1.0f;
+// Overlap left alone (keeps resting contacts touching), the share of the remaining overlap
+// removed per sub-step, and the fastest correction.
+constexpr float kLinearSlop = 0.005f;
+constexpr float kCorrectionRate = 0.2f;
+constexpr float kMaxCorrectionSpeed = 3.0f;
+
+ConstraintRow makeRow(const SolverBody& a, const SolverBody& b, Vec3 rA, Vec3 rB, Vec3 d)
+{
+    ConstraintRow row;
+    row.direction = d;
+    row.leverA = cross(rA, d);
+    row.leverB = cross(rB, d);
+    row.turnA = a.inverseInertia * row.leverA;
+    row.turnB = b.inverseInertia * row.leverB;
+    const float k = a.inverseMass + b.inverseMass + dot(row.leverA, row.turnA) + dot(row.leverB, row.turnB);
+    row.mass = k > 0.0f ? 1.0f / k : 0.0f;
+    return row;
+}
+
+// Relative velocity of b against a along the row.
+float rowSpeed(const ConstraintRow& row, const SolverBody& a, const SolverBody& b)
+{
+    return dot(b.v - a.v, row.direction) + dot(b.w, row.leverB) - dot(a.w, row.leverA);
+}
+
+// How far b has moved against a along the row in this step (small turns).
+float rowMoved(const ConstraintRow& row, const SolverBody& a, const SolverBody& b)
+{
+    return dot(b.moved - a.moved, row.direction) + dot(b.turned, row.leverB) - dot(a.turned, row.leverA);
+}
+
+void applyRow(const ConstraintRow& row, SolverBody& a, SolverBody& b, float impulse)
+{
+    a.v -= row.direction * (impulse * a.inverseMass);
+    a.w -= row.turnA * impulse;
+    b.v += row.direction * (impulse * b.inverseMass);
+    b.w += row.turnB * impulse;
+}
+
+void applyTwist(const ContactConstraint& c, SolverBody& a, SolverBody& b, float amount)
+{
+    a.w -= c.twistA * amount;
+    b.w += c.twistB * amount;
+}
+
+void warmStart(ContactConstraint& c, std::vector<SolverBody>& bodies)
+{
+    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
+    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
+    for (int i = 0; i < c.count; ++i)
+        applyRow(c.points[i].row, a, b, c.points[i].normalImpulse);
+    applyRow(c.frictionRow[0], a, b, c.frictionImpulse[0]);
+    applyRow(c.frictionRow[1], a, b, c.frictionImpulse[1]);
+    applyTwist(c, a, b, c.frictionImpulse[2]);
+}
+
+// Normal impulses against the current separation: a gap may close within the sub-step,
+// an overlap (with `correct`) is pushed apart.
+void solveNormals(ContactConstraint& c, std::vector<SolverBody>& bodies, float h, bool backwards, bool correct)
+{
+    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
+    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
+    for (int n = 0; n < c.count; ++n) {
+        SolverPoint& p = c.points[backwards ? c.count - 1 - n : n];
+        const float separation = p.separation + rowMoved(p.row, a, b);
+        float target = 0.0f;
+        if (separation > 0.0f)
+            target = -separation / h;
+        else if (correct && separation < -kLinearSlop)
+            target = std::min(kCorrectionRate * (-separation - kLinearSlop) / h, kMaxCorrectionSpeed);
+        const float total = std::max(p.normalImpulse + p.row.mass * (target - rowSpeed(p.row, a, b)), 0.0f);
+        applyRow(p.row, a, b, total - p.normalImpulse);
+        p.normalImpulse = total;
+        p.largestImpulse = std::max(p.largestImpulse, total);
+    }
+}
+
+// Friction of the whole patch: a tangential impulse at its centre kept within the
+// friction cone of the patch's normal impulse, and a twist within that times its spread.
+void solveFriction(ContactConstraint& c, std::vector<SolverBody>& bodies)
+{
+    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
+    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
+    float normal = 0.0f;
+    for (int i = 0; i < c.count; ++i)
+        normal += c.points[i].normalImpulse;
+    const float limit = c.friction * normal;
+    float t0 = c.frictionImpulse[0] - c.frictionRow[0].mass * rowSpeed(c.frictionRow[0], a, b);
+    float t1 = c.frictionImpulse[1] - c.frictionRow[1].mass * rowSpeed(c.frictionRow[1], a, b);
+    const float squared = t0 * t0 + t1 * t1;
+    if (squared > limit * limit) {
+        const float scale = limit / std::sqrt(squared);
+        t0 *= scale;
+        t1 *= scale;
+    }
+    applyRow(c.frictionRow[0], a, b, t0 - c.frictionImpulse[0]);
+    applyRow(c.frictionRow[1], a, b, t1 - c.frictionImpulse[1]);
+    c.frictionImpulse[0] = t0;
+    c.frictionImpulse[1] = t1;
+    if (c.twistMass > 0.0f) {
+        const float spin = dot(b.w - a.w, c.normal);
+        const float twistLimit = limit * c.twistRadius;
+        const float total = std::clamp(c.frictionImpulse[2] - c.twistMass * spin, -twistLimit, twistLimit);
+        applyTwist(c, a, b, total - c.frictionImpulse[2]);
+        c.frictionImpulse[2] = total;
+    }
+}
+
+// Points that approached fast and were pushed get the bounce e times that approach.
+void applyRestitution(ContactConstraint& c, std::vector<SolverBody>& bodies)
+{
+    if (c.restitution == 0.0f)
+        return;
+    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
+    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
+    for (int i = 0; i < c.count; ++i) {
+        SolverPoint& p = c.points[i];
+        if (p.approach <= kRestitutionThreshold || p.largestImpulse == 0.0f)
+            continue;
+        const float vn = rowSpeed(p.row, a, b);
+        const float total = std::max(p.normalImpulse + p.row.mass * (c.restitution * p.approach - vn), 0.0f);
+        applyRow(p.row, a, b, total - p.normalImpulse);
+        p.normalImpulse = total;
+    }
+}
+
+} // namespace
+
+void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies)
+{
+    for (ContactConstraint& c : constraints) {
+        const SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
+        const SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
+        Vec3 centreA, centreB;
+        for (int i = 0; i < c.count; ++i) {
+            centreA += c.points[i].rA * (1.0f / static_cast<float>(c.count));
+            centreB += c.points[i].rB * (1.0f / static_cast<float>(c.count));
+        }
+        c.frictionRow[0] = makeRow(a, b, centreA, centreB, c.tangent[0]);
+        c.frictionRow[1] = makeRow(a, b, centreA, centreB, c.tangent[1]);
+        c.twistA = a.inverseInertia * c.normal;
+        c.twistB = b.inverseInertia * c.normal;
+        const float twist = dot(c.normal, c.twistA) + dot(c.normal, c.twistB);
+        c.twistMass = c.count > 1 && twist > 0.0f ? 1.0f / twist : 0.0f;
+        c.twistRadius = 0.0f;
+        for (int i = 0; i < c.count; ++i) {
+            const Vec3 off = c.points[i].rA - centreA;
+            c.twistRadius += length(off - c.normal * dot(off, c.normal)) / static_cast<float>(c.count);
+        }
+        for (int i = 0; i < c.count; ++i) {
+            SolverPoint& p = c.points[i];
+            p.separation = c.manifold->points[i].separation;
+            p.row = makeRow(a, b, p.rA, p.rB, c.normal);
+            p.approach = -rowSpeed(p.row, a, b);
+            p.largestImpulse = 0.0f;
+        }
+    }
+}
+
+void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
+                             const SolverSettings& settings)
+{
+    const int subSteps = std::max(settings.velocityIterations, 1);
+    const float h = settings.timeStep / static_cast<float>(subSteps);
+    const float share = 1.0f / static_cast<float>(subSteps);
+    for (SolverBody& body : bodies)
+        body.moved = body.turned = {};
+    for (int step = 0; step < subSteps; ++step) {
+        for (SolverBody& body : bodies) {
+            body.v += body.pushed * share;
+            body.w += body.spun * share;
+        }
+        for (ContactConstraint& c : constraints)
+            warmStart(c, bodies);
+        // Every other sub-step runs the points backwards, so that their order leaves no
+        // lean in what the passes have not converged.
+        const bool backwards = (step & 1) != 0;
+        for (ContactConstraint& c : constraints) {
+            solveNormals(c, bodies, h, backwards, true);
+            solveFriction(c, bodies);
+        }
+        for (SolverBody& body : bodies) {
+            body.moved += body.v * h;
+            body.turned += body.w * h;
+        }
+        for (int pass = 0; pass < settings.positionIterations; ++pass)
+            for (ContactConstraint& c : constraints) {
+                solveNormals(c, bodies, h, !backwards, false);
+                solveFriction(c, bodies);
+            }
+    }
+    for (ContactConstraint& c : constraints)
+        applyRestitution(c, bodies);
+    for (ContactConstraint& c : constraints) {
+        std::copy(c.frictionImpulse, c.frictionImpulse + 3, c.manifold->frictionImpulse);
+        for (int i = 0; i < c.count; ++i)
+            c.manifold->points[i].normalImpulse = c.points[i].normalImpulse;
+    }
+}
+
+} // namespace kve::physics

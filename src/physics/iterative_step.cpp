@@ -1,0 +1,593 @@
+// The iterative solver's step: sweep-and-prune over world bounds, contact manifolds for
+// every pair with an awake body (waking sleepers that are touched), the solve of all
+// contacts together, collision sounds and callbacks once per touching pair, sleeping, and
+// the integration of the solved motion. Also the public switches of the solver.
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <unordered_set>
+
+#include "core/log.h"
+#include "core/physics_lock.h"
+#include "physics/solver.h"
+#include "scene/object.h"
+
+namespace kve::physics {
+namespace {
+
+uint64_t pairKey(const KVE_OBJECT* a, const KVE_OBJECT* b)
+{
+    return static_cast<uint64_t>(static_cast<uint32_t>(a->number)) << 32 | static_cast<uint32_t>(b->number);
+}
+
+bool isDynamic(const KVE_OBJECT& object)
+{
+    return object.Body.mass != 0.0f;
+}
+
+struct Entry {
+    KVE_OBJECT* object;
+    BodyState* state; // null for static objects
+    Vec3 lo, hi;
+    bool point;  // a point body: its swept test runs as in the pairwise step
+    bool moving; // static objects: moves by its own velocity
+};
+
+struct Candidate {
+    uint32_t first, second;
+};
+
+bool awakeDynamic(const Entry& e)
+{
+    return e.state && !e.state->sleeping;
+}
+
+bool pointBounds(const KVE_OBJECT& object, Vec3& lo, Vec3& hi)
+{
+    const Vec3 p = vec3(object.v4fPosition), s = vec3(object.Body.displacement);
+    const Vec3 back = p - s * 1.5f, ahead = p + s * 0.5f;
+    lo = {std::min(back.x, ahead.x), std::min(back.y, ahead.y), std::min(back.z, ahead.z)};
+    hi = {std::max(back.x, ahead.x), std::max(back.y, ahead.y), std::max(back.z, ahead.z)};
+    return std::isfinite(lo.x + lo.y + lo.z + hi.x + hi.y + hi.z);
+}
+
+// Inverse inertia in world axes: R I^-1 R^T with the object's rotation.
+Mat3 worldInverseInertia(const KVE_OBJECT& object)
+{
+    KVE_Matrix inverse;
+    KVE_CopyInvertMatrix(&inverse, &object.Body.inertia);
+    Mat3 local;
+    for (int i = 0; i < 3; ++i)
+        local.c[i] = vec3(inverse.c[i]);
+    for (int i = 0; i < 3; ++i)
+        if (!std::isfinite(local.c[i].x + local.c[i].y + local.c[i].z))
+            return {};
+    Mat3 r;
+    for (int i = 0; i < 3; ++i)
+        r.c[i] = normalized(vec3(object.rigidMatrix.c[i]));
+    Mat3 out;
+    // (R L R^T) e_k = R L (row k of R)
+    for (int k = 0; k < 3; ++k) {
+        const Vec3 row{r.c[0].x * (k == 0) + r.c[0].y * (k == 1) + r.c[0].z * (k == 2),
+                       r.c[1].x * (k == 0) + r.c[1].y * (k == 1) + r.c[1].z * (k == 2),
+                       r.c[2].x * (k == 0) + r.c[2].y * (k == 1) + r.c[2].z * (k == 2)};
+        out.c[k] = r * (local * row);
+    }
+    return out;
+}
+
+void tangentsOf(Vec3 n, Vec3 (&t)[2])
+{
+    // A fixed basis for each normal, so that friction impulses can be warm started.
+    t[0] = std::fabs(n.x) >= 0.57735f ? normalized(Vec3{n.y, -n.x, 0.0f}) : normalized(Vec3{0.0f, n.z, -n.y});
+    t[1] = cross(n, t[0]);
+}
+
+// Last step's impulses for the points that the same features made again, else for the
+// nearest old point close enough to be the same contact.
+void warmStart(Manifold& fresh, const Manifold& old)
+{
+    if (dot(fresh.normal, old.normal) < 0.95f)
+        return;
+    constexpr float kSameFeatureSquared = 0.1f * 0.1f, kSameSpotSquared = 0.02f * 0.02f;
+    bool taken[kMaxManifoldPoints] = {};
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < fresh.count; ++i) {
+            ManifoldPoint& p = fresh.points[i];
+            if (p.normalImpulse != 0.0f)
+                continue;
+            int match = -1;
+            float nearest = pass == 0 ? kSameFeatureSquared : kSameSpotSquared;
+            for (int j = 0; j < old.count; ++j) {
+                const Vec3 apart = p.point - old.points[j].point;
+                const float squared = dot(apart, apart);
+                if (!taken[j] && squared < nearest && (pass == 1 || old.points[j].feature == p.feature)) {
+                    nearest = squared;
+                    match = j;
+                }
+            }
+            if (match < 0)
+                continue;
+            const ManifoldPoint& q = old.points[match];
+            taken[match] = true;
+            p.normalImpulse = q.normalImpulse;
+            std::copy(old.frictionImpulse, old.frictionImpulse + 3, fresh.frictionImpulse);
+        }
+}
+
+const Contact* findContact(const std::vector<Contact>& contacts, uint64_t key)
+{
+    const auto at = std::lower_bound(contacts.begin(), contacts.end(), key,
+                                     [](const Contact& c, uint64_t k) { return c.key < k; });
+    return at != contacts.end() && at->key == key ? &*at : nullptr;
+}
+
+// Bounds of every object that collides, sorted along the axis where they spread most.
+void gatherEntries(World& w, IterativeState& state, std::vector<Entry>& entries)
+{
+    entries.clear();
+    for (KVE_OBJECT* object : w.dynamicSet) {
+        if (!isDynamic(*object) || !object->Body.body)
+            continue;
+        BodyState& body = state.bodies[object];
+        Entry e{object, &body, {}, {}, bodyOf(*object)->type == KVE_BODY_POINT, false};
+        if (body.sleeping) {
+            e.lo = body.lo;
+            e.hi = body.hi;
+        } else if (!(e.point ? pointBounds(*object, e.lo, e.hi) : shapeBounds(*object, e.lo, e.hi)))
+            continue;
+        body.lo = e.lo;
+        body.hi = e.hi;
+        body.reach = 0.5f * length(e.hi - e.lo);
+        entries.push_back(e);
+    }
+    for (KVE_OBJECT* object : w.staticSet) {
+        if (!object->Body.body)
+            continue;
+        Entry e{object, nullptr, {}, {}, bodyOf(*object)->type == KVE_BODY_POINT, false};
+        const Vec3 v = vec3(object->Body.v4fMovement), turn = vec3(object->Body.angularVelocity);
+        e.moving = dot(v, v) + dot(turn, turn) > 0.0f;
+        if (e.point ? pointBounds(*object, e.lo, e.hi) : shapeBounds(*object, e.lo, e.hi))
+            entries.push_back(e);
+    }
+}
+
+int sweepAxis(const std::vector<Entry>& entries)
+{
+    Vec3 sum, squares;
+    for (const Entry& e : entries) {
+        const Vec3 c = (e.lo + e.hi) * 0.5f;
+        sum += c;
+        squares += Vec3{c.x * c.x, c.y * c.y, c.z * c.z};
+    }
+    const float n = static_cast<float>(std::max<size_t>(entries.size(), 1));
+    const float spread[3] = {squares.x / n - sum.x * sum.x / (n * n), squares.y / n - sum.y * sum.y / (n * n),
+                             squares.z / n - sum.z * sum.z / (n * n)};
+    return spread[0] >= spread[1] ? (spread[0] >= spread[2] ? 0 : 2) : (spread[1] >= spread[2] ? 1 : 2);
+}
+
+float along(Vec3 v, int axis)
+{
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
+
+// Sweep and prune: the pairs whose bounds meet and of which at least one entry is
+// `active` (no static pairs).
+template <class Active>
+void findCandidates(std::vector<Entry>& entries, std::vector<Candidate>& candidates, const Active& active)
+{
+    candidates.clear();
+    if (std::none_of(entries.begin(), entries.end(), active))
+        return;
+    const int axis = sweepAxis(entries);
+    std::sort(entries.begin(), entries.end(),
+              [axis](const Entry& a, const Entry& b) { return along(a.lo, axis) < along(b.lo, axis); });
+    for (uint32_t i = 0; i < entries.size(); ++i) {
+        const Entry& a = entries[i];
+        const float end = along(a.hi, axis);
+        const bool aActive = active(a);
+        for (uint32_t j = i + 1; j < entries.size() && along(entries[j].lo, axis) <= end; ++j) {
+            const Entry& b = entries[j];
+            if ((!a.state && !b.state) || (!aActive && !active(b)))
+                continue;
+            if (a.lo.x <= b.hi.x && b.lo.x <= a.hi.x && a.lo.y <= b.hi.y && b.lo.y <= a.hi.y && a.lo.z <= b.hi.z &&
+                b.lo.z <= a.hi.z)
+                candidates.push_back({i, j});
+        }
+    }
+}
+
+struct StepScratch {
+    std::vector<Entry> entries;
+    std::vector<Candidate> candidates;
+    std::vector<Contact> contacts;
+    struct Report {
+        KVE_OBJECT* a;
+        KVE_OBJECT* b;
+        int numberA, numberB;
+        KVE_Vector point, normal;
+        float approach;
+    };
+    std::vector<Report> reports;
+};
+
+StepScratch& stepScratch()
+{
+    static StepScratch scratch;
+    return scratch;
+}
+
+// Manifolds of every pair with an awake body; a sleeper that such a pair finds touching
+// wakes with its island, and the pairs of what woke are then taken too, until nothing
+// more wakes.
+void findContacts(World& w, IterativeState& state, StepScratch& s)
+{
+    s.contacts.clear();
+    const uint64_t step = state.stepCount;
+    findCandidates(s.entries, s.candidates, [](const Entry& e) { return awakeDynamic(e) || e.moving; });
+    for (bool again = true, first = true; again; first = false) {
+        if (!first)
+            findCandidates(s.entries, s.candidates,
+                           [step](const Entry& e) { return e.state && !e.state->sleeping && e.state->woken == step; });
+        again = false;
+        for (const Candidate& candidate : s.candidates) {
+            Entry& one = s.entries[candidate.first];
+            Entry& two = s.entries[candidate.second];
+            if (one.point || two.point) {
+                if (first && (!one.point || !two.point)) {
+                    Entry& point = one.point ? one : two;
+                    Entry& other = one.point ? two : one;
+                    w.response = 1;
+                    collide(*other.object, *point.object); // the swept test with its own response
+                    w.response = 0;
+                }
+                continue;
+            }
+            KVE_OBJECT* a = one.object->number < two.object->number ? one.object : two.object;
+            KVE_OBJECT* b = a == one.object ? two.object : one.object;
+            Contact contact{pairKey(a, b), a, b, {}};
+            if (!collideShapes(*a, *b, contact.manifold))
+                continue;
+            if (const Contact* old = findContact(state.contacts, contact.key))
+                warmStart(contact.manifold, old->manifold);
+            s.contacts.push_back(contact);
+            for (Entry* e : {&one, &two})
+                if (e->state && e->state->sleeping) {
+                    wakeIsland(state, *e->state);
+                    again = true;
+                }
+        }
+    }
+    // Contacts among sleepers, and of sleepers with what does not move, stay as they were.
+    std::unordered_set<const KVE_OBJECT*> statics(w.staticSet.begin(), w.staticSet.end());
+    const auto resting = [&](KVE_OBJECT* object) {
+        const auto found = state.bodies.find(object);
+        return found != state.bodies.end() ? found->second.sleeping : statics.count(object) > 0;
+    };
+    for (const Contact& old : state.contacts)
+        if (resting(old.a) && resting(old.b) && !(statics.count(old.a) && statics.count(old.b)))
+            s.contacts.push_back(old);
+    std::sort(s.contacts.begin(), s.contacts.end(), [](const Contact& x, const Contact& y) { return x.key < y.key; });
+    s.contacts.erase(std::unique(s.contacts.begin(), s.contacts.end(),
+                                 [](const Contact& x, const Contact& y) { return x.key == y.key; }),
+                     s.contacts.end());
+    state.contacts.swap(s.contacts);
+}
+
+int solverIndexOf(World& w, IterativeState& state, std::unordered_map<KVE_OBJECT*, int>& statics, KVE_OBJECT* object)
+{
+    (void)w;
+    if (isDynamic(*object)) {
+        const auto found = state.bodies.find(object);
+        return found != state.bodies.end() && !found->second.sleeping ? found->second.solverIndex : -1;
+    }
+    const auto [at, fresh] = statics.try_emplace(object, static_cast<int>(state.solverBodies.size()));
+    if (fresh) {
+        SolverBody body;
+        body.v = vec3(object->Body.v4fMovement);
+        body.w = vec3(object->Body.angularVelocity);
+        state.solverBodies.push_back(body);
+        state.solved.push_back(object);
+    }
+    return at->second;
+}
+
+// The awake dynamic bodies as solver bodies, with what gravity and springs add over the step.
+void gatherSolverBodies(World& w, IterativeState& state, float h)
+{
+    state.solverBodies.clear();
+    state.solved.clear();
+    for (KVE_OBJECT* object : w.dynamicSet) {
+        if (!isDynamic(*object))
+            continue;
+        BodyState& body = state.bodies[object];
+        body.solverIndex = -1;
+        body.moved = body.turned = {};
+        if (body.sleeping)
+            continue;
+        const KVE_OBJECT_BODY& motion = object->Body;
+        body.solverIndex = static_cast<int>(state.solverBodies.size());
+        SolverBody solver;
+        solver.v = vec3(motion.v4fMovement);
+        solver.w = vec3(motion.angularVelocity);
+        solver.pushed = vec3(motion.acceleration) * h;
+        solver.spun = vec3(motion.angularAcceleration) * h;
+        const bool solid = object->Body.body && bodyOf(*object)->type != KVE_BODY_POINT;
+        solver.inverseMass = solid ? 1.0f / motion.mass : 0.0f;
+        if (solid)
+            solver.inverseInertia = worldInverseInertia(*object);
+        state.solverBodies.push_back(solver);
+        state.solved.push_back(object);
+    }
+    state.dynamicSolved = state.solverBodies.size();
+}
+
+void buildConstraints(World& w, IterativeState& state)
+{
+    std::unordered_map<KVE_OBJECT*, int> statics;
+    state.constraints.clear();
+    for (Contact& contact : state.contacts) {
+        const int a = solverIndexOf(w, state, statics, contact.a);
+        const int b = solverIndexOf(w, state, statics, contact.b);
+        if (a < 0 || b < 0 || contact.manifold.count == 0)
+            continue; // sleeping
+        if (static_cast<size_t>(a) >= state.dynamicSolved && static_cast<size_t>(b) >= state.dynamicSolved)
+            continue;
+        ContactConstraint c;
+        c.bodyA = a;
+        c.bodyB = b;
+        c.normal = contact.manifold.normal;
+        tangentsOf(c.normal, c.tangent);
+        c.friction = contact.a->Body.friction * contact.b->Body.friction;
+        c.restitution = contact.a->Body.restitution * contact.b->Body.restitution;
+        c.count = contact.manifold.count;
+        c.manifold = &contact.manifold;
+        const Vec3 ca = vec3(contact.a->v4fPosition), cb = vec3(contact.b->v4fPosition);
+        for (int i = 0; i < c.count; ++i) {
+            const ManifoldPoint& p = contact.manifold.points[i];
+            c.points[i].rA = p.point - ca;
+            c.points[i].rB = p.point - cb;
+            c.points[i].normalImpulse = p.normalImpulse;
+        }
+        std::copy(contact.manifold.frictionImpulse, contact.manifold.frictionImpulse + 3, c.frictionImpulse);
+        state.constraints.push_back(c);
+    }
+}
+
+// Sounds and callbacks once per touching pair, with the approach speed of its fastest
+// point. A callback may release objects: each report checks that its pair still exists.
+void reportContacts(World& w, IterativeState& state, StepScratch& s)
+{
+    s.reports.clear();
+    for (const ContactConstraint& c : state.constraints) {
+        int fastest = -1;
+        for (int i = 0; i < c.count; ++i)
+            if (c.manifold->points[i].separation <= 0.0f && (fastest < 0 || c.points[i].approach > c.points[fastest].approach))
+                fastest = i;
+        if (fastest < 0)
+            continue;
+        KVE_OBJECT* a = state.solved[static_cast<size_t>(c.bodyA)];
+        KVE_OBJECT* b = state.solved[static_cast<size_t>(c.bodyB)];
+        s.reports.push_back({a, b, a->number, b->number, vector(c.manifold->points[fastest].point, 1.0f),
+                             vector(c.normal, 0.0f), c.points[fastest].approach});
+    }
+    for (const StepScratch::Report& r : s.reports) {
+        if (scene::findObject(r.numberA) != r.a || scene::findObject(r.numberB) != r.b)
+            continue;
+        w.contactPoint = r.point;
+        w.contactNormal = r.normal;
+        w.approachSpeed = r.approach;
+        reportContact(*r.a, *r.b);
+    }
+}
+
+void wakeJointPartners(World& w, IterativeState& state)
+{
+    for (const JointRecord* joint : w.activeJoints) {
+        const auto a = state.bodies.find(joint->objectA), b = state.bodies.find(joint->objectB);
+        if (a == state.bodies.end() || b == state.bodies.end())
+            continue;
+        if (a->second.sleeping != b->second.sleeping) {
+            wakeIsland(state, a->second);
+            wakeIsland(state, b->second);
+        }
+    }
+}
+
+// Records for the objects of the dynamic set; sleepers changed through the API wake.
+void followDynamicSet(World& w, IterativeState& state)
+{
+    const uint64_t step = ++state.stepCount;
+    for (KVE_OBJECT* object : w.dynamicSet) {
+        if (!isDynamic(*object))
+            continue;
+        BodyState& body = state.bodies[object];
+        body.seen = step;
+        if (body.sleeping && (!w.sleeping || changedSinceSnapshot(body, *object)))
+            wakeIsland(state, body);
+    }
+    for (auto at = state.bodies.begin(); at != state.bodies.end();)
+        at = at->second.seen == step ? std::next(at) : state.bodies.erase(at);
+}
+
+// Turns q by the small rotation vector `turn` (radians): q' = q + (turn, 0) q / 2, renormalised.
+void integrateQuaternion(KVE_Quaternion& q, Vec3 turn)
+{
+    const float hx = 0.5f * turn.x, hy = 0.5f * turn.y, hz = 0.5f * turn.z;
+    const KVE_Quaternion d{hx * q.w + hy * q.z - hz * q.y, hy * q.w + hz * q.x - hx * q.z, hz * q.w + hx * q.y - hy * q.x,
+                           -(hx * q.x + hy * q.y + hz * q.z)};
+    q = {q.x + d.x, q.y + d.y, q.z + d.z, q.w + d.w};
+    const float l = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
+    if (l > 0.0f)
+        q = {q.x / l, q.y / l, q.z / l, q.w / l};
+}
+
+} // namespace
+
+IterativeState& iterativeState(World& w)
+{
+    if (!w.iterative)
+        w.iterative = std::make_shared<IterativeState>();
+    return *w.iterative;
+}
+
+void solveContacts(World& w)
+{
+    const float h = w.timeStep;
+    if (!(h > 0.0f))
+        return;
+    IterativeState& state = iterativeState(w);
+    StepScratch& s = stepScratch();
+    followDynamicSet(w, state);
+    wakeJointPartners(w, state);
+    gatherEntries(w, state, s.entries);
+    findContacts(w, state, s);
+    gatherSolverBodies(w, state, h);
+    buildConstraints(w, state);
+    const SolverSettings settings{h, w.velocityIterations, w.positionIterations};
+    prepareContacts(state.constraints, state.solverBodies);
+    solveContactConstraints(state.constraints, state.solverBodies, settings);
+    for (size_t i = 0; i < state.dynamicSolved; ++i) {
+        KVE_OBJECT* object = state.solved[i];
+        const SolverBody& solved = state.solverBodies[i];
+        object->Body.v4fMovement = vector(solved.v, 0.0f);
+        object->Body.angularVelocity = vector(solved.w, 0.0f);
+        BodyState& body = state.bodies[object];
+        body.moved = solved.moved;
+        body.turned = solved.turned;
+    }
+    updateSleep(w, state, h);
+    for (size_t i = 0; i < state.dynamicSolved; ++i) {
+        BodyState& body = state.bodies[state.solved[i]];
+        if (body.sleeping) {
+            body.moved = body.turned = {};
+            takeSnapshot(body, *state.solved[i]);
+        }
+    }
+    reportContacts(w, state, s);
+}
+
+void integrateSolved(World& w)
+{
+    const float h = w.timeStep;
+    for (KVE_OBJECT* object : w.staticSet) {
+        integrate(*object, h);
+        object->Body.acceleration = {0, 0, 0, 0};
+        object->Body.angularAcceleration = {0, 0, 0, 0};
+    }
+    IterativeState* state = w.iterative.get();
+    for (KVE_OBJECT* object : w.dynamicSet) {
+        KVE_OBJECT_BODY& motion = object->Body;
+        if (!motion.body && motion.mass == 0.0f)
+            continue;
+        const BodyState* body = nullptr;
+        if (state) {
+            const auto found = state->bodies.find(object);
+            body = found != state->bodies.end() ? &found->second : nullptr;
+        }
+        if (!body || !body->sleeping) {
+            // A body that joined between the phases moves on at its velocity.
+            const Vec3 moved = body ? body->moved : vec3(motion.v4fMovement) * h;
+            const Vec3 turned = body ? body->turned : vec3(motion.angularVelocity) * h;
+            motion.displacement = vector(moved, 0.0f);
+            KVE_AddVector(&object->v4fPosition, &motion.displacement);
+            integrateQuaternion(object->rotation, turned);
+            scene::rebuildObjectMatrices(*object);
+        }
+        motion.acceleration = motion.mass != 0.0f ? w.gravity : KVE_Vector{0, 0, 0, 0};
+        motion.angularAcceleration = {0, 0, 0, 0};
+    }
+}
+
+void wakeForChange(KVE_OBJECT& object, bool released)
+{
+    World& w = world();
+    if (!w.iterative)
+        return;
+    IterativeState& state = *w.iterative;
+    const auto found = state.bodies.find(&object);
+    if (found != state.bodies.end())
+        wakeIsland(state, found->second);
+    for (const Contact& contact : state.contacts) {
+        if (contact.a != &object && contact.b != &object)
+            continue;
+        const auto other = state.bodies.find(contact.a == &object ? contact.b : contact.a);
+        if (other != state.bodies.end())
+            wakeIsland(state, other->second);
+    }
+    if (!released)
+        return;
+    std::erase_if(state.contacts, [&](const Contact& c) { return c.a == &object || c.b == &object; });
+    if (found != state.bodies.end())
+        state.bodies.erase(found);
+}
+
+} // namespace kve::physics
+
+using namespace kve::physics;
+
+extern "C" {
+
+int KVE_SetPhysicsSolver(int solver)
+{
+    if (solver != KVE_SOLVER_PAIRWISE && solver != KVE_SOLVER_ITERATIVE) {
+        kve::log::fail("Fail: Unknown solver!", "KVE_SetPhysicsSolver");
+        return 0;
+    }
+    std::lock_guard lock(kve::core::physicsLock());
+    World& w = world();
+    if (w.solver != solver)
+        w.iterative.reset(); // sleepers wake; contacts start afresh
+    w.solver = solver;
+    return 1;
+}
+
+int KVE_SetSolverIterations(int velocity, int position)
+{
+    if (velocity < 1 || velocity > 100 || position < 0 || position > 100) {
+        kve::log::fail("Fail: Iterations out of range!", "KVE_SetSolverIterations");
+        return 0;
+    }
+    std::lock_guard lock(kve::core::physicsLock());
+    world().velocityIterations = velocity;
+    world().positionIterations = position;
+    return 1;
+}
+
+int KVE_SetSleeping(int on)
+{
+    std::lock_guard lock(kve::core::physicsLock());
+    World& w = world();
+    w.sleeping = on != 0;
+    if (!w.sleeping && w.iterative)
+        for (auto& [object, body] : w.iterative->bodies)
+            wakeIsland(*w.iterative, body);
+    return 1;
+}
+
+int KVE_IsObjectSleeping(int object)
+{
+    KVE_OBJECT* found = kve::scene::findObject(object);
+    World& w = world();
+    if (!found || !w.iterative)
+        return 0;
+    const auto body = w.iterative->bodies.find(found);
+    return body != w.iterative->bodies.end() && body->second.sleeping ? 1 : 0;
+}
+
+int KVE_WakeObject(int object)
+{
+    KVE_OBJECT* found = kve::scene::findObject(object);
+    if (!found)
+        return 0;
+    std::lock_guard lock(kve::core::physicsLock());
+    World& w = world();
+    if (w.iterative) {
+        const auto body = w.iterative->bodies.find(found);
+        if (body != w.iterative->bodies.end())
+            wakeIsland(*w.iterative, body->second);
+    }
+    return 1;
+}
+
+} // extern "C"

@@ -1,0 +1,198 @@
+// The iterative solver's shared pieces: small 3-vector math, contact manifolds (what the
+// narrow phase hands the solver), the per-body records of the solve and the contact
+// solver's entry points. The step itself (iterative_step.cpp) ties them together.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "physics/physics.h"
+
+namespace kve::physics {
+
+struct Vec3 {
+    float x = 0, y = 0, z = 0;
+};
+inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline Vec3 operator-(Vec3 a) { return {-a.x, -a.y, -a.z}; }
+inline Vec3 operator*(Vec3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+inline Vec3 operator*(float s, Vec3 a) { return a * s; }
+inline Vec3& operator+=(Vec3& a, Vec3 b) { return a = a + b; }
+inline Vec3& operator-=(Vec3& a, Vec3 b) { return a = a - b; }
+inline float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+inline float length(Vec3 a) { return std::sqrt(dot(a, a)); }
+inline Vec3 normalized(Vec3 a)
+{
+    const float l = length(a);
+    return l > 0.0f ? a * (1.0f / l) : Vec3{};
+}
+inline Vec3 vec3(const KVE_Vector& v) { return {v.x, v.y, v.z}; }
+inline KVE_Vector vector(Vec3 v, float w) { return {v.x, v.y, v.z, w}; }
+
+// Symmetric or general 3 x 3 matrix by columns.
+struct Mat3 {
+    Vec3 c[3];
+    Vec3 operator*(Vec3 v) const { return c[0] * v.x + c[1] * v.y + c[2] * v.z; }
+};
+
+// The orientation of an object's shape in the world: centre, unit axes, half-sizes.
+struct ShapeFrame {
+    Vec3 centre;
+    Vec3 axis[3];
+    float half[3] = {0, 0, 0};
+    Vec3 toLocal(Vec3 p) const
+    {
+        const Vec3 d = p - centre;
+        return {dot(d, axis[0]), dot(d, axis[1]), dot(d, axis[2])};
+    }
+    Vec3 toWorld(Vec3 p) const { return centre + axis[0] * p.x + axis[1] * p.y + axis[2] * p.z; }
+};
+
+// Contacts within this distance before touching are kept (speculatively), so that a
+// resting contact does not flicker in and out as the solver holds it at the surface.
+inline constexpr float kContactMargin = 0.02f;
+inline constexpr int kMaxManifoldPoints = 4;
+
+struct ManifoldPoint {
+    Vec3 point;              // world, midway between the two surfaces
+    float separation = 0.0f; // negative when the shapes overlap
+    uint32_t feature = 0;    // the pair of features that made it, for warm starting
+    float normalImpulse = 0.0f;
+};
+
+// Up to four points sharing one normal, which points from the first object to the second.
+// Friction acts on the patch as a whole, at the centre of its points.
+struct Manifold {
+    Vec3 normal;
+    int count = 0;
+    ManifoldPoint points[kMaxManifoldPoints];
+    float frictionImpulse[3] = {0.0f, 0.0f, 0.0f}; // along the two tangents, and the twist
+};
+
+// The contact manifold of two objects' shapes (box, sphere or triangle mesh; not points);
+// false when they are apart by more than the contact margin.
+bool collideShapes(const KVE_OBJECT& a, const KVE_OBJECT& b, Manifold& out);
+// Whether the object's body takes part in the manifold tests.
+bool hasManifoldShape(const KVE_OBJECT& object);
+// World box around what the object's shape reaches; false for a body without extent.
+bool shapeBounds(const KVE_OBJECT& object, Vec3& lo, Vec3& hi);
+// Keeps the four points of `points` that best span the contact (the deepest first).
+int reducePoints(ManifoldPoint* points, int count, Vec3 normal);
+
+// One body as the solve sees it: velocities, the velocity change its accelerations give
+// over the step, inverse mass and world inverse inertia, and how far the sub-steps have
+// moved and turned it (radians about each axis).
+struct SolverBody {
+    Vec3 v, w;
+    Vec3 pushed, spun;
+    Vec3 moved, turned;
+    float inverseMass = 0.0f;
+    Mat3 inverseInertia{};
+};
+
+// One direction d of a constraint between two bodies at lever arms rA, rB, with what the
+// passes need precomputed: r x d, the turn an impulse along d gives (I^-1 (r x d)), and
+// the effective mass along d.
+struct ConstraintRow {
+    Vec3 direction;
+    Vec3 leverA, leverB;
+    Vec3 turnA, turnB;
+    float mass = 0;
+};
+
+struct SolverPoint {
+    Vec3 rA, rB;
+    ConstraintRow row;
+    float separation = 0; // at the start of the step
+    float normalImpulse = 0;
+    float largestImpulse = 0; // over the step: whether the point pushed at all
+    float approach = 0;       // normal approach speed before the solve
+};
+
+struct ContactConstraint {
+    int bodyA = 0, bodyB = 0;
+    Vec3 normal, tangent[2];
+    float friction = 0, restitution = 0;
+    // Patch friction: at the centre of the points along both tangents, and the twist
+    // about the normal, which the points' spread (twistRadius) limits.
+    ConstraintRow frictionRow[2];
+    Vec3 twistA, twistB;
+    float twistMass = 0, twistRadius = 0;
+    float frictionImpulse[3] = {0, 0, 0};
+    int count = 0;
+    SolverPoint points[kMaxManifoldPoints];
+    Manifold* manifold = nullptr; // where the accumulated impulses go back to
+};
+
+struct SolverSettings {
+    float timeStep = 0;
+    int velocityIterations = 4; // sub-steps, one impulse pass each
+    int positionIterations = 1; // relaxing passes per sub-step
+};
+
+// Sequential impulses in sub-steps: the constraints from the manifolds (warm started with
+// their stored impulses), one pass with the overlap correction per sub-step, the bodies
+// moved, then relaxing passes without it; restitution at the end; impulses stored back.
+void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies);
+void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
+                             const SolverSettings& settings);
+
+} // namespace kve::physics
+
+// ---- the iterative step's lasting state ------------------------------------------------
+
+namespace kve::physics {
+
+// What the iterative solver remembers of a dynamic object between steps.
+struct BodyState {
+    bool sleeping = false;
+    float restTime = 0.0f; // seconds spent below the sleep speeds
+    uint32_t island = 0;   // the sleeping island it belongs to
+    uint64_t seen = 0;     // the last step that found it in the dynamic set
+    uint64_t woken = 0;    // the last step in which it woke
+    int solverIndex = -1;  // this step's solver body, -1 when not in the solve
+    float reach = 0.0f;    // the farthest its shape reaches from its centre
+    Vec3 lo, hi;           // world bounds (kept while asleep)
+    Vec3 moved, turned;    // this step's solved motion
+    // The state it fell asleep in: any change through the API wakes it.
+    KVE_Vector position, velocity, angularVelocity, acceleration, scale;
+    KVE_Quaternion rotation;
+    float mass = 0.0f;
+    const void* body = nullptr;
+};
+
+// A pair's contact, kept from step to step for warm starting; `a` has the lower number.
+struct Contact {
+    uint64_t key = 0;
+    KVE_OBJECT* a = nullptr;
+    KVE_OBJECT* b = nullptr;
+    Manifold manifold;
+};
+
+struct IterativeState {
+    std::unordered_map<KVE_OBJECT*, BodyState> bodies;
+    std::vector<Contact> contacts; // sorted by key
+    std::unordered_map<uint32_t, std::vector<KVE_OBJECT*>> sleepingIslands;
+    uint32_t nextIsland = 1;
+    uint64_t stepCount = 0;
+    // Scratch of one step, kept to reuse its memory.
+    std::vector<SolverBody> solverBodies;
+    std::vector<ContactConstraint> constraints;
+    std::vector<KVE_OBJECT*> solved; // objects behind solverBodies: the dynamic ones first
+    size_t dynamicSolved = 0;
+};
+
+IterativeState& iterativeState(World& w);
+// Wakes the island of a sleeping object (each of its bodies restarts its rest time).
+void wakeIsland(IterativeState& state, BodyState& body);
+void takeSnapshot(BodyState& body, const KVE_OBJECT& object);
+bool changedSinceSnapshot(const BodyState& body, const KVE_OBJECT& object);
+// Rest times of the solved bodies, then islands (bodies joined by touching contacts and
+// joints) whose every body has rested long enough fall asleep together.
+void updateSleep(World& w, IterativeState& state, float h);
+
+} // namespace kve::physics
