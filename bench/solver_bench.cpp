@@ -2,7 +2,9 @@
 // restitution 0.4, friction 0.7) in a tower of 10 and in pyramids of rows 4-3-2-1, base
 // 10 and base 20, stepped for 10 s at 60 Hz; 1000 planks (the cube scaled 1 x 0.5 x 0.2)
 // dropped at random turns onto the 20 x 20 ground, timed while they fall and pile up
-// with nothing asleep, and the same pile timed again once settled. Bullet runs the same
+// with nothing asleep, and the same pile timed again once settled, awake and asleep; the
+// ball layer of the physics benchmark at 1000 and 5000 balls. The engine runs its
+// pairwise and its iterative solver (sleeping only where named). Bullet runs the same
 // scenes (btBoxShape, 10 solver iterations, on a slab whose top is the ground), without
 // sleeping except in the settled pile.
 // Each run reports how the scene ended: boxes that moved more than 0.1 from their start,
@@ -12,6 +14,7 @@
 // so that the runs of the engines alternate.
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <random>
 #include <string>
 
@@ -118,12 +121,19 @@ void report(benchmark::State& state, const BoxScene& scene, const Ending& ending
 }
 
 // The engine's modes: its solver, and whether bodies may sleep.
-enum class Mode { Pairwise };
+enum class Mode { Pairwise, Iterative, IterativeSleeping };
 
-void runKorvaneBoxes(benchmark::State& state, const BoxScene& scene, Mode)
+void useMode(Mode mode)
+{
+    KVE_SetPhysicsSolver(mode == Mode::Pairwise ? KVE_SOLVER_PAIRWISE : KVE_SOLVER_ITERATIVE);
+    KVE_SetSleeping(mode == Mode::IterativeSleeping ? 1 : 0);
+}
+
+void runKorvaneBoxes(benchmark::State& state, const BoxScene& scene, Mode mode)
 {
     kve::physics::setPhasePause(false);
     KVE_InitPhysics();
+    useMode(mode);
     buildGround(scene.groundScale);
     buildCubeBody();
     std::vector<KVE_OBJECT*> objects;
@@ -142,12 +152,15 @@ void runKorvaneBoxes(benchmark::State& state, const BoxScene& scene, Mode)
         kve::physics::step(kStep);
     for (auto _ : state)
         kve::physics::step(kStep);
-    const Ending ending = judge(scene, [&](size_t i, float& x, float& y, float& z) {
+    Ending ending = judge(scene, [&](size_t i, float& x, float& y, float& z) {
         const KVE_Vector& p = objects[i]->v4fPosition;
         x = p.x, y = p.y, z = p.z;
     });
+    for (const KVE_OBJECT* object : objects)
+        ending.asleep += KVE_IsObjectSleeping(object->number);
     report(state, scene, ending);
     tearDown();
+    useMode(Mode::Pairwise);
     KVE_ReleaseMesh(kCubeMesh);
 }
 
@@ -180,14 +193,18 @@ void runBulletBoxes(benchmark::State& state, const BoxScene& scene, bool sleeps)
 }
 #endif
 
-void registerScene(const std::string& name, const BoxScene& scene, bool bulletSleeps)
+const char* const kModeNames[] = {"BM_KorvanePairwise/", "BM_KorvaneIterative/", "BM_KorvaneIterativeSleeping/"};
+
+void registerScene(const std::string& name, const BoxScene& scene, std::initializer_list<Mode> modes,
+                   bool bulletSleeps)
 {
-    benchmark::RegisterBenchmark(("BM_KorvanePairwise/" + name).c_str(),
-                                 [scene](benchmark::State& s) { runKorvaneBoxes(s, scene, Mode::Pairwise); })
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(scene.timedSteps);
+    for (Mode mode : modes)
+        benchmark::RegisterBenchmark((kModeNames[static_cast<int>(mode)] + name).c_str(),
+                                     [scene, mode](benchmark::State& s) { runKorvaneBoxes(s, scene, mode); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(scene.timedSteps);
 #ifdef KVE_BENCH_HAVE_BULLET
-    benchmark::RegisterBenchmark(("BM_Bullet/" + name).c_str(),
+    benchmark::RegisterBenchmark(((bulletSleeps ? "BM_BulletSleeping/" : "BM_Bullet/") + name).c_str(),
                                  [scene, bulletSleeps](benchmark::State& s) { runBulletBoxes(s, scene, bulletSleeps); })
         ->Unit(benchmark::kMillisecond)
         ->Iterations(scene.timedSteps);
@@ -196,16 +213,41 @@ void registerScene(const std::string& name, const BoxScene& scene, bool bulletSl
 #endif
 }
 
+// The ball layer of the physics benchmark, with the iterative solver (no sleeping, as in
+// Bullet there).
+void registerBalls(int count)
+{
+    const Layout layout(count);
+    const std::string name = "Balls" + std::to_string(count);
+    benchmark::RegisterBenchmark(("BM_KorvaneIterative/" + name).c_str(),
+                                 [layout](benchmark::State& s) {
+                                     runKorvane(s, layout, true, false, [] { useMode(Mode::Iterative); });
+                                     useMode(Mode::Pairwise);
+                                 })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(timedSteps(count));
+#ifdef KVE_BENCH_HAVE_BULLET
+    benchmark::RegisterBenchmark(("BM_Bullet/" + name).c_str(),
+                                 [layout](benchmark::State& s) { runBullet(s, layout); })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(timedSteps(count));
+#endif
+}
+
 void registerAll()
 {
-    registerScene("Tower10", tower(10), false);
-    registerScene("Pyramid4", pyramid(4), false);
-    registerScene("Pyramid10", pyramid(10), false);
-    registerScene("Pyramid20", pyramid(20), false);
-    // Falling and piling up: the first 5 s after the drop.
-    registerScene("PlanksFalling", planks(0, 300), false);
-    // The pile after 15 s, timed for 2 s more.
-    registerScene("PlanksSettled", planks(900, 120), true);
+    const auto both = {Mode::Pairwise, Mode::Iterative};
+    registerScene("Tower10", tower(10), both, false);
+    registerScene("Pyramid4", pyramid(4), both, false);
+    registerScene("Pyramid10", pyramid(10), both, false);
+    registerScene("Pyramid20", pyramid(20), both, false);
+    // Falling and piling up: the first 5 s after the drop, nothing asleep.
+    registerScene("PlanksFalling", planks(0, 300), both, false);
+    // The pile after 15 s, timed for 2 s more: awake in every mode, and asleep where it may.
+    registerScene("PlanksSettled", planks(900, 120), both, false);
+    registerScene("PlanksSettled", planks(900, 120), {Mode::IterativeSleeping}, true);
+    registerBalls(1000);
+    registerBalls(5000);
 }
 
 } // namespace

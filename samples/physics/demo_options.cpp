@@ -189,6 +189,19 @@ const std::vector<Option>& optionTable()
         {"--watch", nullptr, "reload resources whose files change while it runs", setFlag(&DemoOptions::watch)},
         {"--frame-log", "FILE", "write one line per frame to FILE: frame, wall-clock milliseconds, objects",
          fileToWrite(&DemoOptions::frameLog)},
+        {"--solver", "NAME",
+         "the contact solver: iterative (the default; stacks stand, piles at rest sleep) or pairwise "
+         "(each pair by itself, as the engine starts)",
+         [](const char* value, DemoOptions& options, std::string* error) {
+             const std::string_view name = value;
+             if (name == "iterative")
+                 options.solver = KVE_SOLVER_ITERATIVE;
+             else if (name == "pairwise")
+                 options.solver = KVE_SOLVER_PAIRWISE;
+             else
+                 *error = "must be iterative or pairwise";
+             return error->empty();
+         }},
         {"--help", nullptr, "show this text", setFlag(&DemoOptions::help)},
     };
     return table;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "kve.h"
+
 struct DemoOptions {
     int frames = 0;                 // stop after this many frames (0 = run until closed)
     std::string screenshot;         // PNG of the last presented frame, when set (absolute)
@@ -18,6 +20,7 @@ struct DemoOptions {
     bool profile = false;           // time the render passes and print a table at exit
     bool watch = false;             // reload resources whose files change while it runs
     std::string frameLog;           // one line per presented frame: number, wall milliseconds, objects
+    int solver = KVE_SOLVER_ITERATIVE; // how contacts are solved: KVE_SOLVER_*
     bool help = false;
     std::string error; // set when the command line could not be read: names the option
 };

@@ -162,6 +162,13 @@ void printRenderPassTimes()
     std::printf("%-24s %8s %12.2f\n", "all passes", "", sum);
 }
 
+// The number of sleeping bodies for the statistics; -1 (no line) where nothing sleeps,
+// in the pairwise solver.
+int sleepingShown(const DemoOptions& options)
+{
+    return options.solver == KVE_SOLVER_ITERATIVE ? sleepingThrown() : -1;
+}
+
 const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};
 enum class End { FrameLimit, Close, Escape };
 
@@ -219,6 +226,7 @@ int main(int argc, char** argv)
     if (!options.screenshot.empty())
         KVE_KeepPresentedFrame(1);
     loadScene();
+    KVE_SetPhysicsSolver(options.solver);
     if (options.profile)
         KVE_SetRenderPassTiming(1);
     KVE_SetResourceWatching(options.watch ? 1 : 0);
@@ -259,7 +267,7 @@ int main(int argc, char** argv)
         // 8. The scene.
         KVE_RenderScene(-1);
         // 9-10. Crosshair and statistics.
-        drawOverlay(physicsShare.percent());
+        drawOverlay(physicsShare.percent(), sleepingShown(options));
         // 11. Present.
         KVE_FlipBuffers();
         if (frameLog) {
@@ -278,7 +286,7 @@ int main(int argc, char** argv)
     KVE_Vector camera{};
     KVE_GetCameraPosition(&camera, KVE_GLOBAL);
     if (options.printStatistics)
-        printStatistics(physicsShare.percent());
+        printStatistics(physicsShare.percent(), sleepingShown(options));
     if (options.profile)
         printRenderPassTimes();
     KVE_Shutdown();
