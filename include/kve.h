@@ -1142,6 +1142,8 @@ int KVE_SetSolverIterations(int velocity, int position);
 int KVE_SetSleeping(int on);
 /** Whether an object sleeps. Returns 1 when asleep; 0 when awake, static, or not an object. */
 int KVE_IsObjectSleeping(int object);
+/** Counts the sleeping objects of the dynamic set. Returns 0 with the pairwise solver. */
+int KVE_GetSleepingObjectCount(void);
 /** Wakes an object and everything resting with it; moving, pushing or changing a body
  *  through the API does the same. Returns 1; 0 when the object does not exist. */
 int KVE_WakeObject(int object);

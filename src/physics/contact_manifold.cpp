@@ -219,25 +219,22 @@ int clipFaces(const ShapeFrame& reference, int axis, Vec3 n, const ShapeFrame& i
     return kept;
 }
 
-// Separation along a unit axis: the gap between the boxes' projections.
-float separationAlong(const ShapeFrame& a, const ShapeFrame& b, Vec3 axis, Vec3 d)
-{
-    float ra = 0.0f, rb = 0.0f;
-    for (int k = 0; k < 3; ++k) {
-        ra += a.half[k] * std::fabs(dot(a.axis[k], axis));
-        rb += b.half[k] * std::fabs(dot(b.axis[k], axis));
-    }
-    return std::fabs(dot(d, axis)) - ra - rb;
-}
-
 bool boxBox(const ShapeFrame& a, const ShapeFrame& b, Manifold& out)
 {
+    // The separating-axis test in a's frame: r[i][j] = a_i . b_j, t = the centres' offset.
     const Vec3 d = b.centre - a.centre;
+    float r[3][3], absR[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            r[i][j] = dot(a.axis[i], b.axis[j]);
+            absR[i][j] = std::fabs(r[i][j]);
+        }
+    const float t[3] = {dot(d, a.axis[0]), dot(d, a.axis[1]), dot(d, a.axis[2])};
     float faceA = -INFINITY, faceB = -INFINITY, edge = -INFINITY;
     int axisA = 0, axisB = 0, edgeA = 0, edgeB = 0;
-    Vec3 edgeAxis;
     for (int i = 0; i < 3; ++i) {
-        const float s = separationAlong(a, b, a.axis[i], d);
+        const float s =
+            std::fabs(t[i]) - (a.half[i] + b.half[0] * absR[i][0] + b.half[1] * absR[i][1] + b.half[2] * absR[i][2]);
         if (s > kContactMargin)
             return false;
         if (s > faceA) {
@@ -246,7 +243,8 @@ bool boxBox(const ShapeFrame& a, const ShapeFrame& b, Manifold& out)
         }
     }
     for (int j = 0; j < 3; ++j) {
-        const float s = separationAlong(a, b, b.axis[j], d);
+        const float s = std::fabs(t[0] * r[0][j] + t[1] * r[1][j] + t[2] * r[2][j]) -
+                        (b.half[j] + a.half[0] * absR[0][j] + a.half[1] * absR[1][j] + a.half[2] * absR[2][j]);
         if (s > kContactMargin)
             return false;
         if (s > faceB) {
@@ -254,29 +252,33 @@ bool boxBox(const ShapeFrame& a, const ShapeFrame& b, Manifold& out)
             axisB = j;
         }
     }
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
+        const int i1 = (i + 1) % 3, i2 = (i + 2) % 3;
         for (int j = 0; j < 3; ++j) {
-            const Vec3 c = cross(a.axis[i], b.axis[j]);
-            const float l = length(c);
-            if (l < 1e-3f) // nearly parallel edges: their cross product is a face axis or noise
+            // |a_i x b_j| = sin of their angle; nearly parallel edges give a face axis or noise.
+            const float l = std::sqrt(std::max(1.0f - r[i][j] * r[i][j], 0.0f));
+            if (l < 1e-3f)
                 continue;
-            const Vec3 axis = c * (1.0f / l);
-            const float s = separationAlong(a, b, axis, d);
+            const int j1 = (j + 1) % 3, j2 = (j + 2) % 3;
+            const float ra = a.half[i1] * absR[i2][j] + a.half[i2] * absR[i1][j];
+            const float rb = b.half[j1] * absR[i][j2] + b.half[j2] * absR[i][j1];
+            const float s = (std::fabs(t[i2] * r[i1][j] - t[i1] * r[i2][j]) - ra - rb) / l;
             if (s > kContactMargin)
                 return false;
             if (s > edge) {
                 edge = s;
                 edgeA = i;
                 edgeB = j;
-                edgeAxis = axis;
             }
         }
+    }
     // Faces are preferred over edges, and A's faces over B's, unless clearly worse: the
     // choice then stays the same from step to step and warm starting can follow it.
     constexpr float kRelative = 0.95f, kAbsolute = 0.01f;
     const bool useB = faceB > kRelative * faceA + kAbsolute;
     const float face = useB ? faceB : faceA;
     if (edge > kRelative * face + kAbsolute) {
+        const Vec3 edgeAxis = normalized(cross(a.axis[edgeA], b.axis[edgeB]));
         Vec3 n = dot(d, edgeAxis) < 0.0f ? -edgeAxis : edgeAxis;
         Vec3 pa = a.centre, pb = b.centre;
         for (int k = 0; k < 3; ++k) {

@@ -21,6 +21,9 @@ constexpr float kRestitutionThreshold = 1.0f;
 constexpr float kLinearSlop = 0.005f;
 constexpr float kCorrectionRate = 0.2f;
 constexpr float kMaxCorrectionSpeed = 3.0f;
+// Rolling resistance as a share of sliding friction: a ball rolling on level ground slows
+// by about 0.12 mu g / r radians per second each second.
+constexpr float kRollingShare = 0.05f;
 
 ConstraintRow makeRow(const SolverBody& a, const SolverBody& b, Vec3 rA, Vec3 rB, Vec3 d)
 {
@@ -115,6 +118,17 @@ void solveFriction(ContactConstraint& c, std::vector<SolverBody>& bodies)
     applyRow(c.frictionRow[1], a, b, t1 - c.frictionImpulse[1]);
     c.frictionImpulse[0] = t0;
     c.frictionImpulse[1] = t1;
+    if (c.rollingMass > 0.0f) {
+        const Vec3 turning = b.w - a.w;
+        Vec3 total = c.rollingImpulse - turning * c.rollingMass;
+        const float rollingLimit = kRollingShare * limit * c.rollingLever;
+        if (dot(total, total) > rollingLimit * rollingLimit)
+            total = normalized(total) * rollingLimit;
+        const Vec3 applied = total - c.rollingImpulse;
+        a.w -= a.inverseInertia * applied;
+        b.w += b.inverseInertia * applied;
+        c.rollingImpulse = total;
+    }
     if (c.twistMass > 0.0f) {
         const float spin = dot(b.w - a.w, c.normal);
         const float twistLimit = limit * c.twistRadius;
@@ -160,6 +174,13 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
         c.twistB = b.inverseInertia * c.normal;
         const float twist = dot(c.normal, c.twistA) + dot(c.normal, c.twistB);
         c.twistMass = c.count > 1 && twist > 0.0f ? 1.0f / twist : 0.0f;
+        // A ball's turning resisted about every axis: the mean of the inverse inertias.
+        const float turn = (a.inverseInertia.c[0].x + a.inverseInertia.c[1].y + a.inverseInertia.c[2].z +
+                            b.inverseInertia.c[0].x + b.inverseInertia.c[1].y + b.inverseInertia.c[2].z) /
+                           3.0f;
+        c.rollingMass = c.count == 1 && turn > 0.0f ? 1.0f / turn : 0.0f;
+        c.rollingLever = c.count == 1 ? std::max(length(c.points[0].rA), length(c.points[0].rB)) : 0.0f;
+        c.rollingImpulse = {};
         c.twistRadius = 0.0f;
         for (int i = 0; i < c.count; ++i) {
             const Vec3 off = c.points[i].rA - centreA;

@@ -259,14 +259,16 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
         }
     }
     // Contacts among sleepers, and of sleepers with what does not move, stay as they were.
-    std::unordered_set<const KVE_OBJECT*> statics(w.staticSet.begin(), w.staticSet.end());
-    const auto resting = [&](KVE_OBJECT* object) {
-        const auto found = state.bodies.find(object);
-        return found != state.bodies.end() ? found->second.sleeping : statics.count(object) > 0;
-    };
-    for (const Contact& old : state.contacts)
-        if (resting(old.a) && resting(old.b) && !(statics.count(old.a) && statics.count(old.b)))
-            s.contacts.push_back(old);
+    if (!state.sleepingIslands.empty()) {
+        std::unordered_set<const KVE_OBJECT*> statics(w.staticSet.begin(), w.staticSet.end());
+        const auto resting = [&](KVE_OBJECT* object) {
+            const auto found = state.bodies.find(object);
+            return found != state.bodies.end() ? found->second.sleeping : statics.count(object) > 0;
+        };
+        for (const Contact& old : state.contacts)
+            if (resting(old.a) && resting(old.b) && !(statics.count(old.a) && statics.count(old.b)))
+                s.contacts.push_back(old);
+    }
     std::sort(s.contacts.begin(), s.contacts.end(), [](const Contact& x, const Contact& y) { return x.key < y.key; });
     s.contacts.erase(std::unique(s.contacts.begin(), s.contacts.end(),
                                  [](const Contact& x, const Contact& y) { return x.key == y.key; }),
@@ -573,6 +575,20 @@ int KVE_IsObjectSleeping(int object)
         return 0;
     const auto body = w.iterative->bodies.find(found);
     return body != w.iterative->bodies.end() && body->second.sleeping ? 1 : 0;
+}
+
+int KVE_GetSleepingObjectCount(void)
+{
+    std::lock_guard lock(kve::core::physicsLock());
+    World& w = world();
+    if (!w.iterative || w.solver != KVE_SOLVER_ITERATIVE)
+        return 0;
+    int count = 0;
+    for (KVE_OBJECT* object : w.dynamicSet) {
+        const auto body = w.iterative->bodies.find(object);
+        count += body != w.iterative->bodies.end() && body->second.sleeping ? 1 : 0;
+    }
+    return count;
 }
 
 int KVE_WakeObject(int object)

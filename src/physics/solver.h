@@ -123,6 +123,10 @@ struct ContactConstraint {
     Vec3 twistA, twistB;
     float twistMass = 0, twistRadius = 0;
     float frictionImpulse[3] = {0, 0, 0};
+    // Rolling resistance of a one-point contact (a ball): an angular impulse against the
+    // relative turning, within a share of mu times the normal impulse times the lever.
+    float rollingMass = 0, rollingLever = 0;
+    Vec3 rollingImpulse;
     int count = 0;
     SolverPoint points[kMaxManifoldPoints];
     Manifold* manifold = nullptr; // where the accumulated impulses go back to

@@ -203,6 +203,20 @@ TEST_F(IterativeSolver, CallbacksRunOncePerTouchingPairAndStepWithTheImpactSpeed
     EXPECT_EQ(box->Body.callbackResult, callbackCalls);
 }
 
+// A ball of radius 0.5 set rolling at 3 u/s: friction makes it roll (v = w r) at once and
+// rolling resistance brings it to rest, at about 0.05 x 2.5 mu g = 0.6 u/s^2, within 10 s.
+TEST_F(IterativeSolver, BallRollsWithoutSlippingAndComesToRest)
+{
+    KVE_OBJECT* ball = place(anyMesh(), 0, 0.5f, 0, 8, 1.0f);
+    ball->Body.v4fMovement = {3, 0, 0, 0};
+    run(0.5f);
+    EXPECT_NEAR(ball->Body.angularVelocity.z * -0.5f, ball->Body.v4fMovement.x, 0.05f);
+    EXPECT_GT(ball->Body.v4fMovement.x, 1.0f);
+    run(9.5f);
+    EXPECT_EQ(KVE_IsObjectSleeping(ball->number), 1);
+    EXPECT_NEAR(ball->v4fPosition.y, 0.5f, 0.01f);
+}
+
 // ---- sleeping -----------------------------------------------------------------------
 
 TEST_F(IterativeSolver, HeavyBallDroppedOnASleepingPileWakesAndMovesIt)
@@ -268,9 +282,14 @@ TEST_F(IterativeSolver, SleepingOffKeepsEveryBodyAwake)
     const std::vector<KVE_OBJECT*> cubes = tower(2);
     run(2.0f);
     EXPECT_TRUE(noneSleeping(cubes));
+    EXPECT_EQ(KVE_GetSleepingObjectCount(), 0);
     KVE_SetSleeping(1);
     run(1.0f);
     EXPECT_TRUE(allSleeping(cubes));
+    EXPECT_EQ(KVE_GetSleepingObjectCount(), 2);
+    KVE_SetPhysicsSolver(KVE_SOLVER_PAIRWISE); // everything wakes: the pairwise step knows no sleep
+    EXPECT_EQ(KVE_GetSleepingObjectCount(), 0);
+    EXPECT_TRUE(noneSleeping(cubes));
 }
 
 TEST_F(IterativeSolver, SettingsRefuseValuesOutOfRange)

@@ -39,7 +39,6 @@ protected:
         }
         return lowest;
     }
-
 };
 
 // Lying flat on each other, two planks have parallel upright edges: the box test must
