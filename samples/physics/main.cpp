@@ -166,7 +166,7 @@ void printRenderPassTimes()
 // in the pairwise solver.
 int sleepingShown(const DemoOptions& options)
 {
-    return options.solver == KVE_SOLVER_ITERATIVE ? sleepingThrown() : -1;
+    return options.solver == KVE_SOLVER_ITERATIVE ? KVE_GetSleepingObjectCount() : -1;
 }
 
 const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};

@@ -1,7 +1,6 @@
 #include "spawning.h"
 
 #include <random>
-#include <vector>
 
 #include "kve.h"
 
@@ -14,7 +13,6 @@ constexpr int kAddVelocity = 5; // add, in the parent's space
 constexpr float kLaunchSpeed = 10.0f;
 
 LastSpawned last;
-std::vector<int> thrown; // every object spawned, in order
 
 // Uniform in [min, max): a random integer 0..2^31-1 divided by 2^31.
 float randomBetween(float min, float max)
@@ -37,7 +35,6 @@ void launch(int object, int body, float mass)
     KVE_GetCameraRay(&ray, KVE_DEFAULT_FLOAT, KVE_DEFAULT_FLOAT);
     KVE_ScaleVector(&ray, kLaunchSpeed);
     KVE_SetObjectVelocity(object, &ray, 0.0f, 0.0f, 0.0f, kAddVelocity);
-    thrown.push_back(object);
 }
 
 // A new object of `mesh` in the material of that name; -1 when it could not be made.
@@ -119,12 +116,4 @@ void spawnFromMouse()
 const LastSpawned& lastSpawned()
 {
     return last;
-}
-
-int sleepingThrown()
-{
-    int count = 0;
-    for (int object : thrown)
-        count += KVE_IsObjectSleeping(object);
-    return count;
 }

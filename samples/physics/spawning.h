@@ -13,6 +13,3 @@ struct LastSpawned {
     int light = -1, emitter = -1, sound = -1;
 };
 const LastSpawned& lastSpawned();
-
-// How many of the thrown objects sleep (all the moving bodies there are).
-int sleepingThrown();
