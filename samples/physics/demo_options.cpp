@@ -193,6 +193,19 @@ const std::vector<Option>& optionTable()
          fileToWrite(&DemoOptions::frameLog)},
         {"--model", "FILE", "place the glTF scene in FILE (.gltf or .glb) on the ground as static scenery",
          fileToRead(&DemoOptions::model, kMostModelBytes)},
+        {"--solver", "NAME",
+         "the contact solver: iterative (the default; stacks stand, piles at rest sleep) or pairwise "
+         "(each pair by itself, as the engine starts)",
+         [](const char* value, DemoOptions& options, std::string* error) {
+             const std::string_view name = value;
+             if (name == "iterative")
+                 options.solver = KVE_SOLVER_ITERATIVE;
+             else if (name == "pairwise")
+                 options.solver = KVE_SOLVER_PAIRWISE;
+             else
+                 *error = "must be iterative or pairwise";
+             return error->empty();
+         }},
         {"--help", nullptr, "show this text", setFlag(&DemoOptions::help)},
     };
     return table;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "kve.h"
+
 struct DemoOptions {
     int frames = 0;                 // stop after this many frames (0 = run until closed)
     std::string screenshot;         // PNG of the last presented frame, when set (absolute)
@@ -19,6 +21,7 @@ struct DemoOptions {
     bool watch = false;             // reload resources whose files change while it runs
     std::string frameLog;           // one line per presented frame: number, wall milliseconds, objects
     std::string model;              // glTF scene placed on the ground as scenery (absolute)
+    int solver = KVE_SOLVER_ITERATIVE; // how contacts are solved: KVE_SOLVER_*
     bool help = false;
     std::string error; // set when the command line could not be read: names the option
 };

@@ -184,6 +184,13 @@ struct EngineSession {
     ~EngineSession() { KVE_Shutdown(); }
 };
 
+// The number of sleeping bodies for the statistics; -1 (no line) where nothing sleeps,
+// in the pairwise solver.
+int sleepingShown(const DemoOptions& options)
+{
+    return options.solver == KVE_SOLVER_ITERATIVE ? KVE_GetSleepingObjectCount() : -1;
+}
+
 const char* kEndReasons[] = {"the frame limit", "a close", "Escape"};
 enum class End { FrameLimit, Close, Escape };
 
@@ -244,6 +251,7 @@ int main(int argc, char** argv)
     if (!options.screenshot.empty())
         KVE_KeepPresentedFrame(1);
     loadScene();
+    KVE_SetPhysicsSolver(options.solver);
     if (!options.model.empty() && !placeModel(options.model)) {
         std::fprintf(stderr, "physics: the glTF scene %s could not be loaded (see KVE LogFile.html)\n",
                      options.model.c_str());
@@ -301,7 +309,7 @@ int main(int argc, char** argv)
         // 8. The scene.
         KVE_RenderScene(-1);
         // 9-10. Crosshair and statistics.
-        drawOverlay(physicsShare.percent());
+        drawOverlay(physicsShare.percent(), sleepingShown(options));
         profiler.record(std::chrono::duration<float, std::milli>(physicsEnd - physicsStart).count(), frameMs);
         profiler.draw();
         // 11. Present.
@@ -327,7 +335,7 @@ int main(int argc, char** argv)
     KVE_Vector camera{};
     KVE_GetCameraPosition(&camera, KVE_GLOBAL);
     if (options.printStatistics)
-        printStatistics(physicsShare.percent());
+        printStatistics(physicsShare.percent(), sleepingShown(options));
     if (options.profile)
         printRenderPassTimes(presented > 0 ? frameMilliseconds / presented : 0.0, presented);
     KVE_Shutdown();

@@ -43,22 +43,31 @@ std::string oneDecimal(float value)
     return text;
 }
 
-// The statistics column, top to bottom, at the heights of kLineY.
-constexpr float kLineY[] = {25, 50, 100, 125, 150, 175, 200, 250, 275, 300, 350};
+// A statistics line and its height.
+struct Line {
+    float y;
+    std::string text;
+};
 
-std::vector<std::string> statisticsLines(const Statistics& s, int treeSize, float physicsPercent)
+// The statistics column, top to bottom; the number of sleeping bodies (when `sleeping`
+// is not negative) joins the object counts.
+std::vector<Line> statisticsLines(const Statistics& s, int treeSize, float physicsPercent, int sleeping)
 {
-    return {"Frames: " + oneDecimal(s.frames),
-            "Physik: " + oneDecimal(s.physics),
-            "Gesamtenergie: " + oneDecimal(s.totalEnergy),
-            "Lage: " + oneDecimal(s.positionEnergy),
-            "Spannung: " + oneDecimal(s.springEnergy),
-            "Translation: " + oneDecimal(s.translationEnergy),
-            "Rotation: " + oneDecimal(s.rotationEnergy),
-            "Objects: " + std::to_string(s.dynamicObjects) + " (+" + std::to_string(s.staticObjects) + ")",
-            "Joints: " + std::to_string(s.joints),
-            "BinaryTreeSize: " + std::to_string(treeSize),
-            "Benchmark: " + oneDecimal(physicsPercent) + "%"};
+    std::vector<Line> lines = {{25, "Frames: " + oneDecimal(s.frames)},
+                               {50, "Physik: " + oneDecimal(s.physics)},
+                               {100, "Gesamtenergie: " + oneDecimal(s.totalEnergy)},
+                               {125, "Lage: " + oneDecimal(s.positionEnergy)},
+                               {150, "Spannung: " + oneDecimal(s.springEnergy)},
+                               {175, "Translation: " + oneDecimal(s.translationEnergy)},
+                               {200, "Rotation: " + oneDecimal(s.rotationEnergy)},
+                               {250, "Objects: " + std::to_string(s.dynamicObjects) + " (+" +
+                                         std::to_string(s.staticObjects) + ")"},
+                               {275, "Joints: " + std::to_string(s.joints)},
+                               {300, "BinaryTreeSize: " + std::to_string(treeSize)}};
+    if (sleeping >= 0)
+        lines.push_back({325, "Sleeping: " + std::to_string(sleeping)});
+    lines.push_back({350, "Benchmark: " + oneDecimal(physicsPercent) + "%"});
+    return lines;
 }
 
 } // namespace
@@ -72,26 +81,25 @@ void loadOverlay()
     KVE_CreateSprite(kCrossSprite, kCrossMaterial, 0, 0);
 }
 
-void drawOverlay(float physicsPercent)
+void drawOverlay(float physicsPercent, int sleeping)
 {
     KVE_DrawSprite(kCrossSprite, static_cast<float>(KVE_GetScreenWidth() / 2),
                    static_cast<float>(KVE_GetScreenHeight() / 2));
     const Statistics s = gather();
     // The world tree is read under the physics lock, held until the last line is drawn.
     KVE_LockPhysics();
-    const auto texts = statisticsLines(s, KVE_GetPhysicsTreeSize(), physicsPercent);
-    for (size_t i = 0; i < texts.size(); ++i)
-        KVE_DrawText(kStatisticsFont, kLeft, kLineY[i], texts[i].c_str(), KVE_DEFAULT, KVE_DEFAULT_FLOAT,
+    for (const Line& line : statisticsLines(s, KVE_GetPhysicsTreeSize(), physicsPercent, sleeping))
+        KVE_DrawText(kStatisticsFont, kLeft, line.y, line.text.c_str(), KVE_DEFAULT, KVE_DEFAULT_FLOAT,
                      KVE_DEFAULT_FLOAT);
     KVE_UnlockPhysics();
 }
 
-void printStatistics(float physicsPercent)
+void printStatistics(float physicsPercent, int sleeping)
 {
     const Statistics s = gather();
     KVE_LockPhysics();
-    const auto texts = statisticsLines(s, KVE_GetPhysicsTreeSize(), physicsPercent);
+    const auto lines = statisticsLines(s, KVE_GetPhysicsTreeSize(), physicsPercent, sleeping);
     KVE_UnlockPhysics();
-    for (const std::string& text : texts)
-        std::printf("%s\n", text.c_str());
+    for (const Line& line : lines)
+        std::printf("%s\n", line.text.c_str());
 }

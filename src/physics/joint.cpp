@@ -39,6 +39,70 @@ void deactivate(JointRecord& joint)
     active.erase(std::remove(active.begin(), active.end(), &joint), active.end());
 }
 
+// Pushes the object by `force` (w = 0) at `lever` from its centre: a += F / m and
+// alpha += I^-1 (r x F).
+void push(KVE_OBJECT& object, const KVE_Vector& lever, const KVE_Vector& force)
+{
+    KVE_OBJECT_BODY& body = object.Body;
+    KVE_AddScaledVector(&body.acceleration, &force, 1.0f / body.mass);
+    KVE_Matrix inverse;
+    KVE_CopyInvertMatrix(&inverse, &body.inertia);
+    KVE_Vector torque{lever.y * force.z - lever.z * force.y, lever.z * force.x - lever.x * force.z,
+                      lever.x * force.y - lever.y * force.x, 0.0f};
+    KVE_TransformVector(&torque, &inverse);
+    KVE_AddVectorXYZ(&body.angularAcceleration, &torque);
+}
+
+// Where an object's anchor will be at the end of the step if the object keeps its
+// velocities: its lever from the centre turned by w h as the integration turns the
+// object, and the point reached from the centre moved by v h.
+struct StepAhead {
+    KVE_Vector lever, point;
+};
+StepAhead stepAhead(const KVE_OBJECT& object, const KVE_Vector& anchor, float h)
+{
+    const KVE_Vector& w = object.Body.angularVelocity;
+    KVE_Quaternion turn;
+    KVE_EulerToQuaternion(&turn, w.x * h, w.y * h, w.z * h, 1);
+    KVE_Matrix rotation;
+    KVE_QuaternionToMatrix(&turn, &rotation);
+    StepAhead ahead;
+    KVE_SubVector(&ahead.lever, &anchor, &object.v4fPosition);
+    ahead.lever.w = 0.0f;
+    KVE_TransformVector(&ahead.lever, &rotation);
+    ahead.point = object.v4fPosition;
+    KVE_AddScaledVector(&ahead.point, &object.Body.v4fMovement, h);
+    KVE_AddVectorXYZ(&ahead.point, &ahead.lever);
+    return ahead;
+}
+
+// A joint between two moving objects pulls both anchors toward each other with equal and
+// opposite forces F = k x n, so momentum is kept, and angular momentum too (both forces
+// lie on the line through the anchors). The step applies a force found at its start over
+// the whole step (x += v h + a h^2/2, v += a h), which alone feeds every swing, of the
+// stretch and of each object turning about its anchor under the pull. Taking x, n and
+// the levers where the objects are headed one step ahead turns that gain into a loss: the
+// joint acts as a spring with a damper of k h along it, so a stretched pair settles at its
+// rest length and a hanging chain stops bobbing while it keeps swinging; at rest it is
+// exactly Hooke's law. This holds while k h^2 / m stays below 1 for the lighter object
+// (below 1/2 for a chain of equal links, whose fastest wave is quicker than one pair's).
+void pullTogether(const JointRecord& joint, KVE_OBJECT& a, KVE_OBJECT& b, const Anchors& at)
+{
+    const float h = world().timeStep;
+    const StepAhead aheadA = stepAhead(a, at.a, h), aheadB = stepAhead(b, at.b, h);
+    KVE_Vector d;
+    KVE_SubVector(&d, &aheadA.point, &aheadB.point);
+    const float length = std::sqrt(KVE_DotVector(&d, nullptr));
+    if (length == 0.0f)
+        return;
+    KVE_Vector force = d;
+    force.w = 0.0f;
+    KVE_ScaleVector(&force, joint.stiffness * (length - joint.restLength) / length);
+    push(b, aheadB.lever, force);
+    KVE_ScaleVector(&force, -1.0f);
+    push(a, aheadA.lever, force);
+}
+
 } // namespace
 
 core::Registry<JointRecord>& joints()
@@ -47,9 +111,10 @@ core::Registry<JointRecord>& joints()
     return registry;
 }
 
-// The force acts on the dynamic object B only (A is static): F = k x n along the line
-// from B's anchor to A's. Anchored at B's centre it also gets the damping term
-// 0.5 k (x - x_last), which makes the first evaluation 1.5 times as strong.
+// Between a static object A and a dynamic B the force acts on B only: F = k x n along the
+// line from B's anchor to A's. Anchored at B's centre B also gets the damping term
+// 0.5 k (x - x_last), which makes the first evaluation 1.5 times as strong. Between two
+// dynamic objects both are pulled (pullTogether).
 void applySpring(JointRecord& joint)
 {
     KVE_OBJECT* a = joint.objectA;
@@ -65,29 +130,26 @@ void applySpring(JointRecord& joint)
     const float length = std::sqrt(KVE_DotVector(&d, nullptr));
     const float x = length - joint.restLength;
     // Coincident anchors give no direction, hence no force.
-    if (a->Body.mass == 0.0f && length > 0.0f) {
+    if (length > 0.0f && b->Body.mass != 0.0f) {
         KVE_Vector n = d;
         KVE_ScaleVector(&n, 1.0f / length);
         n.w = 0.0f;
-        KVE_OBJECT_BODY& body = b->Body;
-        const float k = joint.stiffness, m = body.mass;
-        KVE_Vector rB;
-        KVE_SubVector(&rB, &at.b, &b->v4fPosition);
-        if (KVE_DotVector(&rB, &rB) != 0.0f) {
-            KVE_Vector force = n;
-            KVE_ScaleVector(&force, k * x);
-            if (KVE_DotVector(&force, &force) != 0.0f) {
-                KVE_AddScaledVector(&body.acceleration, &force, 1.0f / m);
-                KVE_Matrix inverse;
-                KVE_CopyInvertMatrix(&inverse, &body.inertia);
-                KVE_Vector torque{rB.y * force.z - rB.z * force.y, rB.z * force.x - rB.x * force.z,
-                                  rB.x * force.y - rB.y * force.x, 0.0f};
-                KVE_TransformVector(&torque, &inverse);
-                KVE_AddVectorXYZ(&body.angularAcceleration, &torque);
-            }
+        if (a->Body.mass != 0.0f) {
+            pullTogether(joint, *a, *b, at);
         } else {
-            KVE_AddScaledVector(&body.acceleration, &n, 0.5f * k * (x - joint.lastExtension) / m);
-            KVE_AddScaledVector(&body.acceleration, &n, k * x / m);
+            KVE_OBJECT_BODY& body = b->Body;
+            const float k = joint.stiffness, m = body.mass;
+            KVE_Vector rB;
+            KVE_SubVector(&rB, &at.b, &b->v4fPosition);
+            if (KVE_DotVector(&rB, &rB) != 0.0f) {
+                KVE_Vector force = n;
+                KVE_ScaleVector(&force, k * x);
+                if (KVE_DotVector(&force, &force) != 0.0f)
+                    push(*b, rB, force);
+            } else {
+                KVE_AddScaledVector(&body.acceleration, &n, 0.5f * k * (x - joint.lastExtension) / m);
+                KVE_AddScaledVector(&body.acceleration, &n, k * x / m);
+            }
         }
     }
     joint.lastExtension = x;

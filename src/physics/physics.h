@@ -103,8 +103,9 @@ namespace kve::physics {
 using JointRecord = KVE_JOINT;
 core::Registry<JointRecord>& joints();
 
-// Spring force of one joint into the dynamic object's acceleration (Hooke's law, with a
-// damping term when anchored at the object's centre).
+// Spring force of one joint into the accelerations of its dynamic objects (Hooke's law;
+// from a static object with a damping term when anchored at the object's centre, between
+// two dynamic objects equal and opposite on both).
 void applySpring(JointRecord& joint);
 float jointTension(const JointRecord& joint); // 0.5 k (d - L)^2
 void releaseJointsOf(const KVE_OBJECT& object);

@@ -20,14 +20,12 @@ constexpr int kFaceColor = 0x0000FF00;
 constexpr int kEdgeColor = 0x00FFFFFF;
 constexpr int kSphereColor = 0x0000FFFF;
 
-// Lets a thread waiting for the lock take it between phases: wait 0.0002 s, yielding.
+// Lets a thread waiting for the lock take it between phases. Sleeping rather than
+// spinning leaves the processor to that thread and to the renderer meanwhile.
 void pauseAfterPhase()
 {
-    if (!world().phasePause)
-        return;
-    const auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - start < kPhasePause)
-        std::this_thread::yield();
+    if (world().phasePause)
+        std::this_thread::sleep_for(kPhasePause);
 }
 
 void springPhase(World& w)

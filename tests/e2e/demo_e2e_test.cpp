@@ -55,6 +55,25 @@ TEST_F(Demo, MouseButtonsThrowBallsABombAndAPlank)
     EXPECT_NE(log.find("Load Particle Emitter: Particle.kvd"), std::string::npos) << "the bomb carries its fuse";
 }
 
+// Planks thrown onto the ground come to rest there and, in the demo's iterative solver,
+// fall asleep about half a second later: the statistics count them. The pairwise solver
+// (asked for by name) has no sleeping bodies and shows no such line.
+TEST_F(Demo, ThrownPlanksFallAsleepInTheIterativeSolverOnly)
+{
+    const std::string input = script("planks.txt", "1 mousemove 0 150\n2 buttondown 2\n3 buttonup 2\n"
+                                                   "5 buttondown 2\n6 buttonup 2\n");
+    const auto iterative = run({kSmall, "--frames", "150", "--fixed-dt", "0.0333", "--hidden", "--print-stats",
+                                "--input", input, "--solver=iterative"});
+    EXPECT_EQ(iterative.exitCode, 0) << iterative.output;
+    EXPECT_NE(iterative.output.find("\nObjects: 2 (+1)\n"), std::string::npos) << iterative.output;
+    EXPECT_NE(iterative.output.find("\nSleeping: 2\n"), std::string::npos) << iterative.output;
+    const auto pairwise = run({kSmall, "--frames", "150", "--fixed-dt", "0.0333", "--hidden", "--print-stats",
+                               "--input", input, "--solver", "pairwise"});
+    EXPECT_EQ(pairwise.exitCode, 0) << pairwise.output;
+    EXPECT_NE(pairwise.output.find("\nObjects: 2 (+1)\n"), std::string::npos) << pairwise.output;
+    EXPECT_EQ(pairwise.output.find("Sleeping: "), std::string::npos) << pairwise.output;
+}
+
 // Presses shorter than a frame, all between two snapshots, read as a hit without down:
 // clicks of the left button still throw a ball and clicks of the right one a plank (the
 // three clicks of one frame are one hit), and a tap of D, which moves only while down,
@@ -185,6 +204,7 @@ TEST_F(Demo, BadOptionValuesStopBeforeTheWindowOpensNamingTheOption)
         {{"--screenshot", "--print-stats"}, "--screenshot needs a value (FILE)"},
         {{"--frames", "-h"}, "--frames needs a value (N)"},
         {{"--input", "--record", path("taken.txt")}, "--input needs a value (FILE)"},
+        {{"--solver", "fast"}, "--solver 'fast': must be iterative or pairwise"},
         {{"--fullscreen"}, "unknown option --fullscreen"},
     };
     for (const auto& [arguments, message] : cases) {

@@ -1,9 +1,15 @@
 // The world step: integration with gravity acting from the next step, static objects,
-// zero frames, the frame-time entry point, energy sums and joints.
+// zero frames, the frame-time entry point, energy sums, joints and the phase pauses.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <ctime>
+#include <mutex>
+#include <thread>
 
+#include "core/physics_lock.h"
 #include "physics_test_util.h"
 
 namespace {
@@ -13,6 +19,67 @@ using kve::physics::world;
 using kve::test::expectNear3;
 
 class Step : public kve::test::PhysicsTest {};
+
+double threadSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+std::atomic<bool> collisionPhaseRunning{false};
+
+// Holds the collision phase (and with it the lock) long enough for the test's main
+// thread to start waiting for the lock.
+int holdTheCollisionPhase(int, int)
+{
+    collisionPhaseRunning = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return 0;
+}
+
+// The pause after each phase sleeps: over 50 steps of a world with one object (150
+// pauses of 0.0002 s, at least 30 ms in all) the stepping thread uses far less processor
+// time than passes. And a thread that starts waiting for the lock during the collision
+// phase gets it before the integration phase, which moves a free object, has begun.
+TEST_F(Step, PhasePausesSleepAndLetAWaitingThreadIn)
+{
+    KVE_OBJECT* drifting = place(anyMesh(), 0, 0, 0, KVE_BODY_POINT, 1.0f);
+    drifting->Body.v4fMovement = {1, 0, 0, 0};
+    kve::physics::setPhasePause(true);
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = threadSeconds();
+    for (int i = 0; i < 50; ++i)
+        step(1.0f / 60.0f);
+    const double cpu = threadSeconds() - cpuStart;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    EXPECT_GE(wall, 150 * 0.0002);
+    EXPECT_LT(cpu, 0.5 * wall);
+
+    KVE_CreateSphereBody(6, 0.5f, "");
+    KVE_OBJECT* sphere = place(anyMesh(), 0, 5, 0, 6, 1.0f);
+    place(anyMesh(), 0.5f, 5, 0, 6, 0.0f);
+    KVE_SetObjectCollisionCallback(sphere->number, holdTheCollisionPhase);
+    // The main thread may be slow to wake on a busy machine; one entry in five tries
+    // shows the pause is there (without one the stepping thread takes the lock back at once).
+    int enteredBetweenPhases = 0;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        collisionPhaseRunning = false;
+        KVE_MoveObject(sphere->number, 0, 5, 0, 0); // back into the static sphere
+        sphere->Body.v4fMovement = {0, 0, 0, 0};
+        const float before = drifting->v4fPosition.x;
+        std::thread stepping([] { step(1.0f / 60.0f); });
+        while (!collisionPhaseRunning)
+            std::this_thread::yield();
+        {
+            std::lock_guard lock(kve::core::physicsLock());
+            enteredBetweenPhases += drifting->v4fPosition.x == before ? 1 : 0;
+        }
+        stepping.join();
+        EXPECT_GT(drifting->v4fPosition.x, before);
+    }
+    EXPECT_GE(enteredBetweenPhases, 1);
+}
 
 TEST_F(Step, FreeFallOverThreeFramesOfATenthOfASecond)
 {
