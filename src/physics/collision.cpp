@@ -657,10 +657,20 @@ void reportContact(KVE_OBJECT& first, KVE_OBJECT& second)
         w.soundPlayer(sound->sound, w.contactPoint, 1.0f - 1.0f / w.approachSpeed);
     if (first.Body.collisionCallback || second.Body.collisionCallback)
         ++w.callbackCalls; // the pair loop measures everything again after a callback
-    if (first.Body.collisionCallback)
-        first.Body.callbackResult = first.Body.collisionCallback(first.number, second.number);
-    if (second.Body.collisionCallback)
-        second.Body.callbackResult = second.Body.collisionCallback(second.number, first.number);
+    // A callback may release either object (or both); each record is touched again only
+    // while its number still names it.
+    const int firstNumber = first.number, secondNumber = second.number;
+    const auto alive = [](const KVE_OBJECT& object, int number) { return scene::findObject(number) == &object; };
+    if (const KVE_COLLISION_CALLBACK callback = first.Body.collisionCallback) {
+        const int result = callback(firstNumber, secondNumber);
+        if (alive(first, firstNumber))
+            first.Body.callbackResult = result;
+    }
+    if (alive(second, secondNumber) && second.Body.collisionCallback) {
+        const int result = second.Body.collisionCallback(secondNumber, firstNumber);
+        if (alive(second, secondNumber))
+            second.Body.callbackResult = result;
+    }
 }
 
 // Impulse with restitution e and Coulomb friction mu (products of both objects' factors):

@@ -351,6 +351,28 @@ TEST_F(Collisions, CallbacksGetOwnAndOtherNumbers)
     expectNear3(a->v4fPosition, 0, 0, 0);
 }
 
+int secondCalls = 0;
+
+TEST_F(Collisions, ACallbackMayReleaseEitherObject)
+{
+    // The first object's callback releases the other one: its callback is not called and
+    // nothing of its record is touched again (AddressSanitizer would see a read of freed
+    // memory); releasing itself leaves the other object's callback to run.
+    for (const bool releaseOther : {true, false}) {
+        secondCalls = 0;
+        KVE_OBJECT* a = place(anyMesh(), 0, 0, 0, 6, 1.0f);
+        KVE_OBJECT* b = place(anyMesh(), 1.5f, 0, 0, 6, 1.0f);
+        const int aNumber = a->number, bNumber = b->number;
+        KVE_SetObjectCollisionCallback(aNumber, releaseOther ? +[](int, int other) { return KVE_ReleaseObject(other); }
+                                                             : +[](int own, int) { return KVE_ReleaseObject(own); });
+        KVE_SetObjectCollisionCallback(bNumber, [](int, int) { return ++secondCalls; });
+        EXPECT_EQ(KVE_CollideObjects(aNumber, bNumber), 1);
+        EXPECT_EQ(secondCalls, releaseOther ? 0 : 1);
+        EXPECT_EQ(KVE_GetObject(releaseOther ? bNumber : aNumber), nullptr);
+        KVE_ReleaseObject(releaseOther ? aNumber : bNumber);
+    }
+}
+
 TEST_F(Collisions, BallDroppedOnTheGroundComesToRestAboveIt)
 {
     KVE_SetGravity(0, -9.81f, 0);
