@@ -38,59 +38,83 @@ ConstraintRow makeRow(const SolverBody& a, const SolverBody& b, Vec3 rA, Vec3 rB
     return row;
 }
 
+// The passes' pieces, inlined into each pass so that a pair's velocities stay in registers.
+#define KVE_INLINE [[gnu::always_inline]] inline
+
 // Relative velocity of b against a along the row.
-float rowSpeed(const ConstraintRow& row, const SolverBody& a, const SolverBody& b)
+float relativeSpeed(const ConstraintRow& row, Vec3 va, Vec3 wa, Vec3 vb, Vec3 wb)
 {
-    return dot(b.v - a.v, row.direction) + dot(b.w, row.leverB) - dot(a.w, row.leverA);
+    return dot(vb - va, row.direction) + dot(wb, row.leverB) - dot(wa, row.leverA);
 }
 
-// How far b has moved against a along the row in this step (small turns).
-float rowMoved(const ConstraintRow& row, const SolverBody& a, const SolverBody& b)
-{
-    return dot(b.moved - a.moved, row.direction) + dot(b.turned, row.leverB) - dot(a.turned, row.leverA);
-}
+// The two bodies of a constraint while a pass works on it: their velocities in locals,
+// so that the constraint's rows follow each other in registers instead of waiting on
+// each other's stores, written back once (a static body's never: impulses cannot move
+// it, and not writing it keeps every contact with the ground from waiting on the last).
+struct PairMotion {
+    SolverBody& a;
+    SolverBody& b;
+    Vec3 va, wa, vb, wb;
 
-void applyRow(const ConstraintRow& row, SolverBody& a, SolverBody& b, float impulse)
-{
-    a.v -= row.direction * (impulse * a.inverseMass);
-    a.w -= row.turnA * impulse;
-    b.v += row.direction * (impulse * b.inverseMass);
-    b.w += row.turnB * impulse;
-}
+    PairMotion(const ContactConstraint& c, std::vector<SolverBody>& bodies)
+        : a(bodies[static_cast<size_t>(c.bodyA)]), b(bodies[static_cast<size_t>(c.bodyB)]), va(a.v), wa(a.w), vb(b.v),
+          wb(b.w)
+    {
+    }
+    void store() const
+    {
+        if (!a.fixed) {
+            a.v = va;
+            a.w = wa;
+        }
+        if (!b.fixed) {
+            b.v = vb;
+            b.w = wb;
+        }
+    }
+    float speed(const ConstraintRow& row) const { return relativeSpeed(row, va, wa, vb, wb); }
+    // How far b has moved against a along the row in this step (small turns).
+    float moved(const ConstraintRow& row) const
+    {
+        return dot(b.moved - a.moved, row.direction) + dot(b.turned, row.leverB) - dot(a.turned, row.leverA);
+    }
+    void apply(const ConstraintRow& row, float impulse)
+    {
+        va -= row.direction * (impulse * a.inverseMass);
+        wa -= row.turnA * impulse;
+        vb += row.direction * (impulse * b.inverseMass);
+        wb += row.turnB * impulse;
+    }
+    void turn(Vec3 turnA, Vec3 turnB, float amount)
+    {
+        wa -= turnA * amount;
+        wb += turnB * amount;
+    }
+};
 
-void applyTwist(const ContactConstraint& c, SolverBody& a, SolverBody& b, float amount)
+KVE_INLINE void warmStart(const ContactConstraint& c, PairMotion& m)
 {
-    a.w -= c.twistA * amount;
-    b.w += c.twistB * amount;
-}
-
-void warmStart(ContactConstraint& c, std::vector<SolverBody>& bodies)
-{
-    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
-    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
     for (int i = 0; i < c.count; ++i)
-        applyRow(c.points[i].row, a, b, c.points[i].normalImpulse);
-    applyRow(c.frictionRow[0], a, b, c.frictionImpulse[0]);
-    applyRow(c.frictionRow[1], a, b, c.frictionImpulse[1]);
-    applyTwist(c, a, b, c.frictionImpulse[2]);
+        m.apply(c.points[i].row, c.points[i].normalImpulse);
+    m.apply(c.frictionRow[0], c.frictionImpulse[0]);
+    m.apply(c.frictionRow[1], c.frictionImpulse[1]);
+    m.turn(c.twistA, c.twistB, c.frictionImpulse[2]);
 }
 
 // Normal impulses against the current separation: a gap may close within the sub-step,
 // an overlap (with `correct`) is pushed apart.
-void solveNormals(ContactConstraint& c, std::vector<SolverBody>& bodies, float h, bool backwards, bool correct)
+KVE_INLINE void solveNormals(ContactConstraint& c, PairMotion& m, float h, bool backwards, bool correct)
 {
-    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
-    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
     for (int n = 0; n < c.count; ++n) {
         SolverPoint& p = c.points[backwards ? c.count - 1 - n : n];
-        const float separation = p.separation + rowMoved(p.row, a, b);
+        const float separation = p.separation + m.moved(p.row);
         float target = 0.0f;
         if (separation > 0.0f)
             target = -separation / h;
         else if (correct && separation < -kLinearSlop)
             target = std::min(kCorrectionRate * (-separation - kLinearSlop) / h, kMaxCorrectionSpeed);
-        const float total = std::max(p.normalImpulse + p.row.mass * (target - rowSpeed(p.row, a, b)), 0.0f);
-        applyRow(p.row, a, b, total - p.normalImpulse);
+        const float total = std::max(p.normalImpulse + p.row.mass * (target - m.speed(p.row)), 0.0f);
+        m.apply(p.row, total - p.normalImpulse);
         p.normalImpulse = total;
         p.largestImpulse = std::max(p.largestImpulse, total);
     }
@@ -98,61 +122,66 @@ void solveNormals(ContactConstraint& c, std::vector<SolverBody>& bodies, float h
 
 // Friction of the whole patch: a tangential impulse at its centre kept within the
 // friction cone of the patch's normal impulse, and a twist within that times its spread.
-void solveFriction(ContactConstraint& c, std::vector<SolverBody>& bodies)
+KVE_INLINE void solveFriction(ContactConstraint& c, PairMotion& m)
 {
-    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
-    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
     float normal = 0.0f;
     for (int i = 0; i < c.count; ++i)
         normal += c.points[i].normalImpulse;
     const float limit = c.friction * normal;
-    float t0 = c.frictionImpulse[0] - c.frictionRow[0].mass * rowSpeed(c.frictionRow[0], a, b);
-    float t1 = c.frictionImpulse[1] - c.frictionRow[1].mass * rowSpeed(c.frictionRow[1], a, b);
+    float t0 = c.frictionImpulse[0] - c.frictionRow[0].mass * m.speed(c.frictionRow[0]);
+    float t1 = c.frictionImpulse[1] - c.frictionRow[1].mass * m.speed(c.frictionRow[1]);
     const float squared = t0 * t0 + t1 * t1;
     if (squared > limit * limit) {
         const float scale = limit / std::sqrt(squared);
         t0 *= scale;
         t1 *= scale;
     }
-    applyRow(c.frictionRow[0], a, b, t0 - c.frictionImpulse[0]);
-    applyRow(c.frictionRow[1], a, b, t1 - c.frictionImpulse[1]);
+    m.apply(c.frictionRow[0], t0 - c.frictionImpulse[0]);
+    m.apply(c.frictionRow[1], t1 - c.frictionImpulse[1]);
     c.frictionImpulse[0] = t0;
     c.frictionImpulse[1] = t1;
     if (c.rollingMass > 0.0f) {
-        const Vec3 turning = b.w - a.w;
+        const Vec3 turning = m.wb - m.wa;
         Vec3 total = c.rollingImpulse - turning * c.rollingMass;
         const float rollingLimit = kRollingShare * limit * c.rollingLever;
         if (dot(total, total) > rollingLimit * rollingLimit)
             total = normalized(total) * rollingLimit;
         const Vec3 applied = total - c.rollingImpulse;
-        a.w -= a.inverseInertia * applied;
-        b.w += b.inverseInertia * applied;
+        m.wa -= m.a.inverseInertia * applied;
+        m.wb += m.b.inverseInertia * applied;
         c.rollingImpulse = total;
     }
     if (c.twistMass > 0.0f) {
-        const float spin = dot(b.w - a.w, c.normal);
+        const float spin = dot(m.wb - m.wa, c.normal);
         const float twistLimit = limit * c.twistRadius;
         const float total = std::clamp(c.frictionImpulse[2] - c.twistMass * spin, -twistLimit, twistLimit);
-        applyTwist(c, a, b, total - c.frictionImpulse[2]);
+        m.turn(c.twistA, c.twistB, total - c.frictionImpulse[2]);
         c.frictionImpulse[2] = total;
     }
 }
 
 // Points that approached fast and were pushed get the bounce e times that approach.
-void applyRestitution(ContactConstraint& c, std::vector<SolverBody>& bodies)
+KVE_INLINE void applyRestitution(ContactConstraint& c, PairMotion& m)
 {
-    if (c.restitution == 0.0f)
-        return;
-    SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
-    SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
     for (int i = 0; i < c.count; ++i) {
         SolverPoint& p = c.points[i];
         if (p.approach <= kRestitutionThreshold || p.largestImpulse == 0.0f)
             continue;
-        const float vn = rowSpeed(p.row, a, b);
+        const float vn = m.speed(p.row);
         const float total = std::max(p.normalImpulse + p.row.mass * (c.restitution * p.approach - vn), 0.0f);
-        applyRow(p.row, a, b, total - p.normalImpulse);
+        m.apply(p.row, total - p.normalImpulse);
         p.normalImpulse = total;
+    }
+}
+
+// Runs `solve(c, m)` on every constraint with its pair's velocities in locals.
+template <class Solve>
+void eachConstraint(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies, const Solve& solve)
+{
+    for (ContactConstraint& c : constraints) {
+        PairMotion m(c, bodies);
+        solve(c, m);
+        m.store();
     }
 }
 
@@ -190,7 +219,7 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
             SolverPoint& p = c.points[i];
             p.separation = c.manifold->points[i].separation;
             p.row = makeRow(a, b, p.rA, p.rB, c.normal);
-            p.approach = -rowSpeed(p.row, a, b);
+            p.approach = -relativeSpeed(p.row, a.v, a.w, b.v, b.w);
             p.largestImpulse = 0.0f;
         }
     }
@@ -209,27 +238,28 @@ void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::v
             body.v += body.pushed * share;
             body.w += body.spun * share;
         }
-        for (ContactConstraint& c : constraints)
-            warmStart(c, bodies);
+        eachConstraint(constraints, bodies, [](ContactConstraint& c, PairMotion& m) { warmStart(c, m); });
         // Every other sub-step runs the points backwards, so that their order leaves no
         // lean in what the passes have not converged.
         const bool backwards = (step & 1) != 0;
-        for (ContactConstraint& c : constraints) {
-            solveNormals(c, bodies, h, backwards, true);
-            solveFriction(c, bodies);
-        }
+        eachConstraint(constraints, bodies, [&](ContactConstraint& c, PairMotion& m) {
+            solveNormals(c, m, h, backwards, true);
+            solveFriction(c, m);
+        });
         for (SolverBody& body : bodies) {
             body.moved += body.v * h;
             body.turned += body.w * h;
         }
         for (int pass = 0; pass < settings.positionIterations; ++pass)
-            for (ContactConstraint& c : constraints) {
-                solveNormals(c, bodies, h, !backwards, false);
-                solveFriction(c, bodies);
-            }
+            eachConstraint(constraints, bodies, [&](ContactConstraint& c, PairMotion& m) {
+                solveNormals(c, m, h, !backwards, false);
+                solveFriction(c, m);
+            });
     }
-    for (ContactConstraint& c : constraints)
-        applyRestitution(c, bodies);
+    eachConstraint(constraints, bodies, [](ContactConstraint& c, PairMotion& m) {
+        if (c.restitution != 0.0f)
+            applyRestitution(c, m);
+    });
     for (ContactConstraint& c : constraints) {
         std::copy(c.frictionImpulse, c.frictionImpulse + 3, c.manifold->frictionImpulse);
         for (int i = 0; i < c.count; ++i)

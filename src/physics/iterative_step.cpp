@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "core/physics_lock.h"
+#include "physics/band_sweep.h"
 #include "physics/solver.h"
 #include "scene/object.h"
 
@@ -31,10 +32,6 @@ struct Entry {
     Vec3 lo, hi;
     bool point;  // a point body: its swept test runs as in the pairwise step
     bool moving; // static objects: moves by its own velocity
-};
-
-struct Candidate {
-    uint32_t first, second;
 };
 
 bool awakeDynamic(const Entry& e)
@@ -115,14 +112,7 @@ void warmStart(Manifold& fresh, const Manifold& old)
         }
 }
 
-const Contact* findContact(const std::vector<Contact>& contacts, uint64_t key)
-{
-    const auto at = std::lower_bound(contacts.begin(), contacts.end(), key,
-                                     [](const Contact& c, uint64_t k) { return c.key < k; });
-    return at != contacts.end() && at->key == key ? &*at : nullptr;
-}
-
-// Bounds of every object that collides, sorted along the axis where they spread most.
+// Bounds of every object that collides.
 void gatherEntries(World& w, IterativeState& state, std::vector<Entry>& entries)
 {
     entries.clear();
@@ -152,55 +142,13 @@ void gatherEntries(World& w, IterativeState& state, std::vector<Entry>& entries)
     }
 }
 
-int sweepAxis(const std::vector<Entry>& entries)
-{
-    Vec3 sum, squares;
-    for (const Entry& e : entries) {
-        const Vec3 c = (e.lo + e.hi) * 0.5f;
-        sum += c;
-        squares += Vec3{c.x * c.x, c.y * c.y, c.z * c.z};
-    }
-    const float n = static_cast<float>(std::max<size_t>(entries.size(), 1));
-    const float spread[3] = {squares.x / n - sum.x * sum.x / (n * n), squares.y / n - sum.y * sum.y / (n * n),
-                             squares.z / n - sum.z * sum.z / (n * n)};
-    return spread[0] >= spread[1] ? (spread[0] >= spread[2] ? 0 : 2) : (spread[1] >= spread[2] ? 1 : 2);
-}
-
-float along(Vec3 v, int axis)
-{
-    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
-}
-
-// Sweep and prune: the pairs whose bounds meet and of which at least one entry is
-// `active` (no static pairs).
-template <class Active>
-void findCandidates(std::vector<Entry>& entries, std::vector<Candidate>& candidates, const Active& active)
-{
-    candidates.clear();
-    if (std::none_of(entries.begin(), entries.end(), active))
-        return;
-    const int axis = sweepAxis(entries);
-    std::sort(entries.begin(), entries.end(),
-              [axis](const Entry& a, const Entry& b) { return along(a.lo, axis) < along(b.lo, axis); });
-    for (uint32_t i = 0; i < entries.size(); ++i) {
-        const Entry& a = entries[i];
-        const float end = along(a.hi, axis);
-        const bool aActive = active(a);
-        for (uint32_t j = i + 1; j < entries.size() && along(entries[j].lo, axis) <= end; ++j) {
-            const Entry& b = entries[j];
-            if ((!a.state && !b.state) || (!aActive && !active(b)))
-                continue;
-            if (a.lo.x <= b.hi.x && b.lo.x <= a.hi.x && a.lo.y <= b.hi.y && b.lo.y <= a.hi.y && a.lo.z <= b.hi.z &&
-                b.lo.z <= a.hi.z)
-                candidates.push_back({i, j});
-        }
-    }
-}
-
 struct StepScratch {
     std::vector<Entry> entries;
-    std::vector<Candidate> candidates;
-    std::vector<Contact> contacts;
+    std::vector<SweepBox> boxes;
+    BandSweep sweep;
+    std::vector<BoxPair> candidates;
+    std::vector<Contact> contacts, sorted;
+    std::vector<std::pair<uint64_t, uint32_t>> order; // contacts by pair key
     struct Report {
         KVE_OBJECT* a;
         KVE_OBJECT* b;
@@ -210,6 +158,18 @@ struct StepScratch {
     };
     std::vector<Report> reports;
 };
+
+// The pairs whose bounds meet and of which at least one entry is `active` (no pairs of
+// two static objects).
+template <class Active> void findCandidates(StepScratch& s, const Active& active)
+{
+    s.boxes.resize(s.entries.size());
+    for (size_t i = 0; i < s.entries.size(); ++i) {
+        const Entry& e = s.entries[i];
+        s.boxes[i] = {e.lo, e.hi, e.state == nullptr, active(e)};
+    }
+    s.sweep.findPairs(s.boxes, s.candidates);
+}
 
 StepScratch& stepScratch()
 {
@@ -224,13 +184,13 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
 {
     s.contacts.clear();
     const uint64_t step = state.stepCount;
-    findCandidates(s.entries, s.candidates, [](const Entry& e) { return awakeDynamic(e) || e.moving; });
+    findCandidates(s, [](const Entry& e) { return awakeDynamic(e) || e.moving; });
     for (bool again = true, first = true; again; first = false) {
         if (!first)
-            findCandidates(s.entries, s.candidates,
+            findCandidates(s,
                            [step](const Entry& e) { return e.state && !e.state->sleeping && e.state->woken == step; });
         again = false;
-        for (const Candidate& candidate : s.candidates) {
+        for (const BoxPair& candidate : s.candidates) {
             Entry& one = s.entries[candidate.first];
             Entry& two = s.entries[candidate.second];
             if (one.point || two.point) {
@@ -248,8 +208,6 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
             Contact contact{pairKey(a, b), a, b, {}};
             if (!collideShapes(*a, *b, contact.manifold))
                 continue;
-            if (const Contact* old = findContact(state.contacts, contact.key))
-                warmStart(contact.manifold, old->manifold);
             s.contacts.push_back(contact);
             for (Entry* e : {&one, &two})
                 if (e->state && e->state->sleeping) {
@@ -258,6 +216,7 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
                 }
         }
     }
+    const size_t fresh = s.contacts.size();
     // Contacts among sleepers, and of sleepers with what does not move, stay as they were.
     if (!state.sleepingIslands.empty()) {
         std::unordered_set<const KVE_OBJECT*> statics(w.staticSet.begin(), w.staticSet.end());
@@ -269,11 +228,25 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
             if (resting(old.a) && resting(old.b) && !(statics.count(old.a) && statics.count(old.b)))
                 s.contacts.push_back(old);
     }
-    std::sort(s.contacts.begin(), s.contacts.end(), [](const Contact& x, const Contact& y) { return x.key < y.key; });
-    s.contacts.erase(std::unique(s.contacts.begin(), s.contacts.end(),
-                                 [](const Contact& x, const Contact& y) { return x.key == y.key; }),
-                     s.contacts.end());
-    state.contacts.swap(s.contacts);
+    // In pair order (sorting keys, not the contacts), each pair once, the first made; fresh
+    // ones warm started from last step's contact of the same pair.
+    s.order.clear();
+    for (uint32_t i = 0; i < s.contacts.size(); ++i)
+        s.order.push_back({s.contacts[i].key, i});
+    std::sort(s.order.begin(), s.order.end());
+    s.sorted.clear();
+    auto old = state.contacts.cbegin();
+    for (size_t k = 0; k < s.order.size(); ++k) {
+        const auto [key, index] = s.order[k];
+        if (k > 0 && key == s.order[k - 1].first)
+            continue;
+        s.sorted.push_back(s.contacts[index]);
+        while (old != state.contacts.cend() && old->key < key)
+            ++old;
+        if (index < fresh && old != state.contacts.cend() && old->key == key)
+            warmStart(s.sorted.back().manifold, old->manifold);
+    }
+    state.contacts.swap(s.sorted);
 }
 
 int solverIndexOf(World& w, IterativeState& state, std::unordered_map<KVE_OBJECT*, int>& statics, KVE_OBJECT* object)
@@ -288,6 +261,7 @@ int solverIndexOf(World& w, IterativeState& state, std::unordered_map<KVE_OBJECT
         SolverBody body;
         body.v = vec3(object->Body.v4fMovement);
         body.w = vec3(object->Body.angularVelocity);
+        body.fixed = true;
         state.solverBodies.push_back(body);
         state.solved.push_back(object);
     }
@@ -364,7 +338,8 @@ void reportContacts(World& w, IterativeState& state, StepScratch& s)
     for (const ContactConstraint& c : state.constraints) {
         int fastest = -1;
         for (int i = 0; i < c.count; ++i)
-            if (c.manifold->points[i].separation <= 0.0f && (fastest < 0 || c.points[i].approach > c.points[fastest].approach))
+            if (c.manifold->points[i].separation <= 0.0f &&
+                (fastest < 0 || c.points[i].approach > c.points[fastest].approach))
                 fastest = i;
         if (fastest < 0)
             continue;
@@ -416,8 +391,8 @@ void followDynamicSet(World& w, IterativeState& state)
 void integrateQuaternion(KVE_Quaternion& q, Vec3 turn)
 {
     const float hx = 0.5f * turn.x, hy = 0.5f * turn.y, hz = 0.5f * turn.z;
-    const KVE_Quaternion d{hx * q.w + hy * q.z - hz * q.y, hy * q.w + hz * q.x - hx * q.z, hz * q.w + hx * q.y - hy * q.x,
-                           -(hx * q.x + hy * q.y + hz * q.z)};
+    const KVE_Quaternion d{hx * q.w + hy * q.z - hz * q.y, hy * q.w + hz * q.x - hx * q.z,
+                           hz * q.w + hx * q.y - hy * q.x, -(hx * q.x + hy * q.y + hz * q.z)};
     q = {q.x + d.x, q.y + d.y, q.z + d.z, q.w + d.w};
     const float l = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
     if (l > 0.0f)

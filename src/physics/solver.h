@@ -92,6 +92,7 @@ struct SolverBody {
     Vec3 moved, turned;
     float inverseMass = 0.0f;
     Mat3 inverseInertia{};
+    bool fixed = false; // a static object: impulses do not move it
 };
 
 // One direction d of a constraint between two bodies at lever arms rA, rB, with what the
