@@ -10,20 +10,13 @@
 #include <cmath>
 
 #include "physics/solver.h"
+#include "physics/wide_contacts.h"
 
 namespace kve::physics {
 namespace {
 
 // Approach speeds below this do not bounce, so that resting contacts stay at rest.
 constexpr float kRestitutionThreshold = 1.0f;
-// Overlap left alone (keeps resting contacts touching), the share of the remaining overlap
-// removed per sub-step, and the fastest correction.
-constexpr float kLinearSlop = 0.005f;
-constexpr float kCorrectionRate = 0.2f;
-constexpr float kMaxCorrectionSpeed = 3.0f;
-// Rolling resistance as a share of sliding friction: a ball rolling on level ground slows
-// by about 0.12 mu g / r radians per second each second.
-constexpr float kRollingShare = 0.05f;
 
 ConstraintRow makeRow(const SolverBody& a, const SolverBody& b, Vec3 rA, Vec3 rB, Vec3 d)
 {
@@ -98,7 +91,8 @@ KVE_INLINE void warmStart(const ContactConstraint& c, PairMotion& m)
         m.apply(c.points[i].row, c.points[i].normalImpulse);
     m.apply(c.frictionRow[0], c.frictionImpulse[0]);
     m.apply(c.frictionRow[1], c.frictionImpulse[1]);
-    m.turn(c.twistA, c.twistB, c.frictionImpulse[2]);
+    if (c.twistMass > 0.0f)
+        m.turn(c.twistA, c.twistB, c.frictionImpulse[2]);
 }
 
 // Normal impulses against the current separation: a gap may close within the sub-step,
@@ -174,14 +168,26 @@ KVE_INLINE void applyRestitution(ContactConstraint& c, PairMotion& m)
     }
 }
 
-// Runs `solve(c, m)` on every constraint with its pair's velocities in locals.
-template <class Solve>
-void eachConstraint(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies, const Solve& solve)
+// One pass over the constraints, colour by colour: a colour's batches of one-point
+// contacts in lanes (`wide`), then the rest one by one with its pair's velocities in
+// locals (`one`). Without batches every constraint goes one by one, in the same order.
+template <class Wide, class One>
+void eachConstraint(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
+                    const ContactColours& colours, const WideContacts* batches, const Wide& wide, const One& one)
 {
-    for (ContactConstraint& c : constraints) {
-        PairMotion m(c, bodies);
-        solve(c, m);
-        m.store();
+    const size_t count = colours.starts.empty() ? 0 : colours.starts.size() - 1;
+    for (size_t colour = 0; colour < count; ++colour) {
+        size_t from = colours.starts[colour];
+        if (batches) {
+            wide(colour);
+            from = batches->scalarStart(colour);
+        }
+        for (size_t i = from; i < colours.starts[colour + 1]; ++i) {
+            ContactConstraint& c = constraints[i];
+            PairMotion m(c, bodies);
+            one(c, m);
+            m.store();
+        }
     }
 }
 
@@ -203,6 +209,9 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
         c.twistB = b.inverseInertia * c.normal;
         const float twist = dot(c.normal, c.twistA) + dot(c.normal, c.twistB);
         c.twistMass = c.count > 1 && twist > 0.0f ? 1.0f / twist : 0.0f;
+        // A twist impulse warm started from a wider patch has nothing left to hold.
+        if (c.twistMass == 0.0f)
+            c.frictionImpulse[2] = 0.0f;
         // A ball's turning resisted about every axis: the mean of the inverse inertias.
         const float turn = (a.inverseInertia.c[0].x + a.inverseInertia.c[1].y + a.inverseInertia.c[2].z +
                             b.inverseInertia.c[0].x + b.inverseInertia.c[1].y + b.inverseInertia.c[2].z) /
@@ -225,12 +234,18 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
     }
 }
 
-void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
-                             const SolverSettings& settings)
+size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
+                               const ContactColours& colours, const SolverSettings& settings)
 {
     const int subSteps = std::max(settings.velocityIterations, 1);
     const float h = settings.timeStep / static_cast<float>(subSteps);
     const float share = 1.0f / static_cast<float>(subSteps);
+    static thread_local WideContacts wide;
+    const WideContacts* batches = nullptr;
+    if (settings.wide) {
+        wide.build(constraints, bodies, colours.starts, colours.lastShared);
+        batches = &wide;
+    }
     for (SolverBody& body : bodies)
         body.moved = body.turned = {};
     for (int step = 0; step < subSteps; ++step) {
@@ -238,33 +253,45 @@ void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::v
             body.v += body.pushed * share;
             body.w += body.spun * share;
         }
-        eachConstraint(constraints, bodies, [](ContactConstraint& c, PairMotion& m) { warmStart(c, m); });
+        eachConstraint(
+            constraints, bodies, colours, batches, [&](size_t colour) { wide.warmStart(colour, bodies); },
+            [](ContactConstraint& c, PairMotion& m) { warmStart(c, m); });
         // Every other sub-step runs the points backwards, so that their order leaves no
         // lean in what the passes have not converged.
         const bool backwards = (step & 1) != 0;
-        eachConstraint(constraints, bodies, [&](ContactConstraint& c, PairMotion& m) {
-            solveNormals(c, m, h, backwards, true);
-            solveFriction(c, m);
-        });
+        eachConstraint(
+            constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, bodies, h, true); },
+            [&](ContactConstraint& c, PairMotion& m) {
+                solveNormals(c, m, h, backwards, true);
+                solveFriction(c, m);
+            });
         for (SolverBody& body : bodies) {
             body.moved += body.v * h;
             body.turned += body.w * h;
         }
         for (int pass = 0; pass < settings.positionIterations; ++pass)
-            eachConstraint(constraints, bodies, [&](ContactConstraint& c, PairMotion& m) {
-                solveNormals(c, m, h, !backwards, false);
-                solveFriction(c, m);
-            });
+            eachConstraint(
+                constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, bodies, h, false); },
+                [&](ContactConstraint& c, PairMotion& m) {
+                    solveNormals(c, m, h, !backwards, false);
+                    solveFriction(c, m);
+                });
     }
-    eachConstraint(constraints, bodies, [](ContactConstraint& c, PairMotion& m) {
-        if (c.restitution != 0.0f)
+    if (batches)
+        wide.storeBack(constraints);
+    const size_t batchCount = batches ? wide.batchCount() : 0;
+    for (ContactConstraint& c : constraints)
+        if (c.restitution != 0.0f) {
+            PairMotion m(c, bodies);
             applyRestitution(c, m);
-    });
+            m.store();
+        }
     for (ContactConstraint& c : constraints) {
         std::copy(c.frictionImpulse, c.frictionImpulse + 3, c.manifold->frictionImpulse);
         for (int i = 0; i < c.count; ++i)
             c.manifold->points[i].normalImpulse = c.points[i].normalImpulse;
     }
+    return batchCount;
 }
 
 } // namespace kve::physics

@@ -142,6 +142,13 @@ void gatherEntries(World& w, IterativeState& state, std::vector<Entry>& entries)
     }
 }
 
+// A contact on its way into the solve: its solver bodies and its place in the order.
+struct ContactSlot {
+    Contact* contact;
+    int a, b;
+    uint32_t order;
+};
+
 struct StepScratch {
     std::vector<Entry> entries;
     std::vector<SweepBox> boxes;
@@ -149,6 +156,8 @@ struct StepScratch {
     std::vector<BoxPair> candidates;
     std::vector<Contact> contacts, sorted;
     std::vector<std::pair<uint64_t, uint32_t>> order; // contacts by pair key
+    std::vector<ContactSlot> slots;
+    std::vector<uint64_t> colourMasks; // per moving solver body, the colours it took
     struct Report {
         KVE_OBJECT* a;
         KVE_OBJECT* b;
@@ -298,10 +307,16 @@ void gatherSolverBodies(World& w, IterativeState& state, float h)
     state.dynamicSolved = state.solverBodies.size();
 }
 
-void buildConstraints(World& w, IterativeState& state)
+// Colours in pair order, greedily: the lowest colour that neither moving body has taken
+// yet (static bodies take none: impulses never move them); a contact finding every
+// colour taken goes into the last, which may share bodies. Then the constraints in colour
+// order, each colour's one-point contacts first.
+constexpr uint32_t kColours = 64;
+
+void buildConstraints(World& w, IterativeState& state, StepScratch& s)
 {
     std::unordered_map<KVE_OBJECT*, int> statics;
-    state.constraints.clear();
+    s.slots.clear();
     for (Contact& contact : state.contacts) {
         const int a = solverIndexOf(w, state, statics, contact.a);
         const int b = solverIndexOf(w, state, statics, contact.b);
@@ -309,9 +324,34 @@ void buildConstraints(World& w, IterativeState& state)
             continue; // sleeping
         if (static_cast<size_t>(a) >= state.dynamicSolved && static_cast<size_t>(b) >= state.dynamicSolved)
             continue;
-        ContactConstraint c;
-        c.bodyA = a;
-        c.bodyB = b;
+        s.slots.push_back({&contact, a, b, 0});
+    }
+    s.colourMasks.assign(state.dynamicSolved, 0);
+    const auto moving = [&](int body) { return static_cast<size_t>(body) < state.dynamicSolved; };
+    const auto taken = [&](int body) { return moving(body) ? s.colourMasks[static_cast<size_t>(body)] : 0; };
+    bool shared = false;
+    for (ContactSlot& slot : s.slots) {
+        const uint64_t free = ~(taken(slot.a) | taken(slot.b)) & ~(uint64_t{1} << (kColours - 1));
+        const uint32_t colour = free ? static_cast<uint32_t>(__builtin_ctzll(free)) : kColours - 1;
+        shared = shared || colour == kColours - 1;
+        for (int body : {slot.a, slot.b})
+            if (moving(body))
+                s.colourMasks[static_cast<size_t>(body)] |= uint64_t{1} << colour;
+        slot.order = colour * 2 + (slot.contact->manifold.count == 1 ? 0 : 1);
+    }
+    std::stable_sort(s.slots.begin(), s.slots.end(),
+                     [](const ContactSlot& x, const ContactSlot& y) { return x.order < y.order; });
+    state.colours.starts.clear();
+    state.constraints.clear();
+    state.constraints.reserve(s.slots.size());
+    for (const ContactSlot& slot : s.slots) {
+        const uint32_t colour = slot.order / 2;
+        while (state.colours.starts.size() <= colour)
+            state.colours.starts.push_back(state.constraints.size());
+        Contact& contact = *slot.contact;
+        ContactConstraint& c = state.constraints.emplace_back();
+        c.bodyA = slot.a;
+        c.bodyB = slot.b;
         c.normal = contact.manifold.normal;
         tangentsOf(c.normal, c.tangent);
         c.friction = contact.a->Body.friction * contact.b->Body.friction;
@@ -326,8 +366,9 @@ void buildConstraints(World& w, IterativeState& state)
             c.points[i].normalImpulse = p.normalImpulse;
         }
         std::copy(contact.manifold.frictionImpulse, contact.manifold.frictionImpulse + 3, c.frictionImpulse);
-        state.constraints.push_back(c);
     }
+    state.colours.starts.push_back(state.constraints.size());
+    state.colours.lastShared = shared && state.colours.starts.size() == kColours + 1;
 }
 
 // Sounds and callbacks once per touching pair, with the approach speed of its fastest
@@ -420,10 +461,10 @@ void solveContacts(World& w)
     gatherEntries(w, state, s.entries);
     findContacts(w, state, s);
     gatherSolverBodies(w, state, h);
-    buildConstraints(w, state);
-    const SolverSettings settings{h, w.velocityIterations, w.positionIterations};
+    buildConstraints(w, state, s);
+    const SolverSettings settings{h, w.velocityIterations, w.positionIterations, w.wideContacts};
     prepareContacts(state.constraints, state.solverBodies);
-    solveContactConstraints(state.constraints, state.solverBodies, settings);
+    state.wideBatches = solveContactConstraints(state.constraints, state.solverBodies, state.colours, settings);
     for (size_t i = 0; i < state.dynamicSolved; ++i) {
         KVE_OBJECT* object = state.solved[i];
         const SolverBody& solved = state.solverBodies[i];

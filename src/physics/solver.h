@@ -15,23 +15,59 @@ namespace kve::physics {
 struct Vec3 {
     float x = 0, y = 0, z = 0;
 };
-inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 operator-(Vec3 a) { return {-a.x, -a.y, -a.z}; }
-inline Vec3 operator*(Vec3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-inline Vec3 operator*(float s, Vec3 a) { return a * s; }
-inline Vec3& operator+=(Vec3& a, Vec3 b) { return a = a + b; }
-inline Vec3& operator-=(Vec3& a, Vec3 b) { return a = a - b; }
-inline float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-inline float length(Vec3 a) { return std::sqrt(dot(a, a)); }
+inline Vec3 operator+(Vec3 a, Vec3 b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vec3 operator-(Vec3 a, Vec3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vec3 operator-(Vec3 a)
+{
+    return {-a.x, -a.y, -a.z};
+}
+inline Vec3 operator*(Vec3 a, float s)
+{
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline Vec3 operator*(float s, Vec3 a)
+{
+    return a * s;
+}
+inline Vec3& operator+=(Vec3& a, Vec3 b)
+{
+    return a = a + b;
+}
+inline Vec3& operator-=(Vec3& a, Vec3 b)
+{
+    return a = a - b;
+}
+inline float dot(Vec3 a, Vec3 b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+inline Vec3 cross(Vec3 a, Vec3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline float length(Vec3 a)
+{
+    return std::sqrt(dot(a, a));
+}
 inline Vec3 normalized(Vec3 a)
 {
     const float l = length(a);
     return l > 0.0f ? a * (1.0f / l) : Vec3{};
 }
-inline Vec3 vec3(const KVE_Vector& v) { return {v.x, v.y, v.z}; }
-inline KVE_Vector vector(Vec3 v, float w) { return {v.x, v.y, v.z, w}; }
+inline Vec3 vec3(const KVE_Vector& v)
+{
+    return {v.x, v.y, v.z};
+}
+inline KVE_Vector vector(Vec3 v, float w)
+{
+    return {v.x, v.y, v.z, w};
+}
 
 // Symmetric or general 3 x 3 matrix by columns.
 struct Mat3 {
@@ -133,18 +169,37 @@ struct ContactConstraint {
     Manifold* manifold = nullptr; // where the accumulated impulses go back to
 };
 
+// Overlap left alone (keeps resting contacts touching), the share of the remaining overlap
+// removed per sub-step, and the fastest correction.
+inline constexpr float kLinearSlop = 0.005f;
+inline constexpr float kCorrectionRate = 0.2f;
+inline constexpr float kMaxCorrectionSpeed = 3.0f;
+// Rolling resistance as a share of sliding friction: a ball rolling on level ground slows
+// by about 0.12 mu g / r radians per second each second.
+inline constexpr float kRollingShare = 0.05f;
+
+// The order of the constraints: by colour (contacts of one colour share no moving body,
+// except in the last colour when `lastShared`), each colour's one-point contacts first.
+// `starts` holds where each colour begins, and the end last.
+struct ContactColours {
+    std::vector<size_t> starts;
+    bool lastShared = false;
+};
+
 struct SolverSettings {
     float timeStep = 0;
     int velocityIterations = 4; // sub-steps, one impulse pass each
     int positionIterations = 1; // relaxing passes per sub-step
+    bool wide = true;           // one-point contacts four at a time (same results)
 };
 
 // Sequential impulses in sub-steps: the constraints from the manifolds (warm started with
 // their stored impulses), one pass with the overlap correction per sub-step, the bodies
 // moved, then relaxing passes without it; restitution at the end; impulses stored back.
+// Returns how many batches of four one-point contacts went through the SSE lanes.
 void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies);
-void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
-                             const SolverSettings& settings);
+size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
+                               const ContactColours& colours, const SolverSettings& settings);
 
 } // namespace kve::physics
 
@@ -187,6 +242,8 @@ struct IterativeState {
     // Scratch of one step, kept to reuse its memory.
     std::vector<SolverBody> solverBodies;
     std::vector<ContactConstraint> constraints;
+    ContactColours colours;
+    size_t wideBatches = 0;          // the last step's batches of four one-point contacts
     std::vector<KVE_OBJECT*> solved; // objects behind solverBodies: the dynamic ones first
     size_t dynamicSolved = 0;
 };

@@ -1,0 +1,366 @@
+#include "physics/wide_contacts.h"
+
+#include <algorithm>
+
+namespace kve::physics {
+namespace {
+
+// ---- lanes: each operation as the scalar solver's, rounding and ties alike --------------
+
+struct Mask {
+    __m128 m;
+};
+
+Wide splat(float f)
+{
+    return {_mm_set1_ps(f)};
+}
+Wide operator+(Wide a, Wide b)
+{
+    return {_mm_add_ps(a.m, b.m)};
+}
+Wide operator-(Wide a, Wide b)
+{
+    return {_mm_sub_ps(a.m, b.m)};
+}
+Wide operator-(Wide a)
+{
+    return {_mm_xor_ps(a.m, _mm_set1_ps(-0.0f))};
+}
+Wide operator*(Wide a, Wide b)
+{
+    return {_mm_mul_ps(a.m, b.m)};
+}
+Wide operator/(Wide a, Wide b)
+{
+    return {_mm_div_ps(a.m, b.m)};
+}
+Mask operator<(Wide a, Wide b)
+{
+    return {_mm_cmplt_ps(a.m, b.m)};
+}
+Mask operator>(Wide a, Wide b)
+{
+    return {_mm_cmpgt_ps(a.m, b.m)};
+}
+// mask ? a : b, lane by lane.
+Wide select(Mask mask, Wide a, Wide b)
+{
+    return {_mm_or_ps(_mm_and_ps(mask.m, a.m), _mm_andnot_ps(mask.m, b.m))};
+}
+WideVec3 select(Mask mask, WideVec3 a, WideVec3 b)
+{
+    return {select(mask, a.x, b.x), select(mask, a.y, b.y), select(mask, a.z, b.z)};
+}
+// std::max and std::min, which keep their first argument on ties and NaN.
+Wide maxOf(Wide a, Wide b)
+{
+    return select(a < b, b, a);
+}
+Wide minOf(Wide a, Wide b)
+{
+    return select(b < a, b, a);
+}
+Wide sqrtOf(Wide a)
+{
+    return {_mm_sqrt_ps(a.m)};
+}
+
+WideVec3 operator+(WideVec3 a, WideVec3 b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+WideVec3 operator-(WideVec3 a, WideVec3 b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+WideVec3 operator*(WideVec3 a, Wide s)
+{
+    return {a.x * s, a.y * s, a.z * s};
+}
+Wide dot(WideVec3 a, WideVec3 b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+// Columns times v, as Mat3::operator*.
+WideVec3 transform(const WideVec3 (&columns)[3], WideVec3 v)
+{
+    return columns[0] * v.x + columns[1] * v.y + columns[2] * v.z;
+}
+WideVec3 normalizedOf(WideVec3 a)
+{
+    const Wide l = sqrtOf(dot(a, a));
+    const WideVec3 zero{splat(0), splat(0), splat(0)};
+    return select(l > splat(0.0f), a * (splat(1.0f) / l), zero);
+}
+
+// ---- packing lanes ---------------------------------------------------------------------
+
+Wide lanes(const float (&f)[4])
+{
+    return {_mm_loadu_ps(f)};
+}
+
+// Builds a wide value from one float of each lane's source.
+template <class Source, class Field> Wide gather(const Source* const (&from)[4], const Field& field)
+{
+    return {_mm_setr_ps(field(*from[0]), field(*from[1]), field(*from[2]), field(*from[3]))};
+}
+template <class Source, class Field> WideVec3 gatherVec3(const Source* const (&from)[4], const Field& field)
+{
+    return {gather(from, [&](const Source& s) { return field(s).x; }),
+            gather(from, [&](const Source& s) { return field(s).y; }),
+            gather(from, [&](const Source& s) { return field(s).z; })};
+}
+
+void scatter(WideVec3 v, int lane, Vec3& out)
+{
+    alignas(16) float x[4], y[4], z[4];
+    _mm_store_ps(x, v.x.m);
+    _mm_store_ps(y, v.y.m);
+    _mm_store_ps(z, v.z.m);
+    out = {x[lane], y[lane], z[lane]};
+}
+
+float laneOf(Wide v, int lane)
+{
+    alignas(16) float f[4];
+    _mm_store_ps(f, v.m);
+    return f[lane];
+}
+
+WideRow packRow(const ConstraintRow* const (&rows)[4])
+{
+    WideRow row;
+    row.direction = gatherVec3(rows, [](const ConstraintRow& r) { return r.direction; });
+    row.leverA = gatherVec3(rows, [](const ConstraintRow& r) { return r.leverA; });
+    row.leverB = gatherVec3(rows, [](const ConstraintRow& r) { return r.leverB; });
+    row.turnA = gatherVec3(rows, [](const ConstraintRow& r) { return r.turnA; });
+    row.turnB = gatherVec3(rows, [](const ConstraintRow& r) { return r.turnB; });
+    row.mass = gather(rows, [](const ConstraintRow& r) { return r.mass; });
+    return row;
+}
+
+// An empty lane: zero rows and impulses against a still body, so every impulse it finds
+// is zero; its results are never stored.
+const ContactConstraint& emptyConstraint()
+{
+    static const ContactConstraint empty = [] {
+        ContactConstraint c;
+        c.count = 1;
+        return c;
+    }();
+    return empty;
+}
+const SolverBody& stillBody()
+{
+    static const SolverBody still;
+    return still;
+}
+
+// The four lanes' velocities while a pass works on a batch, as PairMotion does for one.
+struct WideMotion {
+    const WideContact& c;
+    std::vector<SolverBody>& bodies;
+    const SolverBody* a[4];
+    const SolverBody* b[4];
+    WideVec3 va, wa, vb, wb;
+
+    WideMotion(const WideContact& contact, std::vector<SolverBody>& all) : c(contact), bodies(all)
+    {
+        for (int lane = 0; lane < 4; ++lane) {
+            const bool used = lane < c.lanes;
+            a[lane] = used ? &bodies[static_cast<size_t>(c.bodyA[lane])] : &stillBody();
+            b[lane] = used ? &bodies[static_cast<size_t>(c.bodyB[lane])] : &stillBody();
+        }
+        va = gatherVec3(a, [](const SolverBody& s) { return s.v; });
+        wa = gatherVec3(a, [](const SolverBody& s) { return s.w; });
+        vb = gatherVec3(b, [](const SolverBody& s) { return s.v; });
+        wb = gatherVec3(b, [](const SolverBody& s) { return s.w; });
+    }
+    void store() const
+    {
+        for (int lane = 0; lane < c.lanes; ++lane) {
+            if (!c.fixedA[lane]) {
+                SolverBody& body = bodies[static_cast<size_t>(c.bodyA[lane])];
+                scatter(va, lane, body.v);
+                scatter(wa, lane, body.w);
+            }
+            if (!c.fixedB[lane]) {
+                SolverBody& body = bodies[static_cast<size_t>(c.bodyB[lane])];
+                scatter(vb, lane, body.v);
+                scatter(wb, lane, body.w);
+            }
+        }
+    }
+    Wide speed(const WideRow& row) const
+    {
+        return dot(vb - va, row.direction) + dot(wb, row.leverB) - dot(wa, row.leverA);
+    }
+    Wide moved(const WideRow& row) const
+    {
+        const WideVec3 movedA = gatherVec3(a, [](const SolverBody& s) { return s.moved; });
+        const WideVec3 movedB = gatherVec3(b, [](const SolverBody& s) { return s.moved; });
+        const WideVec3 turnedA = gatherVec3(a, [](const SolverBody& s) { return s.turned; });
+        const WideVec3 turnedB = gatherVec3(b, [](const SolverBody& s) { return s.turned; });
+        return dot(movedB - movedA, row.direction) + dot(turnedB, row.leverB) - dot(turnedA, row.leverA);
+    }
+    void apply(const WideRow& row, Wide impulse)
+    {
+        va = va - row.direction * (impulse * c.inverseMassA);
+        wa = wa - row.turnA * impulse;
+        vb = vb + row.direction * (impulse * c.inverseMassB);
+        wb = wb + row.turnB * impulse;
+    }
+};
+
+} // namespace
+
+void WideContacts::build(const std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies,
+                         const std::vector<size_t>& colourStarts, bool lastColourShared)
+{
+    batches_.clear();
+    batchStarts_.clear();
+    scalarStarts_.clear();
+    const size_t colours = colourStarts.empty() ? 0 : colourStarts.size() - 1;
+    for (size_t colour = 0; colour < colours; ++colour) {
+        batchStarts_.push_back(batches_.size());
+        size_t at = colourStarts[colour];
+        const size_t end = colourStarts[colour + 1];
+        const bool shared = lastColourShared && colour + 1 == colours;
+        while (!shared && at < end && constraints[at].count == 1) {
+            WideContact batch;
+            const ContactConstraint* lane[4];
+            const SolverBody* a[4];
+            const SolverBody* b[4];
+            for (int l = 0; l < 4; ++l) {
+                const bool used = at < end && constraints[at].count == 1;
+                lane[l] = used ? &constraints[at] : &emptyConstraint();
+                a[l] = used ? &bodies[static_cast<size_t>(lane[l]->bodyA)] : &stillBody();
+                b[l] = used ? &bodies[static_cast<size_t>(lane[l]->bodyB)] : &stillBody();
+                if (!used)
+                    continue;
+                batch.bodyA[l] = lane[l]->bodyA;
+                batch.bodyB[l] = lane[l]->bodyB;
+                batch.fixedA[l] = a[l]->fixed;
+                batch.fixedB[l] = b[l]->fixed;
+                batch.constraint[l] = at++;
+                batch.lanes = l + 1;
+            }
+            const ConstraintRow* normalRows[4];
+            const ConstraintRow* frictionRows[2][4];
+            float separation[4], normalImpulse[4], largest[4], friction[4], fi0[4], fi1[4], rollingMass[4],
+                rollingLever[4];
+            for (int l = 0; l < 4; ++l) {
+                const ContactConstraint& c = *lane[l];
+                normalRows[l] = &c.points[0].row;
+                frictionRows[0][l] = &c.frictionRow[0];
+                frictionRows[1][l] = &c.frictionRow[1];
+                separation[l] = c.points[0].separation;
+                normalImpulse[l] = c.points[0].normalImpulse;
+                largest[l] = c.points[0].largestImpulse;
+                friction[l] = c.friction;
+                fi0[l] = c.frictionImpulse[0];
+                fi1[l] = c.frictionImpulse[1];
+                rollingMass[l] = c.rollingMass;
+                rollingLever[l] = c.rollingLever;
+            }
+            batch.normalRow = packRow(normalRows);
+            batch.frictionRow[0] = packRow(frictionRows[0]);
+            batch.frictionRow[1] = packRow(frictionRows[1]);
+            batch.separation = lanes(separation);
+            batch.normalImpulse = lanes(normalImpulse);
+            batch.largestImpulse = lanes(largest);
+            batch.friction = lanes(friction);
+            batch.frictionImpulse[0] = lanes(fi0);
+            batch.frictionImpulse[1] = lanes(fi1);
+            batch.rollingMass = lanes(rollingMass);
+            batch.rollingLever = lanes(rollingLever);
+            batch.rollingImpulse = gatherVec3(lane, [](const ContactConstraint& c) { return c.rollingImpulse; });
+            batch.inverseMassA = gather(a, [](const SolverBody& s) { return s.inverseMass; });
+            batch.inverseMassB = gather(b, [](const SolverBody& s) { return s.inverseMass; });
+            for (int k = 0; k < 3; ++k) {
+                batch.inertiaA[k] = gatherVec3(a, [k](const SolverBody& s) { return s.inverseInertia.c[k]; });
+                batch.inertiaB[k] = gatherVec3(b, [k](const SolverBody& s) { return s.inverseInertia.c[k]; });
+            }
+            batches_.push_back(batch);
+        }
+        scalarStarts_.push_back(at);
+    }
+    batchStarts_.push_back(batches_.size());
+}
+
+// As the scalar warm start of a one-point contact (no twist: one point has none).
+void WideContacts::warmStart(size_t colour, std::vector<SolverBody>& bodies)
+{
+    for (size_t i = batchStarts_[colour]; i < batchStarts_[colour + 1]; ++i) {
+        WideContact& c = batches_[i];
+        WideMotion m(c, bodies);
+        m.apply(c.normalRow, c.normalImpulse);
+        m.apply(c.frictionRow[0], c.frictionImpulse[0]);
+        m.apply(c.frictionRow[1], c.frictionImpulse[1]);
+        m.store();
+    }
+}
+
+// As the scalar solveNormals and solveFriction of a one-point contact.
+void WideContacts::solve(size_t colour, std::vector<SolverBody>& bodies, float h, bool correct)
+{
+    const Wide zero = splat(0.0f), step = splat(h), slop = splat(kLinearSlop);
+    for (size_t i = batchStarts_[colour]; i < batchStarts_[colour + 1]; ++i) {
+        WideContact& c = batches_[i];
+        WideMotion m(c, bodies);
+
+        const Wide separation = c.separation + m.moved(c.normalRow);
+        Wide target = zero;
+        if (correct) {
+            const Wide push = minOf(splat(kCorrectionRate) * (-separation - slop) / step, splat(kMaxCorrectionSpeed));
+            target = select(separation < -slop, push, target);
+        }
+        target = select(separation > zero, -separation / step, target);
+        const Wide total = maxOf(c.normalImpulse + c.normalRow.mass * (target - m.speed(c.normalRow)), zero);
+        m.apply(c.normalRow, total - c.normalImpulse);
+        c.normalImpulse = total;
+        c.largestImpulse = maxOf(c.largestImpulse, total);
+
+        const Wide normal = zero + c.normalImpulse;
+        const Wide limit = c.friction * normal;
+        Wide t0 = c.frictionImpulse[0] - c.frictionRow[0].mass * m.speed(c.frictionRow[0]);
+        Wide t1 = c.frictionImpulse[1] - c.frictionRow[1].mass * m.speed(c.frictionRow[1]);
+        const Wide squared = t0 * t0 + t1 * t1;
+        const Mask outside = squared > limit * limit;
+        const Wide scale = limit / sqrtOf(squared);
+        t0 = select(outside, t0 * scale, t0);
+        t1 = select(outside, t1 * scale, t1);
+        m.apply(c.frictionRow[0], t0 - c.frictionImpulse[0]);
+        m.apply(c.frictionRow[1], t1 - c.frictionImpulse[1]);
+        c.frictionImpulse[0] = t0;
+        c.frictionImpulse[1] = t1;
+
+        const Mask rolling = c.rollingMass > zero;
+        const WideVec3 turning = m.wb - m.wa;
+        WideVec3 rolled = c.rollingImpulse - turning * c.rollingMass;
+        const Wide rollingLimit = splat(kRollingShare) * limit * c.rollingLever;
+        rolled = select(dot(rolled, rolled) > rollingLimit * rollingLimit, normalizedOf(rolled) * rollingLimit, rolled);
+        const WideVec3 applied = rolled - c.rollingImpulse;
+        m.wa = select(rolling, m.wa - transform(c.inertiaA, applied), m.wa);
+        m.wb = select(rolling, m.wb + transform(c.inertiaB, applied), m.wb);
+        c.rollingImpulse = select(rolling, rolled, c.rollingImpulse);
+        m.store();
+    }
+}
+
+void WideContacts::storeBack(std::vector<ContactConstraint>& constraints) const
+{
+    for (const WideContact& c : batches_)
+        for (int lane = 0; lane < c.lanes; ++lane) {
+            ContactConstraint& out = constraints[c.constraint[lane]];
+            out.points[0].normalImpulse = laneOf(c.normalImpulse, lane);
+            out.points[0].largestImpulse = laneOf(c.largestImpulse, lane);
+            out.frictionImpulse[0] = laneOf(c.frictionImpulse[0], lane);
+            out.frictionImpulse[1] = laneOf(c.frictionImpulse[1], lane);
+            scatter(c.rollingImpulse, lane, out.rollingImpulse);
+        }
+}
+
+} // namespace kve::physics
