@@ -11,6 +11,9 @@ float along(Vec3 v, int axis)
     return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
 }
 
+// The axes and bands need only rough quantiles: at most this many boxes are looked at.
+constexpr size_t kSample = 512;
+
 // The value at share `q` (0..1) of the sorted order, found without sorting everything.
 float quantile(std::vector<float>& values, float q)
 {
@@ -48,13 +51,9 @@ BandSweep::Bands BandSweep::chooseBands(const std::vector<SweepBox>& boxes, int 
 {
     Bands bands;
     bands.axis = bandAxis;
-    values_.clear();
-    for (const SweepBox& box : boxes)
-        values_.push_back(along(box.hi, bandAxis) - along(box.lo, bandAxis));
+    sample(boxes, [&](const SweepBox& box) { return along(box.hi, bandAxis) - along(box.lo, bandAxis); });
     const float typical = quantile(values_, 0.5f);
-    values_.clear();
-    for (const SweepBox& box : boxes)
-        values_.push_back(0.5f * (along(box.lo, bandAxis) + along(box.hi, bandAxis)));
+    sample(boxes, [&](const SweepBox& box) { return 0.5f * (along(box.lo, bandAxis) + along(box.hi, bandAxis)); });
     // The outer few percent of the centres fall into the first and last bands.
     const float low = quantile(values_, 0.02f), high = quantile(values_, 0.98f);
     const float width = kBandBoxes * typical;
@@ -84,6 +83,38 @@ void BandSweep::sweepBand(const std::vector<SweepBox>& boxes, const uint32_t* fi
     }
 }
 
+template <class Value> void BandSweep::sample(const std::vector<SweepBox>& boxes, const Value& value)
+{
+    values_.clear();
+    const size_t stride = (boxes.size() + kSample - 1) / kSample;
+    for (size_t i = 0; i < boxes.size(); i += stride)
+        values_.push_back(value(boxes[i]));
+}
+
+// The boxes by their start along the sweep axis. From step to step they move little, so
+// last time's order, re-keyed, is nearly sorted: an insertion sort finishes it in about
+// one pass, unless the boxes or the axis changed or too much moved.
+void BandSweep::sortAlong(const std::vector<SweepBox>& boxes, int axis)
+{
+    const bool reuse = order_.size() == boxes.size() && axis == orderAxis_;
+    orderAxis_ = axis;
+    if (reuse) {
+        for (auto& [start, index] : order_)
+            start = along(boxes[index].lo, axis);
+        size_t moves = 0;
+        const size_t budget = 8 * order_.size();
+        for (size_t i = 1; i < order_.size() && moves <= budget; ++i)
+            for (size_t j = i; j > 0 && order_[j] < order_[j - 1] && moves <= budget; --j, ++moves)
+                std::swap(order_[j], order_[j - 1]);
+        if (moves <= budget)
+            return;
+    }
+    order_.clear();
+    for (uint32_t i = 0; i < boxes.size(); ++i)
+        order_.push_back({along(boxes[i].lo, axis), i});
+    std::sort(order_.begin(), order_.end());
+}
+
 void BandSweep::findPairs(const std::vector<SweepBox>& boxes, std::vector<BoxPair>& pairs)
 {
     pairs.clear();
@@ -91,9 +122,7 @@ void BandSweep::findPairs(const std::vector<SweepBox>& boxes, std::vector<BoxPai
         return;
     std::pair<float, int> spread[3];
     for (int axis = 0; axis < 3; ++axis) {
-        values_.clear();
-        for (const SweepBox& box : boxes)
-            values_.push_back(along(box.lo, axis) + along(box.hi, axis));
+        sample(boxes, [&](const SweepBox& box) { return along(box.lo, axis) + along(box.hi, axis); });
         const float low = quantile(values_, 0.25f);
         spread[axis] = {quantile(values_, 0.75f) - low, axis};
     }
@@ -101,10 +130,7 @@ void BandSweep::findPairs(const std::vector<SweepBox>& boxes, std::vector<BoxPai
     const int sweepAxis = spread[0].second;
     Bands bands = chooseBands(boxes, spread[1].second);
 
-    order_.clear();
-    for (uint32_t i = 0; i < boxes.size(); ++i)
-        order_.push_back({along(boxes[i].lo, sweepAxis), i});
-    std::sort(order_.begin(), order_.end());
+    sortAlong(boxes, sweepAxis);
 
     // Each box into every band it spans, in sweep order (a counting sort by band).
     size_t memberships = 0;

@@ -39,7 +39,11 @@ private:
     void sweepBand(const std::vector<SweepBox>& boxes, const uint32_t* first, const uint32_t* last, const Bands& bands,
                    int band, int sweepAxis, std::vector<BoxPair>& pairs) const;
 
+    template <class Value> void sample(const std::vector<SweepBox>& boxes, const Value& value);
+    void sortAlong(const std::vector<SweepBox>& boxes, int axis);
+
     std::vector<float> values_;
+    int orderAxis_ = -1;
     std::vector<std::pair<float, uint32_t>> order_;
     std::vector<uint32_t> bandStart_, cursor_, members_;
 };

@@ -90,7 +90,7 @@ void updateSleep(World& w, IterativeState& state, float h)
     const size_t count = state.dynamicSolved;
     std::vector<BodyState*> records(count);
     for (size_t i = 0; i < count; ++i) {
-        BodyState& body = state.bodies[state.solved[i]];
+        BodyState& body = *state.solvedStates[i];
         const SolverBody& motion = state.solverBodies[i];
         const float speed = std::max(length(motion.v), body.reach * length(motion.w));
         body.restTime = w.sleeping && speed < kSleepSpeed ? body.restTime + h : 0.0f;
@@ -105,16 +105,14 @@ void updateSleep(World& w, IterativeState& state, float h)
         const auto found = state.bodies.find(object);
         return found == state.bodies.end() ? -1 : found->second.solverIndex;
     };
-    for (const Contact& contact : state.contacts) {
-        if (contact.manifold.count == 0)
-            continue;
-        const int a = indexOf(contact.a), b = indexOf(contact.b);
-        const bool aDynamic = a >= 0 && static_cast<size_t>(a) < count, bDynamic = b >= 0 && static_cast<size_t>(b) < count;
+    for (const ContactConstraint& contact : state.constraints) {
+        const int a = contact.bodyA, b = contact.bodyB;
+        const bool aDynamic = static_cast<size_t>(a) < count, bDynamic = static_cast<size_t>(b) < count;
         if (aDynamic && bDynamic)
             islands.join(static_cast<uint32_t>(a), static_cast<uint32_t>(b));
         // A support that moves by itself keeps what it carries awake.
         for (const auto& [self, other, selfDynamic] : {std::tuple{a, b, aDynamic}, std::tuple{b, a, bDynamic}})
-            if (selfDynamic && other >= 0 && static_cast<size_t>(other) >= count) {
+            if (selfDynamic && static_cast<size_t>(other) >= count) {
                 const SolverBody& support = state.solverBodies[static_cast<size_t>(other)];
                 if (dot(support.v, support.v) + dot(support.w, support.w) > 0.0f)
                     records[static_cast<size_t>(self)]->restTime = 0.0f;

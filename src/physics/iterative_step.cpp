@@ -30,8 +30,9 @@ struct Entry {
     KVE_OBJECT* object;
     BodyState* state; // null for static objects
     Vec3 lo, hi;
-    bool point;  // a point body: its swept test runs as in the pairwise step
-    bool moving; // static objects: moves by its own velocity
+    bool point;           // a point body: its swept test runs as in the pairwise step
+    bool moving;          // static objects: moves by its own velocity
+    int solverIndex = -1; // static objects: their solver body, once a contact needs one
 };
 
 bool awakeDynamic(const Entry& e)
@@ -116,10 +117,10 @@ void warmStart(Manifold& fresh, const Manifold& old)
 void gatherEntries(World& w, IterativeState& state, std::vector<Entry>& entries)
 {
     entries.clear();
-    for (KVE_OBJECT* object : w.dynamicSet) {
-        if (!isDynamic(*object) || !object->Body.body)
+    for (auto [object, record] : state.dynamic) {
+        if (!object->Body.body)
             continue;
-        BodyState& body = state.bodies[object];
+        BodyState& body = *record;
         Entry e{object, &body, {}, {}, bodyOf(*object)->type == KVE_BODY_POINT, false};
         if (body.sleeping) {
             e.lo = body.lo;
@@ -215,6 +216,9 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
             KVE_OBJECT* a = one.object->number < two.object->number ? one.object : two.object;
             KVE_OBJECT* b = a == one.object ? two.object : one.object;
             Contact contact{pairKey(a, b), a, b, {}};
+            contact.step = step;
+            contact.entryA = a == one.object ? candidate.first : candidate.second;
+            contact.entryB = a == one.object ? candidate.second : candidate.first;
             if (!collideShapes(*a, *b, contact.manifold))
                 continue;
             s.contacts.push_back(contact);
@@ -258,34 +262,32 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
     state.contacts.swap(s.sorted);
 }
 
-int solverIndexOf(World& w, IterativeState& state, std::unordered_map<KVE_OBJECT*, int>& statics, KVE_OBJECT* object)
+// The solver body of an entry: an awake dynamic body's own, a static object's made on
+// first use (impulses never move it).
+int solverIndexOf(IterativeState& state, Entry& entry)
 {
-    (void)w;
-    if (isDynamic(*object)) {
-        const auto found = state.bodies.find(object);
-        return found != state.bodies.end() && !found->second.sleeping ? found->second.solverIndex : -1;
-    }
-    const auto [at, fresh] = statics.try_emplace(object, static_cast<int>(state.solverBodies.size()));
-    if (fresh) {
+    if (entry.state)
+        return entry.state->sleeping ? -1 : entry.state->solverIndex;
+    if (entry.solverIndex < 0) {
         SolverBody body;
-        body.v = vec3(object->Body.v4fMovement);
-        body.w = vec3(object->Body.angularVelocity);
+        body.v = vec3(entry.object->Body.v4fMovement);
+        body.w = vec3(entry.object->Body.angularVelocity);
         body.fixed = true;
+        entry.solverIndex = static_cast<int>(state.solverBodies.size());
         state.solverBodies.push_back(body);
-        state.solved.push_back(object);
+        state.solved.push_back(entry.object);
     }
-    return at->second;
+    return entry.solverIndex;
 }
 
 // The awake dynamic bodies as solver bodies, with what gravity and springs add over the step.
-void gatherSolverBodies(World& w, IterativeState& state, float h)
+void gatherSolverBodies(IterativeState& state, float h)
 {
     state.solverBodies.clear();
     state.solved.clear();
-    for (KVE_OBJECT* object : w.dynamicSet) {
-        if (!isDynamic(*object))
-            continue;
-        BodyState& body = state.bodies[object];
+    state.solvedStates.clear();
+    for (auto [object, record] : state.dynamic) {
+        BodyState& body = *record;
         body.solverIndex = -1;
         body.moved = body.turned = {};
         if (body.sleeping)
@@ -303,6 +305,7 @@ void gatherSolverBodies(World& w, IterativeState& state, float h)
             solver.inverseInertia = worldInverseInertia(*object);
         state.solverBodies.push_back(solver);
         state.solved.push_back(object);
+        state.solvedStates.push_back(&body);
     }
     state.dynamicSolved = state.solverBodies.size();
 }
@@ -313,15 +316,17 @@ void gatherSolverBodies(World& w, IterativeState& state, float h)
 // order, each colour's one-point contacts first.
 constexpr uint32_t kColours = 64;
 
-void buildConstraints(World& w, IterativeState& state, StepScratch& s)
+void buildConstraints(IterativeState& state, StepScratch& s)
 {
-    std::unordered_map<KVE_OBJECT*, int> statics;
     s.slots.clear();
     for (Contact& contact : state.contacts) {
-        const int a = solverIndexOf(w, state, statics, contact.a);
-        const int b = solverIndexOf(w, state, statics, contact.b);
-        if (a < 0 || b < 0 || contact.manifold.count == 0)
-            continue; // sleeping
+        // Only this step's contacts: the others rest between sleepers and static objects.
+        if (contact.step != state.stepCount || contact.manifold.count == 0)
+            continue;
+        const int a = solverIndexOf(state, s.entries[contact.entryA]);
+        const int b = solverIndexOf(state, s.entries[contact.entryB]);
+        if (a < 0 || b < 0)
+            continue;
         if (static_cast<size_t>(a) >= state.dynamicSolved && static_cast<size_t>(b) >= state.dynamicSolved)
             continue;
         s.slots.push_back({&contact, a, b, 0});
@@ -416,10 +421,12 @@ void wakeJointPartners(World& w, IterativeState& state)
 void followDynamicSet(World& w, IterativeState& state)
 {
     const uint64_t step = ++state.stepCount;
+    state.dynamic.clear();
     for (KVE_OBJECT* object : w.dynamicSet) {
         if (!isDynamic(*object))
             continue;
         BodyState& body = state.bodies[object];
+        state.dynamic.push_back({object, &body});
         body.seen = step;
         if (body.sleeping && (!w.sleeping || changedSinceSnapshot(body, *object)))
             wakeIsland(state, body);
@@ -460,8 +467,8 @@ void solveContacts(World& w)
     wakeJointPartners(w, state);
     gatherEntries(w, state, s.entries);
     findContacts(w, state, s);
-    gatherSolverBodies(w, state, h);
-    buildConstraints(w, state, s);
+    gatherSolverBodies(state, h);
+    buildConstraints(state, s);
     const SolverSettings settings{h, w.velocityIterations, w.positionIterations, w.wideContacts};
     prepareContacts(state.constraints, state.solverBodies);
     state.wideBatches = solveContactConstraints(state.constraints, state.solverBodies, state.colours, settings);
@@ -470,13 +477,13 @@ void solveContacts(World& w)
         const SolverBody& solved = state.solverBodies[i];
         object->Body.v4fMovement = vector(solved.v, 0.0f);
         object->Body.angularVelocity = vector(solved.w, 0.0f);
-        BodyState& body = state.bodies[object];
+        BodyState& body = *state.solvedStates[i];
         body.moved = solved.moved;
         body.turned = solved.turned;
     }
     updateSleep(w, state, h);
     for (size_t i = 0; i < state.dynamicSolved; ++i) {
-        BodyState& body = state.bodies[state.solved[i]];
+        BodyState& body = *state.solvedStates[i];
         if (body.sleeping) {
             body.moved = body.turned = {};
             takeSnapshot(body, *state.solved[i]);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "physics/physics.h"
@@ -231,6 +232,8 @@ struct Contact {
     KVE_OBJECT* a = nullptr;
     KVE_OBJECT* b = nullptr;
     Manifold manifold;
+    uint64_t step = 0;               // the step that found it
+    uint32_t entryA = 0, entryB = 0; // that step's broad-phase entries of a and b
 };
 
 struct IterativeState {
@@ -243,8 +246,10 @@ struct IterativeState {
     std::vector<SolverBody> solverBodies;
     std::vector<ContactConstraint> constraints;
     ContactColours colours;
-    size_t wideBatches = 0;          // the last step's batches of four one-point contacts
-    std::vector<KVE_OBJECT*> solved; // objects behind solverBodies: the dynamic ones first
+    size_t wideBatches = 0;                                  // the last step's batches of four one-point contacts
+    std::vector<std::pair<KVE_OBJECT*, BodyState*>> dynamic; // this step's dynamic objects
+    std::vector<KVE_OBJECT*> solved;                         // objects behind solverBodies: the dynamic ones first
+    std::vector<BodyState*> solvedStates;                    // the records of the dynamic ones among them
     size_t dynamicSolved = 0;
 };
 
