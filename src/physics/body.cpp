@@ -11,8 +11,8 @@
 
 #include "core/log.h"
 #include "core/physics_lock.h"
-#include "core/registry_kinds.h"
 #include "core/resource_sources.h"
+#include "core/registry_kinds.h"
 #include "defs/definition_node.h"
 #include "geometry/mesh.h"
 #include "physics/physics.h"
@@ -403,7 +403,8 @@ void objectScaled(KVE_OBJECT& object)
 World& world()
 {
     static World state;
-    [[maybe_unused]] static const bool following = (scene::setObjectObservers({objectReleased, objectScaled}), true);
+    [[maybe_unused]] static const bool following =
+        (scene::setObjectObservers({objectReleased, objectScaled}), true);
     return state;
 }
 

@@ -123,9 +123,10 @@ Reach reachOf(const KVE_OBJECT& object, Box& box)
         const KVE_Vector centre{m.c[0].x * c.x + m.c[1].x * c.y + m.c[2].x * c.z + m.c[3].x,
                                 m.c[0].y * c.x + m.c[1].y * c.y + m.c[2].y * c.z + m.c[3].y,
                                 m.c[0].z * c.x + m.c[1].z * c.y + m.c[2].z * c.z + m.c[3].z, 1.0f};
-        const float half[3] = {std::fabs(m.c[0].x) * h[0] + std::fabs(m.c[1].x) * h[1] + std::fabs(m.c[2].x) * h[2],
-                               std::fabs(m.c[0].y) * h[0] + std::fabs(m.c[1].y) * h[1] + std::fabs(m.c[2].y) * h[2],
-                               std::fabs(m.c[0].z) * h[0] + std::fabs(m.c[1].z) * h[1] + std::fabs(m.c[2].z) * h[2]};
+        const float half[3] = {
+            std::fabs(m.c[0].x) * h[0] + std::fabs(m.c[1].x) * h[1] + std::fabs(m.c[2].x) * h[2],
+            std::fabs(m.c[0].y) * h[0] + std::fabs(m.c[1].y) * h[1] + std::fabs(m.c[2].y) * h[2],
+            std::fabs(m.c[0].z) * h[0] + std::fabs(m.c[1].z) * h[1] + std::fabs(m.c[2].z) * h[2]};
         box = around(centre, half);
         break;
     }
@@ -347,7 +348,8 @@ private:
         }
     }
 
-    template <class Visit> void forEachGridCell(const Visit& visit) const
+    template <class Visit>
+    void forEachGridCell(const Visit& visit) const
     {
         for (uint32_t i = 0; i < kind_.size(); ++i) {
             if (kind_[i] != Kind::Grid)

@@ -183,11 +183,10 @@ int clipFaces(const ShapeFrame& reference, int axis, Vec3 n, const ShapeFrame& i
     }
     const float incidentSide = dot(incident.axis[incidentAxis], n) > 0.0f ? -1.0f : 1.0f;
     const int u = (incidentAxis + 1) % 3, v = (incidentAxis + 2) % 3;
-    const Vec3 faceCentre =
-        incident.centre + incident.axis[incidentAxis] * (incidentSide * incident.half[incidentAxis]);
+    const Vec3 faceCentre = incident.centre + incident.axis[incidentAxis] * (incidentSide * incident.half[incidentAxis]);
     const Vec3 eu = incident.axis[u] * incident.half[u], ev = incident.axis[v] * incident.half[v];
-    ClipVertex polygon[16] = {
-        {faceCentre + eu + ev, 0}, {faceCentre - eu + ev, 1}, {faceCentre - eu - ev, 2}, {faceCentre + eu - ev, 3}};
+    ClipVertex polygon[16] = {{faceCentre + eu + ev, 0}, {faceCentre - eu + ev, 1}, {faceCentre - eu - ev, 2},
+                              {faceCentre + eu - ev, 3}};
     ClipVertex scratch[16];
     int count = 4;
     const int side[2] = {(axis + 1) % 3, (axis + 2) % 3};
@@ -308,13 +307,14 @@ bool boxBox(const ShapeFrame& a, const ShapeFrame& b, Manifold& out)
     if (!useB) {
         const Vec3 n = dot(d, a.axis[axisA]) < 0.0f ? -a.axis[axisA] : a.axis[axisA];
         out.normal = n;
-        out.count =
-            clipFaces(a, axisA, n, b, static_cast<uint32_t>(axisA * 2 + (dot(n, a.axis[axisA]) > 0)) << 9, out.points);
+        out.count = clipFaces(a, axisA, n, b, static_cast<uint32_t>(axisA * 2 + (dot(n, a.axis[axisA]) > 0)) << 9,
+                              out.points);
     } else {
         const Vec3 n = dot(d, b.axis[axisB]) > 0.0f ? -b.axis[axisB] : b.axis[axisB]; // from b to a
         out.normal = -n;
-        out.count = clipFaces(
-            b, axisB, n, a, 1u << 12 | static_cast<uint32_t>(axisB * 2 + (dot(n, b.axis[axisB]) > 0)) << 9, out.points);
+        out.count = clipFaces(b, axisB, n, a,
+                              1u << 12 | static_cast<uint32_t>(axisB * 2 + (dot(n, b.axis[axisB]) > 0)) << 9,
+                              out.points);
     }
     return out.count > 0;
 }
@@ -395,8 +395,7 @@ Vec3 closestOnTriangle(Vec3 p, Vec3 a, Vec3 b, Vec3 c)
 bool insideTriangle(Vec3 p, const WorldTriangle& t)
 {
     constexpr float kEdgeTolerance = -1e-5f;
-    return dot(cross(t.b - t.a, p - t.a), t.n) >= kEdgeTolerance &&
-           dot(cross(t.c - t.b, p - t.b), t.n) >= kEdgeTolerance &&
+    return dot(cross(t.b - t.a, p - t.a), t.n) >= kEdgeTolerance && dot(cross(t.c - t.b, p - t.b), t.n) >= kEdgeTolerance &&
            dot(cross(t.a - t.c, p - t.c), t.n) >= kEdgeTolerance;
 }
 
@@ -488,8 +487,9 @@ int vertexFaceContacts(const KVE_OBJECT& source, Kind sourceKind, const KVE_OBJE
         return 0;
     Scratch& s = scratch();
     s.triangles.clear();
-    leavesNear(*bodyOf(target)->root, target, loS, hiS,
-               [&](const BodyGeometry& geometry) { worldTriangles(geometry, target, s.vertices, s.triangles); });
+    leavesNear(*bodyOf(target)->root, target, loS, hiS, [&](const BodyGeometry& geometry) {
+        worldTriangles(geometry, target, s.vertices, s.triangles);
+    });
     if (s.triangles.empty())
         return 0;
     sourceVertices(source, sourceKind, loT, hiT, s.sources);
@@ -639,8 +639,7 @@ int reducePoints(ManifoldPoint* points, int count, Vec3 normal)
         if (used[i])
             continue;
         const Vec3 q = points[i].point;
-        const float outside =
-            -std::min({winding * area(p0, p1, q), winding * area(p1, p2, q), winding * area(p2, p0, q)});
+        const float outside = -std::min({winding * area(p0, p1, q), winding * area(p1, p2, q), winding * area(p2, p0, q)});
         if (outside > score) {
             score = outside;
             best = i;

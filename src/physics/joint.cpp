@@ -180,8 +180,8 @@ using namespace kve::physics;
 
 extern "C" {
 
-KVE_JOINT* KVE_CreateJoint(int id, int objectA, float ax, float ay, float az, int objectB, float bx, float by, float bz,
-                           float stiffness)
+KVE_JOINT* KVE_CreateJoint(int id, int objectA, float ax, float ay, float az, int objectB, float bx, float by,
+                           float bz, float stiffness)
 {
     KVE_OBJECT* a = kve::scene::findObject(objectA);
     KVE_OBJECT* b = kve::scene::findObject(objectB);

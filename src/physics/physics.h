@@ -53,8 +53,8 @@ struct TreeNode {
 
 struct BodyRecord : KVE_BODY {
     int type = 0;
-    float radius = 0.0f;            // sphere bodies, already scaled
-    std::unique_ptr<TreeNode> root; // null for point bodies
+    float radius = 0.0f;             // sphere bodies, already scaled
+    std::unique_ptr<TreeNode> root;  // null for point bodies
 };
 
 core::Registry<BodyRecord>& bodies();
@@ -150,7 +150,7 @@ struct World {
     int solver = KVE_SOLVER_PAIRWISE;
     int velocityIterations = 4;
     int positionIterations = 1;
-    bool sleeping = true;                      // iterative solver only
+    bool sleeping = true;                     // iterative solver only
     bool wideContacts = true;                  // iterative solver: one-point contacts in SSE lanes
     std::shared_ptr<IterativeState> iterative; // null until the iterative solver first runs
 };
