@@ -151,7 +151,7 @@ struct World {
     int velocityIterations = 4;
     int positionIterations = 1;
     bool sleeping = true;                     // iterative solver only
-    bool wideContacts = true;                  // iterative solver: one-point contacts in SSE lanes
+    bool wideContacts = true;                 // iterative solver: one-point contacts in SSE lanes
     std::shared_ptr<IterativeState> iterative; // null until the iterative solver first runs
 };
 World& world();
