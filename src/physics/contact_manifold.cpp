@@ -4,7 +4,10 @@
 // and triangle meshes (one point); triangle meshes against anything with faces by the
 // vertices of each that lie within the margin of a face of the other.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 
 #include "physics/solver.h"
 
@@ -399,15 +402,46 @@ bool insideTriangle(Vec3 p, const WorldTriangle& t)
            dot(cross(t.a - t.c, p - t.c), t.n) >= kEdgeTolerance;
 }
 
+// A leaf's world triangles, kept while the object's matrix and the generation stay: the
+// ground under a thousand bodies is transformed once a step rather than once a pair.
+struct CachedLeaf {
+    const BodyGeometry* geometry = nullptr;
+    const KVE_OBJECT* object = nullptr;
+    KVE_Matrix matrix{};
+    uint64_t generation = 0;
+    std::vector<WorldTriangle> triangles;
+};
+std::atomic<uint64_t> leafGeneration{1};
+
 struct Scratch {
     std::vector<Vec3> vertices;
     std::vector<WorldTriangle> triangles;
     std::vector<Vec3> sources;
+    CachedLeaf leaves[4];
+    unsigned nextLeaf = 0;
 };
 Scratch& scratch()
 {
     static thread_local Scratch s;
     return s;
+}
+
+const std::vector<WorldTriangle>& leafTriangles(const BodyGeometry& geometry, const KVE_OBJECT& object)
+{
+    Scratch& s = scratch();
+    const uint64_t generation = leafGeneration.load(std::memory_order_relaxed);
+    for (const CachedLeaf& leaf : s.leaves)
+        if (leaf.geometry == &geometry && leaf.object == &object && leaf.generation == generation &&
+            std::memcmp(&leaf.matrix, &object.fullMatrix, sizeof(KVE_Matrix)) == 0)
+            return leaf.triangles;
+    CachedLeaf& leaf = s.leaves[s.nextLeaf++ % std::size(s.leaves)];
+    leaf.geometry = &geometry;
+    leaf.object = &object;
+    leaf.matrix = object.fullMatrix;
+    leaf.generation = generation;
+    leaf.triangles.clear();
+    worldTriangles(geometry, object, s.vertices, leaf.triangles);
+    return leaf.triangles;
 }
 
 // The sphere's centre against the nearest triangle it lies in front of. The normal
@@ -417,14 +451,11 @@ bool meshSphere(const KVE_OBJECT& mesh, const KVE_OBJECT& sphere, Manifold& out)
     const float r = sphereRadius(sphere);
     const Vec3 c = vec3(sphere.v4fPosition);
     const Vec3 reach{r + kContactMargin, r + kContactMargin, r + kContactMargin};
-    Scratch& s = scratch();
     float best = r + kContactMargin;
     Vec3 closest, normal;
     bool found = false;
     leavesNear(*bodyOf(mesh)->root, mesh, c - reach, c + reach, [&](const BodyGeometry& geometry) {
-        s.triangles.clear();
-        worldTriangles(geometry, mesh, s.vertices, s.triangles);
-        for (const WorldTriangle& t : s.triangles) {
+        for (const WorldTriangle& t : leafTriangles(geometry, mesh)) {
             if (dot(c - t.a, t.n) < 0.0f)
                 continue;
             const Vec3 q = closestOnTriangle(c, t.a, t.b, t.c);
@@ -488,7 +519,8 @@ int vertexFaceContacts(const KVE_OBJECT& source, Kind sourceKind, const KVE_OBJE
     Scratch& s = scratch();
     s.triangles.clear();
     leavesNear(*bodyOf(target)->root, target, loS, hiS, [&](const BodyGeometry& geometry) {
-        worldTriangles(geometry, target, s.vertices, s.triangles);
+        const std::vector<WorldTriangle>& leaf = leafTriangles(geometry, target);
+        s.triangles.insert(s.triangles.end(), leaf.begin(), leaf.end());
     });
     if (s.triangles.empty())
         return 0;
@@ -648,6 +680,11 @@ int reducePoints(ManifoldPoint* points, int count, Vec3 normal)
     take(3, best);
     std::copy(kept, kept + kMaxManifoldPoints, points);
     return kMaxManifoldPoints;
+}
+
+void forgetLeafTriangles()
+{
+    leafGeneration.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool collideShapes(const KVE_OBJECT& a, const KVE_OBJECT& b, Manifold& out)

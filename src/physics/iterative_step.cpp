@@ -193,6 +193,7 @@ StepScratch& stepScratch()
 void findContacts(World& w, IterativeState& state, StepScratch& s)
 {
     s.contacts.clear();
+    forgetLeafTriangles();
     const uint64_t step = state.stepCount;
     findCandidates(s, [](const Entry& e) { return awakeDynamic(e) || e.moving; });
     for (bool again = true, first = true; again; first = false) {
@@ -210,6 +211,7 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
                     w.response = 1;
                     collide(*other.object, *point.object); // the swept test with its own response
                     w.response = 0;
+                    forgetLeafTriangles(); // a callback may have changed anything
                 }
                 continue;
             }

@@ -113,6 +113,10 @@ struct Manifold {
 // The contact manifold of two objects' shapes (box, sphere or triangle mesh; not points);
 // false when they are apart by more than the contact margin.
 bool collideShapes(const KVE_OBJECT& a, const KVE_OBJECT& b, Manifold& out);
+// The manifold tests keep the world triangles of the leaves they used while the objects'
+// matrices stay; this drops them (at each step, and after anything that may have changed
+// or replaced a body).
+void forgetLeafTriangles();
 // Whether the object's body takes part in the manifold tests.
 bool hasManifoldShape(const KVE_OBJECT& object);
 // World box around what the object's shape reaches; false for a body without extent.
