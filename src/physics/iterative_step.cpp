@@ -349,14 +349,16 @@ void buildConstraints(IterativeState& state, StepScratch& s)
     std::stable_sort(s.slots.begin(), s.slots.end(),
                      [](const ContactSlot& x, const ContactSlot& y) { return x.order < y.order; });
     state.colours.starts.clear();
-    state.constraints.clear();
-    state.constraints.reserve(s.slots.size());
-    for (const ContactSlot& slot : s.slots) {
+    // Last step's records are overwritten field by field (every field the solve reads is
+    // set here or in prepareContacts): clearing them first would cost as much as the rest.
+    state.constraints.resize(s.slots.size());
+    for (size_t k = 0; k < s.slots.size(); ++k) {
+        const ContactSlot& slot = s.slots[k];
         const uint32_t colour = slot.order / 2;
         while (state.colours.starts.size() <= colour)
-            state.colours.starts.push_back(state.constraints.size());
+            state.colours.starts.push_back(k);
         Contact& contact = *slot.contact;
-        ContactConstraint& c = state.constraints.emplace_back();
+        ContactConstraint& c = state.constraints[k];
         c.bodyA = slot.a;
         c.bodyB = slot.b;
         c.normal = contact.manifold.normal;

@@ -219,17 +219,20 @@ struct WideMotion {
 void WideContacts::build(const std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies,
                          const std::vector<size_t>& colourStarts, bool lastColourShared)
 {
-    batches_.clear();
+    size_t used = 0; // batches_ keeps last step's records: each is overwritten whole below
     batchStarts_.clear();
     scalarStarts_.clear();
     const size_t colours = colourStarts.empty() ? 0 : colourStarts.size() - 1;
     for (size_t colour = 0; colour < colours; ++colour) {
-        batchStarts_.push_back(batches_.size());
+        batchStarts_.push_back(used);
         size_t at = colourStarts[colour];
         const size_t end = colourStarts[colour + 1];
         const bool shared = lastColourShared && colour + 1 == colours;
         while (!shared && at < end && constraints[at].count == 1) {
-            WideContact batch;
+            if (used == batches_.size())
+                batches_.emplace_back();
+            WideContact& batch = batches_[used++];
+            batch.lanes = 0;
             const ContactConstraint* lane[4];
             const SolverBody* a[4];
             const SolverBody* b[4];
@@ -283,11 +286,11 @@ void WideContacts::build(const std::vector<ContactConstraint>& constraints, cons
                 batch.inertiaA[k] = gatherVec3(a, [k](const SolverBody& s) { return s.inverseInertia.c[k]; });
                 batch.inertiaB[k] = gatherVec3(b, [k](const SolverBody& s) { return s.inverseInertia.c[k]; });
             }
-            batches_.push_back(batch);
         }
         scalarStarts_.push_back(at);
     }
-    batchStarts_.push_back(batches_.size());
+    batchStarts_.push_back(used);
+    batches_.resize(used);
 }
 
 // As the scalar warm start of a one-point contact (no twist: one point has none).
