@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "physics/joint_rows.h"
 #include "physics/solver.h"
 
 namespace kve::physics {
@@ -225,8 +226,8 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
     }
 }
 
-void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
-                             const SolverSettings& settings)
+void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<JointRow>& joints,
+                             std::vector<SolverBody>& bodies, const SolverSettings& settings)
 {
     const int subSteps = std::max(settings.velocityIterations, 1);
     const float h = settings.timeStep / static_cast<float>(subSteps);
@@ -238,10 +239,12 @@ void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::v
             body.v += body.pushed * share;
             body.w += body.spun * share;
         }
+        warmStartJointRows(joints, bodies);
         eachConstraint(constraints, bodies, [](ContactConstraint& c, PairMotion& m) { warmStart(c, m); });
         // Every other sub-step runs the points backwards, so that their order leaves no
         // lean in what the passes have not converged.
         const bool backwards = (step & 1) != 0;
+        solveJointRows(joints, bodies, backwards);
         eachConstraint(constraints, bodies, [&](ContactConstraint& c, PairMotion& m) {
             solveNormals(c, m, h, backwards, true);
             solveFriction(c, m);
@@ -250,11 +253,13 @@ void solveContactConstraints(std::vector<ContactConstraint>& constraints, std::v
             body.moved += body.v * h;
             body.turned += body.w * h;
         }
-        for (int pass = 0; pass < settings.positionIterations; ++pass)
+        for (int pass = 0; pass < settings.positionIterations; ++pass) {
+            solveJointRows(joints, bodies, !backwards);
             eachConstraint(constraints, bodies, [&](ContactConstraint& c, PairMotion& m) {
                 solveNormals(c, m, h, !backwards, false);
                 solveFriction(c, m);
             });
+        }
     }
     eachConstraint(constraints, bodies, [](ContactConstraint& c, PairMotion& m) {
         if (c.restitution != 0.0f)

@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "core/physics_lock.h"
 #include "physics/band_sweep.h"
+#include "physics/joint_rows.h"
 #include "physics/solver.h"
 #include "scene/object.h"
 
@@ -420,10 +421,12 @@ void solveContacts(World& w)
     gatherEntries(w, state, s.entries);
     findContacts(w, state, s);
     gatherSolverBodies(w, state, h);
-    buildConstraints(w, state);
     const SolverSettings settings{h, w.velocityIterations, w.positionIterations};
+    std::vector<JointRow>& joints = prepareJointRows(w, state, settings);
+    buildConstraints(w, state);
     prepareContacts(state.constraints, state.solverBodies);
-    solveContactConstraints(state.constraints, state.solverBodies, settings);
+    solveContactConstraints(state.constraints, joints, state.solverBodies, settings);
+    storeJointRows(joints, settings);
     for (size_t i = 0; i < state.dynamicSolved; ++i) {
         KVE_OBJECT* object = state.solved[i];
         const SolverBody& solved = state.solverBodies[i];

@@ -1,0 +1,167 @@
+// Soft distance rows for joints between two dynamic bodies. Over a sub-step h the spring
+// F = -k C - c dC/dt is taken implicitly, at the sub-step's end velocity: an impulse
+// P = -h (k (C + h v) + c v) for the row's speed v after P. With the row's inverse
+// effective mass W and s = h (h k + c) that gives the change of the accumulated impulse
+//   dP = -(v + C h k / s + P / s) / (W + 1 / s)
+// (Catto, "Soft Constraints", GDC 2011; Box2D v3's spring in its distance joint). At rest
+// P = -h k C, so the hanging stretch is Hooke's law exactly, and the implicit step damps
+// rather than feeds every swing whatever k h^2 / m is. The damper is c = k T with T the
+// whole step, as the force between two dynamic bodies has it in the pairwise solver.
+#include "physics/joint_rows.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kve::physics {
+namespace {
+
+bool positiveFinite(float value)
+{
+    return value > 0.0f && std::isfinite(value);
+}
+
+// A body's inverse mass and world inverse inertia for its joints: the solve's own when it
+// collides as a solid; for a point body (which contacts do not move) 1 / m and its
+// inertia as stored, which is the identity and so the same in any orientation.
+void rowMass(const KVE_OBJECT& object, const SolverBody& body, float& inverseMass, Mat3& inverseInertia)
+{
+    if (body.inverseMass > 0.0f) {
+        inverseMass = body.inverseMass;
+        inverseInertia = body.inverseInertia;
+        return;
+    }
+    inverseMass = 1.0f / object.Body.mass;
+    KVE_Matrix inverse;
+    KVE_CopyInvertMatrix(&inverse, &object.Body.inertia);
+    for (int i = 0; i < 3; ++i)
+        inverseInertia.c[i] = vec3(inverse.c[i]);
+    for (int i = 0; i < 3; ++i)
+        if (!std::isfinite(inverseInertia.c[i].x + inverseInertia.c[i].y + inverseInertia.c[i].z))
+            inverseInertia = {}; // a singular inertia: the joint only pulls
+}
+
+Vec3 worldAnchor(const KVE_OBJECT& object, const KVE_Vector& anchor)
+{
+    KVE_Vector p = anchor;
+    KVE_TransformVector(&p, &object.fullMatrix);
+    return vec3(p);
+}
+
+int solverIndex(const IterativeState& state, const KVE_OBJECT* object)
+{
+    const auto found = state.bodies.find(const_cast<KVE_OBJECT*>(object));
+    return found != state.bodies.end() && !found->second.sleeping ? found->second.solverIndex : -1;
+}
+
+void applyImpulse(const JointRow& r, std::vector<SolverBody>& bodies, float impulse)
+{
+    SolverBody& a = bodies[static_cast<size_t>(r.bodyA)];
+    SolverBody& b = bodies[static_cast<size_t>(r.bodyB)];
+    a.v -= r.row.direction * (impulse * r.inverseMassA);
+    a.w -= r.row.turnA * impulse;
+    b.v += r.row.direction * (impulse * r.inverseMassB);
+    b.w += r.row.turnB * impulse;
+}
+
+float subStep(const SolverSettings& settings)
+{
+    return settings.timeStep / static_cast<float>(std::max(settings.velocityIterations, 1));
+}
+
+std::vector<JointRow>& rowScratch()
+{
+    static std::vector<JointRow> rows;
+    return rows;
+}
+
+} // namespace
+
+bool solvedAsRow(const JointRecord& joint)
+{
+    return joint.objectA != joint.objectB && positiveFinite(joint.objectA->Body.mass) &&
+           positiveFinite(joint.objectB->Body.mass) && positiveFinite(joint.stiffness);
+}
+
+std::vector<JointRow>& prepareJointRows(const World& w, const IterativeState& state, const SolverSettings& settings)
+{
+    std::vector<JointRow>& rows = rowScratch();
+    rows.clear();
+    const float h = subStep(settings);
+    const float damping = settings.timeStep; // c / k
+    for (JointRecord* joint : w.activeJoints) {
+        if (!solvedAsRow(*joint))
+            continue;
+        JointRow r;
+        r.joint = joint;
+        r.bodyA = solverIndex(state, joint->objectA);
+        r.bodyB = solverIndex(state, joint->objectB);
+        if (r.bodyA < 0 || r.bodyB < 0)
+            continue; // asleep (or not yet in the dynamic set): held as it is
+        const KVE_OBJECT& a = *joint->objectA;
+        const KVE_OBJECT& b = *joint->objectB;
+        const Vec3 anchorA = worldAnchor(a, joint->anchorA), anchorB = worldAnchor(b, joint->anchorB);
+        const Vec3 apart = anchorB - anchorA;
+        const float distance = length(apart);
+        // Coincident anchors give no direction to pull along (nor does the force).
+        if (!(distance > 0.0f) || !std::isfinite(distance))
+            continue;
+        Mat3 inertiaA, inertiaB;
+        rowMass(a, state.solverBodies[static_cast<size_t>(r.bodyA)], r.inverseMassA, inertiaA);
+        rowMass(b, state.solverBodies[static_cast<size_t>(r.bodyB)], r.inverseMassB, inertiaB);
+        ConstraintRow& row = r.row;
+        row.direction = apart * (1.0f / distance);
+        row.leverA = cross(anchorA - vec3(a.v4fPosition), row.direction);
+        row.leverB = cross(anchorB - vec3(b.v4fPosition), row.direction);
+        row.turnA = inertiaA * row.leverA;
+        row.turnB = inertiaB * row.leverB;
+        const float inverse =
+            r.inverseMassA + r.inverseMassB + dot(row.leverA, row.turnA) + dot(row.leverB, row.turnB);
+        const float s = joint->stiffness * h * (h + damping);
+        if (!positiveFinite(inverse) || !positiveFinite(s) || !std::isfinite(inverse * s))
+            continue;
+        row.mass = 1.0f / inverse;
+        r.stretch = distance - joint->restLength;
+        r.biasRate = 1.0f / (h + damping);
+        r.softMass = s / (1.0f + inverse * s);
+        r.impulseScale = 1.0f / (1.0f + inverse * s);
+        r.impulse = std::isfinite(joint->rowForce) ? joint->rowForce * h : 0.0f;
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+void warmStartJointRows(const std::vector<JointRow>& rows, std::vector<SolverBody>& bodies)
+{
+    for (const JointRow& r : rows)
+        applyImpulse(r, bodies, r.impulse);
+}
+
+void solveJointRows(std::vector<JointRow>& rows, std::vector<SolverBody>& bodies, bool backwards)
+{
+    const size_t count = rows.size();
+    for (size_t n = 0; n < count; ++n) {
+        JointRow& r = rows[backwards ? count - 1 - n : n];
+        const SolverBody& a = bodies[static_cast<size_t>(r.bodyA)];
+        const SolverBody& b = bodies[static_cast<size_t>(r.bodyB)];
+        const ConstraintRow& row = r.row;
+        // The stretch now: at the step's start plus how far the sub-steps have moved the
+        // anchors apart along the row (small turns), as contacts track their separation.
+        const float stretch = r.stretch + dot(b.moved - a.moved, row.direction) + dot(b.turned, row.leverB) -
+                              dot(a.turned, row.leverA);
+        const float speed = dot(b.v - a.v, row.direction) + dot(b.w, row.leverB) - dot(a.w, row.leverA);
+        const float change = -r.softMass * (speed + r.biasRate * stretch) - r.impulseScale * r.impulse;
+        applyImpulse(r, bodies, change);
+        r.impulse += change;
+    }
+}
+
+void storeJointRows(const std::vector<JointRow>& rows, const SolverSettings& settings)
+{
+    const float h = subStep(settings);
+    for (const JointRow& r : rows) {
+        r.joint->rowForce = r.impulse / h;
+        r.joint->lastExtension = r.stretch;
+    }
+}
+
+} // namespace kve::physics
