@@ -1,8 +1,9 @@
 // Soft distance rows for joints between two dynamic bodies. Over a sub-step h the spring
 // F = -k C - c dC/dt is taken implicitly, at the sub-step's end velocity: an impulse
 // P = -h (k (C + h v) + c v) for the row's speed v after P. With the row's inverse
-// effective mass W and s = h (h k + c) that gives the change of the accumulated impulse
-//   dP = -(v + C h k / s + P / s) / (W + 1 / s)
+// effective mass W and the mass s = h (h k + c) that gives the change of the accumulated
+// impulse
+//   dP = -(s (v + C h k / s) + P) / (1 + W s)
 // (Catto, "Soft Constraints", GDC 2011; Box2D v3's spring in its distance joint). At rest
 // P = -h k C, so the hanging stretch is Hooke's law exactly, and the implicit step damps
 // rather than feeds every swing whatever k h^2 / m is. The damper is c = k T with T the
@@ -53,19 +54,56 @@ int solverIndex(const IterativeState& state, const KVE_OBJECT* object)
     return found != state.bodies.end() && !found->second.sleeping ? found->second.solverIndex : -1;
 }
 
-void applyImpulse(const JointRow& r, std::vector<SolverBody>& bodies, float impulse)
-{
-    SolverBody& a = bodies[static_cast<size_t>(r.bodyA)];
-    SolverBody& b = bodies[static_cast<size_t>(r.bodyB)];
-    a.v -= r.row.direction * (impulse * r.inverseMassA);
-    a.w -= r.row.turnA * impulse;
-    b.v += r.row.direction * (impulse * r.inverseMassB);
-    b.w += r.row.turnB * impulse;
-}
-
 float subStep(const SolverSettings& settings)
 {
     return settings.timeStep / static_cast<float>(std::max(settings.velocityIterations, 1));
+}
+
+// v turned by the rotation vector `turn` (Rodrigues' formula), as the body has turned.
+Vec3 rotated(Vec3 v, Vec3 turn)
+{
+    const float angle = length(turn);
+    if (!(angle > 0.0f))
+        return v;
+    const Vec3 axis = turn * (1.0f / angle);
+    const float cosine = std::cos(angle), sine = std::sin(angle);
+    return v * cosine + cross(axis, v) * sine + axis * (dot(axis, v) * (1.0f - cosine));
+}
+
+// The joint's line where the sub-steps have taken its anchors: the row along it and the
+// stretch now, false when the anchors meet (no direction to pull along).
+struct Line {
+    ConstraintRow row;
+    float stretch = 0, inverseMass = 0;
+};
+bool currentLine(const JointRow& r, const std::vector<SolverBody>& bodies, Line& line)
+{
+    const SolverBody& a = bodies[static_cast<size_t>(r.bodyA)];
+    const SolverBody& b = bodies[static_cast<size_t>(r.bodyB)];
+    const Vec3 leverA = rotated(r.leverA, a.turned), leverB = rotated(r.leverB, b.turned);
+    const Vec3 apart = r.apart + (b.moved - a.moved) + (leverB - r.leverB) - (leverA - r.leverA);
+    const float distance = length(apart);
+    if (!(distance > 0.0f))
+        return false;
+    ConstraintRow& row = line.row;
+    row.direction = apart * (1.0f / distance);
+    row.leverA = cross(leverA, row.direction);
+    row.leverB = cross(leverB, row.direction);
+    row.turnA = r.inverseInertiaA * row.leverA;
+    row.turnB = r.inverseInertiaB * row.leverB;
+    line.inverseMass = r.inverseMassA + r.inverseMassB + dot(row.leverA, row.turnA) + dot(row.leverB, row.turnB);
+    line.stretch = distance - r.restLength;
+    return true;
+}
+
+void applyImpulse(const JointRow& r, const ConstraintRow& row, std::vector<SolverBody>& bodies, float impulse)
+{
+    SolverBody& a = bodies[static_cast<size_t>(r.bodyA)];
+    SolverBody& b = bodies[static_cast<size_t>(r.bodyB)];
+    a.v -= row.direction * (impulse * r.inverseMassA);
+    a.w -= row.turnA * impulse;
+    b.v += row.direction * (impulse * r.inverseMassB);
+    b.w += row.turnB * impulse;
 }
 
 std::vector<JointRow>& rowScratch()
@@ -100,30 +138,24 @@ std::vector<JointRow>& prepareJointRows(const World& w, const IterativeState& st
         const KVE_OBJECT& a = *joint->objectA;
         const KVE_OBJECT& b = *joint->objectB;
         const Vec3 anchorA = worldAnchor(a, joint->anchorA), anchorB = worldAnchor(b, joint->anchorB);
-        const Vec3 apart = anchorB - anchorA;
-        const float distance = length(apart);
-        // Coincident anchors give no direction to pull along (nor does the force).
-        if (!(distance > 0.0f) || !std::isfinite(distance))
-            continue;
-        Mat3 inertiaA, inertiaB;
-        rowMass(a, state.solverBodies[static_cast<size_t>(r.bodyA)], r.inverseMassA, inertiaA);
-        rowMass(b, state.solverBodies[static_cast<size_t>(r.bodyB)], r.inverseMassB, inertiaB);
-        ConstraintRow& row = r.row;
-        row.direction = apart * (1.0f / distance);
-        row.leverA = cross(anchorA - vec3(a.v4fPosition), row.direction);
-        row.leverB = cross(anchorB - vec3(b.v4fPosition), row.direction);
-        row.turnA = inertiaA * row.leverA;
-        row.turnB = inertiaB * row.leverB;
-        const float inverse =
-            r.inverseMassA + r.inverseMassB + dot(row.leverA, row.turnA) + dot(row.leverB, row.turnB);
-        const float s = joint->stiffness * h * (h + damping);
-        if (!positiveFinite(inverse) || !positiveFinite(s) || !std::isfinite(inverse * s))
-            continue;
-        row.mass = 1.0f / inverse;
-        r.stretch = distance - joint->restLength;
+        r.apart = anchorB - anchorA;
+        r.leverA = anchorA - vec3(a.v4fPosition);
+        r.leverB = anchorB - vec3(b.v4fPosition);
+        r.restLength = joint->restLength;
+        rowMass(a, state.solverBodies[static_cast<size_t>(r.bodyA)], r.inverseMassA, r.inverseInertiaA);
+        rowMass(b, state.solverBodies[static_cast<size_t>(r.bodyB)], r.inverseMassB, r.inverseInertiaB);
+        r.springMass = joint->stiffness * h * (h + damping);
         r.biasRate = 1.0f / (h + damping);
-        r.softMass = s / (1.0f + inverse * s);
-        r.impulseScale = 1.0f / (1.0f + inverse * s);
+        // The largest inverse mass the line can have (both levers across it): with it
+        // finite, 1 + W s stays finite and positive in every pass.
+        const float reach = r.inverseMassA + r.inverseMassB +
+                            dot(r.leverA, r.leverA) * (length(r.inverseInertiaA.c[0]) + length(r.inverseInertiaA.c[1]) +
+                                                       length(r.inverseInertiaA.c[2])) +
+                            dot(r.leverB, r.leverB) * (length(r.inverseInertiaB.c[0]) + length(r.inverseInertiaB.c[1]) +
+                                                       length(r.inverseInertiaB.c[2]));
+        if (!positiveFinite(r.springMass) || !std::isfinite(reach * r.springMass) ||
+            !std::isfinite(length(r.apart) + r.restLength))
+            continue;
         r.impulse = std::isfinite(joint->rowForce) ? joint->rowForce * h : 0.0f;
         rows.push_back(r);
     }
@@ -132,8 +164,11 @@ std::vector<JointRow>& prepareJointRows(const World& w, const IterativeState& st
 
 void warmStartJointRows(const std::vector<JointRow>& rows, std::vector<SolverBody>& bodies)
 {
-    for (const JointRow& r : rows)
-        applyImpulse(r, bodies, r.impulse);
+    for (const JointRow& r : rows) {
+        Line line;
+        if (currentLine(r, bodies, line))
+            applyImpulse(r, line.row, bodies, r.impulse);
+    }
 }
 
 void solveJointRows(std::vector<JointRow>& rows, std::vector<SolverBody>& bodies, bool backwards)
@@ -141,16 +176,16 @@ void solveJointRows(std::vector<JointRow>& rows, std::vector<SolverBody>& bodies
     const size_t count = rows.size();
     for (size_t n = 0; n < count; ++n) {
         JointRow& r = rows[backwards ? count - 1 - n : n];
+        Line line;
+        if (!currentLine(r, bodies, line))
+            continue;
         const SolverBody& a = bodies[static_cast<size_t>(r.bodyA)];
         const SolverBody& b = bodies[static_cast<size_t>(r.bodyB)];
-        const ConstraintRow& row = r.row;
-        // The stretch now: at the step's start plus how far the sub-steps have moved the
-        // anchors apart along the row (small turns), as contacts track their separation.
-        const float stretch = r.stretch + dot(b.moved - a.moved, row.direction) + dot(b.turned, row.leverB) -
-                              dot(a.turned, row.leverA);
+        const ConstraintRow& row = line.row;
         const float speed = dot(b.v - a.v, row.direction) + dot(b.w, row.leverB) - dot(a.w, row.leverA);
-        const float change = -r.softMass * (speed + r.biasRate * stretch) - r.impulseScale * r.impulse;
-        applyImpulse(r, bodies, change);
+        const float change = -(r.springMass * (speed + r.biasRate * line.stretch) + r.impulse) /
+                             (1.0f + line.inverseMass * r.springMass);
+        applyImpulse(r, row, bodies, change);
         r.impulse += change;
     }
 }
@@ -160,7 +195,7 @@ void storeJointRows(const std::vector<JointRow>& rows, const SolverSettings& set
     const float h = subStep(settings);
     for (const JointRow& r : rows) {
         r.joint->rowForce = r.impulse / h;
-        r.joint->lastExtension = r.stretch;
+        r.joint->lastExtension = length(r.apart) - r.restLength;
     }
 }
 
