@@ -259,6 +259,48 @@ TEST_F(JointRows, StiffChainSettlesAtHookesLawWithoutGainingEnergy)
     }
 }
 
+// Frames of changing length (1/60, 1/30, 1/120 s in turn) do not shake a chain hanging at
+// rest: each joint carries the same force into a step of any length. The chain hangs from
+// a weight of 1000 on a spring from a fixed hook (a force, stable there: k h^2 / m =
+// 0.06), everything placed where Hooke's law holds it, the hook's spring and the
+// accelerations as a step before would have left them; 30 steady steps settle the rows.
+TEST_F(JointRows, StiffChainAtRestStaysThroughStepsOfChangingLength)
+{
+    KVE_SetGravity(0, -kGravity, 0);
+    KVE_SetSleeping(0);
+    constexpr float kWeight = 1000.0f, kHook = 2e5f;
+    KVE_OBJECT* hook = place(anyMesh(), 0, 1, 0, KVE_BODY_POINT, 0.0f);
+    chain = {place(anyMesh(), 0, 0, 0, KVE_BODY_POINT, kWeight)};
+    KVE_JOINT* spring = KVE_CreateJoint(-1, hook->number, 0, 0, 0, chain[0]->number, 0, 0, 0, kHook);
+    spring->lastExtension = (kWeight + kLinks * kLink) * kGravity / kHook;
+    KVE_MoveObject(chain[0]->number, 0, -spring->lastExtension, 0, 0);
+    for (int i = 1; i <= kLinks; ++i) {
+        const float above = chain.back()->v4fPosition.y;
+        chain.push_back(place(anyMesh(), 0, above - 0.6f, 0, KVE_BODY_POINT, kLink));
+        KVE_CreateJoint(-1, chain[static_cast<size_t>(i - 1)]->number, 0, 0, 0, chain.back()->number, 0, 0, 0,
+                        kStiffness);
+        const float stretch = static_cast<float>(kLinks + 1 - i) * kLink * kGravity / kStiffness;
+        KVE_MoveObject(chain.back()->number, 0, above - 0.6f - stretch, 0, 0);
+    }
+    for (KVE_OBJECT* link : chain)
+        link->Body.acceleration = {0, -kGravity, 0, 0}; // as a step before would leave it
+    for (int s = 0; s < 30; ++s)
+        kve::physics::step(kStep);
+    std::vector<KVE_Vector> rest;
+    for (KVE_OBJECT* link : chain)
+        rest.push_back(link->v4fPosition);
+    float fastest = 0;
+    for (int s = 0; s < 90; ++s) {
+        kve::physics::step(s % 3 == 0 ? kStep : s % 3 == 1 ? 2 * kStep : 0.5f * kStep);
+        for (const KVE_OBJECT* link : chain)
+            fastest = std::max(fastest, std::hypot(link->Body.v4fMovement.x, link->Body.v4fMovement.y,
+                                                   link->Body.v4fMovement.z));
+    }
+    EXPECT_LT(fastest, 1e-3f);
+    for (size_t i = 0; i < chain.size(); ++i)
+        expectNear3(chain[i]->v4fPosition, rest[i].x, rest[i].y, rest[i].z, 1e-5f);
+}
+
 // The bottom link knocked sideways at 2 units per second: the chain swings and bends, its
 // links turning on their face anchors, but the springs neither tear nor feed the motion.
 TEST_F(JointRows, StiffChainSwungSidewaysNeverGainsEnergy)
