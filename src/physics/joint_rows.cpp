@@ -48,9 +48,9 @@ Vec3 worldAnchor(const KVE_OBJECT& object, const KVE_Vector& anchor)
     return vec3(p);
 }
 
-int solverIndex(const IterativeState& state, const KVE_OBJECT* object)
+int solverIndex(const IterativeState& state, KVE_OBJECT* object)
 {
-    const auto found = state.bodies.find(const_cast<KVE_OBJECT*>(object));
+    const auto found = state.bodies.find(object);
     return found != state.bodies.end() && !found->second.sleeping ? found->second.solverIndex : -1;
 }
 
@@ -146,14 +146,14 @@ std::vector<JointRow>& prepareJointRows(const World& w, const IterativeState& st
         rowMass(b, state.solverBodies[static_cast<size_t>(r.bodyB)], r.inverseMassB, r.inverseInertiaB);
         r.springMass = joint->stiffness * h * (h + damping);
         r.biasRate = 1.0f / (h + damping);
-        // The largest inverse mass the line can have (both levers across it): with it
-        // finite, 1 + W s stays finite and positive in every pass.
-        const float reach = r.inverseMassA + r.inverseMassB +
-                            dot(r.leverA, r.leverA) * (length(r.inverseInertiaA.c[0]) + length(r.inverseInertiaA.c[1]) +
-                                                       length(r.inverseInertiaA.c[2])) +
-                            dot(r.leverB, r.leverB) * (length(r.inverseInertiaB.c[0]) + length(r.inverseInertiaB.c[1]) +
-                                                       length(r.inverseInertiaB.c[2]));
-        if (!positiveFinite(r.springMass) || !std::isfinite(reach * r.springMass) ||
+        // A bound on the line's inverse mass W however it turns: with W s finite, no pass
+        // divides by an infinite 1 + W s.
+        const auto turning = [](const Mat3& m, Vec3 lever) {
+            return dot(lever, lever) * (length(m.c[0]) + length(m.c[1]) + length(m.c[2]));
+        };
+        const float largest = r.inverseMassA + r.inverseMassB + turning(r.inverseInertiaA, r.leverA) +
+                              turning(r.inverseInertiaB, r.leverB);
+        if (!positiveFinite(r.springMass) || !std::isfinite(largest * r.springMass) ||
             !std::isfinite(length(r.apart) + r.restLength))
             continue;
         r.impulse = std::isfinite(joint->rowForce) ? joint->rowForce * h : 0.0f;

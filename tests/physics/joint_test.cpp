@@ -409,6 +409,31 @@ TEST_F(JointRows, JointedPairOnTheGroundComesToRestAndSleeps)
     expectNear3(b->v4fPosition, restB.x, restB.y, restB.z, 0.0f);
 }
 
+// A joint of rest length 0 between two objects on the same spot: while the anchors meet
+// the joint has no direction and does nothing; once one object moves off, the joint pulls
+// it back through the other and out, the pair's momentum kept and nothing undefined.
+TEST_F(JointRows, ZeroLengthJointHoldsTwoObjectsOnOneSpot)
+{
+    KVE_OBJECT* a = place(anyMesh(), 0, 0, 0, KVE_BODY_POINT, 1.0f);
+    KVE_OBJECT* b = place(anyMesh(), 0, 0, 0, KVE_BODY_POINT, 1.0f);
+    KVE_JOINT* joint = KVE_CreateJoint(-1, a->number, 0, 0, 0, b->number, 0, 0, 0, 20000.0f);
+    ASSERT_EQ(joint->restLength, 0.0f);
+    kve::physics::step(kStep);
+    expectNear3(b->v4fPosition, 0, 0, 0, 0.0f);
+    b->Body.v4fMovement = {1, 0.5f, 0, 0};
+    float farthest = 0;
+    for (int s = 0; s < 120; ++s) {
+        kve::physics::step(kStep);
+        SCOPED_TRACE(s);
+        ASSERT_TRUE(std::isfinite(a->v4fPosition.x + a->v4fPosition.y + b->v4fPosition.x + b->v4fPosition.y));
+        expectNear3(sums({a, b}).momentum, 1, 0.5f, 0, 1e-4f);
+        farthest = std::max(farthest, static_cast<float>(anchorGap(*joint)));
+    }
+    // Unhindered, b would be 2 away by now; the joint keeps it within about v / omega.
+    EXPECT_LT(farthest, 0.02f);
+    EXPECT_NEAR(a->v4fPosition.x + b->v4fPosition.x, 2.0f, 1e-3f); // the centre drifts at 0.5
+}
+
 // What the rows do not take keeps the spring force of the pairwise solver: a joint of
 // negative stiffness (a spring pushing apart, which has no stable implicit form), and a
 // joint of an object to itself. After one step from rest the velocities are those the
