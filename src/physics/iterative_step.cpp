@@ -421,9 +421,9 @@ void solveContacts(World& w)
     gatherEntries(w, state, s.entries);
     findContacts(w, state, s);
     gatherSolverBodies(w, state, h);
+    buildConstraints(w, state);
     const SolverSettings settings{h, w.velocityIterations, w.positionIterations};
     std::vector<JointRow>& joints = prepareJointRows(w, state, settings);
-    buildConstraints(w, state);
     prepareContacts(state.constraints, state.solverBodies);
     solveContactConstraints(state.constraints, joints, state.solverBodies, settings);
     storeJointRows(joints, settings);
