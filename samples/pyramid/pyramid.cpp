@@ -84,9 +84,10 @@ int main(int argc, char** argv)
     // The chain: six spheres laid out sideways from a fixed anchor, each held to the one
     // before it by a spring between their centres (the first to the anchor), so that the
     // chain swings down as one, folding and whipping at its free end. The links sit a
-    // little apart so that they touch only when the chain folds. The springs are as stiff
-    // as the 1/30 s step carries with room to spare: k h^2 / m = 1/3, where a chain of
-    // equal links holds together up to 1/2.
+    // little apart so that they touch only when the chain folds. The iterative solver
+    // solves the springs between links with the contacts, stable at any stiffness; the
+    // first, to the fixed anchor, is a force, which the 1/30 s step carries with room to
+    // spare at this stiffness: k h^2 / m = 1/3.
     const int yellow = colouredMaterial(0xFF20D0F0);
     const int anchor = create(kLinkMesh, yellow, kAnchorX, kAnchorY, kAnchorZ, kLinkBody, 0.0f);
     std::vector<int> chain{anchor};

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "physics/joint_rows.h"
 #include "physics/solver.h"
 #include "physics/wide_contacts.h"
 
@@ -234,8 +235,9 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
     }
 }
 
-size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
-                               const ContactColours& colours, const SolverSettings& settings)
+size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<JointRow>& joints,
+                               std::vector<SolverBody>& bodies, const ContactColours& colours,
+                               const SolverSettings& settings)
 {
     const int subSteps = std::max(settings.velocityIterations, 1);
     const float h = settings.timeStep / static_cast<float>(subSteps);
@@ -253,12 +255,14 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
             body.v += body.pushed * share;
             body.w += body.spun * share;
         }
+        warmStartJointRows(joints, bodies);
         eachConstraint(
             constraints, bodies, colours, batches, [&](size_t colour) { wide.warmStart(colour, bodies); },
             [](ContactConstraint& c, PairMotion& m) { warmStart(c, m); });
         // Every other sub-step runs the points backwards, so that their order leaves no
         // lean in what the passes have not converged.
         const bool backwards = (step & 1) != 0;
+        solveJointRows(joints, bodies, backwards);
         eachConstraint(
             constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, bodies, h, true); },
             [&](ContactConstraint& c, PairMotion& m) {
@@ -269,13 +273,15 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
             body.moved += body.v * h;
             body.turned += body.w * h;
         }
-        for (int pass = 0; pass < settings.positionIterations; ++pass)
+        for (int pass = 0; pass < settings.positionIterations; ++pass) {
+            solveJointRows(joints, bodies, !backwards);
             eachConstraint(
                 constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, bodies, h, false); },
                 [&](ContactConstraint& c, PairMotion& m) {
                     solveNormals(c, m, h, !backwards, false);
                     solveFriction(c, m);
                 });
+        }
     }
     if (batches)
         wide.storeBack(constraints);

@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "core/physics_lock.h"
 #include "physics/band_sweep.h"
+#include "physics/joint_rows.h"
 #include "physics/solver.h"
 #include "scene/object.h"
 
@@ -474,8 +475,11 @@ void solveContacts(World& w)
     gatherSolverBodies(state, h);
     buildConstraints(state, s);
     const SolverSettings settings{h, w.velocityIterations, w.positionIterations, w.wideContacts};
+    std::vector<JointRow>& joints = prepareJointRows(w, state, settings);
     prepareContacts(state.constraints, state.solverBodies);
-    state.wideBatches = solveContactConstraints(state.constraints, state.solverBodies, state.colours, settings);
+    state.wideBatches =
+        solveContactConstraints(state.constraints, joints, state.solverBodies, state.colours, settings);
+    storeJointRows(joints, settings);
     for (size_t i = 0; i < state.dynamicSolved; ++i) {
         KVE_OBJECT* object = state.solved[i];
         const SolverBody& solved = state.solverBodies[i];

@@ -1,5 +1,7 @@
 // Joints: linear springs (Hooke's law) between an anchor point on each of two objects,
-// kept in a silent registry plus the active list the step walks.
+// kept in a silent registry plus the active list the step walks. Here are their forces;
+// the iterative solver takes a joint between two dynamic objects as a row of its solve
+// instead (joint_rows.cpp), so that stiff joints stay stable there.
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -85,7 +87,8 @@ StepAhead stepAhead(const KVE_OBJECT& object, const KVE_Vector& anchor, float h)
 // joint acts as a spring with a damper of k h along it, so a stretched pair settles at its
 // rest length and a hanging chain stops bobbing while it keeps swinging; at rest it is
 // exactly Hooke's law. This holds while k h^2 / m stays below 1 for the lighter object
-// (below 1/2 for a chain of equal links, whose fastest wave is quicker than one pair's).
+// (below 1/2 for a chain of equal links, whose fastest wave is quicker than one pair's);
+// the iterative solver's rows, implicit in each sub-step, have no such bound.
 void pullTogether(const JointRecord& joint, KVE_OBJECT& a, KVE_OBJECT& b, const Anchors& at)
 {
     const float h = world().timeStep;
@@ -114,7 +117,8 @@ core::Registry<JointRecord>& joints()
 // Between a static object A and a dynamic B the force acts on B only: F = k x n along the
 // line from B's anchor to A's. Anchored at B's centre B also gets the damping term
 // 0.5 k (x - x_last), which makes the first evaluation 1.5 times as strong. Between two
-// dynamic objects both are pulled (pullTogether).
+// dynamic objects both are pulled (pullTogether); the iterative solver's spring phase
+// leaves those joints to its rows.
 void applySpring(JointRecord& joint)
 {
     KVE_OBJECT* a = joint.objectA;

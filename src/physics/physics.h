@@ -85,7 +85,8 @@ void updateMassProperties(KVE_OBJECT& object);
 } // namespace kve::physics
 
 // The joint record behind the public handle: two objects, an anchor in each object's own
-// axes, the rest length, the stiffness and the extension seen by the last evaluation.
+// axes, the rest length, the stiffness, the extension seen by the last evaluation and, for
+// the iterative solver's warm start, the force it carried at the end of the last step.
 struct KVE_JOINT {
     int number = 0;
     const char* name = "";
@@ -96,6 +97,7 @@ struct KVE_JOINT {
     float restLength = 0.0f;
     float stiffness = 0.0f;
     float lastExtension = 0.0f;
+    float rowForce = 0.0f; // the iterative solver's last pull along it (negative) or push
 };
 
 namespace kve::physics {

@@ -201,10 +201,13 @@ struct SolverSettings {
 // Sequential impulses in sub-steps: the constraints from the manifolds (warm started with
 // their stored impulses), one pass with the overlap correction per sub-step, the bodies
 // moved, then relaxing passes without it; restitution at the end; impulses stored back.
+// The joints' rows are warm started, solved and relaxed before the contacts in each pass.
 // Returns how many batches of four one-point contacts went through the SSE lanes.
+struct JointRow;
 void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies);
-size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
-                               const ContactColours& colours, const SolverSettings& settings);
+size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<JointRow>& joints,
+                               std::vector<SolverBody>& bodies, const ContactColours& colours,
+                               const SolverSettings& settings);
 
 } // namespace kve::physics
 

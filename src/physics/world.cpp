@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "core/physics_lock.h"
+#include "physics/joint_rows.h"
 #include "physics/physics.h"
 #include "scene/object.h"
 
@@ -28,11 +29,15 @@ void pauseAfterPhase()
         std::this_thread::sleep_for(kPhasePause);
 }
 
+// The iterative solver solves joints between two dynamic bodies itself, with the contacts.
 void springPhase(World& w)
 {
     std::lock_guard lock(core::physicsLock());
+    const bool rows = w.solver == KVE_SOLVER_ITERATIVE;
     for (size_t i = 0; i < w.activeJoints.size(); ++i) {
         JointRecord& joint = *w.activeJoints[i];
+        if (rows && solvedAsRow(joint))
+            continue;
         if (joint.objectA->Body.mass != 0.0f || joint.objectB->Body.mass != 0.0f)
             applySpring(joint);
     }
