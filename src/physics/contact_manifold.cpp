@@ -186,10 +186,11 @@ int clipFaces(const ShapeFrame& reference, int axis, Vec3 n, const ShapeFrame& i
     }
     const float incidentSide = dot(incident.axis[incidentAxis], n) > 0.0f ? -1.0f : 1.0f;
     const int u = (incidentAxis + 1) % 3, v = (incidentAxis + 2) % 3;
-    const Vec3 faceCentre = incident.centre + incident.axis[incidentAxis] * (incidentSide * incident.half[incidentAxis]);
+    const Vec3 faceCentre =
+        incident.centre + incident.axis[incidentAxis] * (incidentSide * incident.half[incidentAxis]);
     const Vec3 eu = incident.axis[u] * incident.half[u], ev = incident.axis[v] * incident.half[v];
-    ClipVertex polygon[16] = {{faceCentre + eu + ev, 0}, {faceCentre - eu + ev, 1}, {faceCentre - eu - ev, 2},
-                              {faceCentre + eu - ev, 3}};
+    ClipVertex polygon[16] = {
+        {faceCentre + eu + ev, 0}, {faceCentre - eu + ev, 1}, {faceCentre - eu - ev, 2}, {faceCentre + eu - ev, 3}};
     ClipVertex scratch[16];
     int count = 4;
     const int side[2] = {(axis + 1) % 3, (axis + 2) % 3};
@@ -310,23 +311,24 @@ bool boxBox(const ShapeFrame& a, const ShapeFrame& b, Manifold& out)
     if (!useB) {
         const Vec3 n = dot(d, a.axis[axisA]) < 0.0f ? -a.axis[axisA] : a.axis[axisA];
         out.normal = n;
-        out.count = clipFaces(a, axisA, n, b, static_cast<uint32_t>(axisA * 2 + (dot(n, a.axis[axisA]) > 0)) << 9,
-                              out.points);
+        out.count =
+            clipFaces(a, axisA, n, b, static_cast<uint32_t>(axisA * 2 + (dot(n, a.axis[axisA]) > 0)) << 9, out.points);
     } else {
         const Vec3 n = dot(d, b.axis[axisB]) > 0.0f ? -b.axis[axisB] : b.axis[axisB]; // from b to a
         out.normal = -n;
-        out.count = clipFaces(b, axisB, n, a,
-                              1u << 12 | static_cast<uint32_t>(axisB * 2 + (dot(n, b.axis[axisB]) > 0)) << 9,
-                              out.points);
+        out.count = clipFaces(
+            b, axisB, n, a, 1u << 12 | static_cast<uint32_t>(axisB * 2 + (dot(n, b.axis[axisB]) > 0)) << 9, out.points);
     }
     return out.count > 0;
 }
 
 // ---- triangle meshes ---------------------------------------------------------------
 
-// A leaf's triangles in world coordinates with their outward unit normals.
+// A leaf's triangles in world coordinates with their outward unit normals, and the unit
+// normals of the planes through their edges that face away from them.
 struct WorldTriangle {
     Vec3 a, b, c, n;
+    Vec3 side[3]; // edges a-b, b-c, c-a
 };
 
 void worldTriangles(const BodyGeometry& geometry, const KVE_OBJECT& object, std::vector<Vec3>& vertices,
@@ -347,8 +349,14 @@ void worldTriangles(const BodyGeometry& geometry, const KVE_OBJECT& object, std:
                    &c = vertices[static_cast<size_t>(geometry.faces[f + 2])];
         const Vec3 n = cross(b - a, c - a);
         const float l = length(n);
+        // The side planes follow the winding, whichever way a mirroring matrix turns n.
         if (l > 0.0f)
-            triangles.push_back({a, b, c, n * (outward / l)});
+            triangles.push_back(
+                {a,
+                 b,
+                 c,
+                 n * (outward / l),
+                 {normalized(cross(b - a, n)), normalized(cross(c - b, n)), normalized(cross(a - c, n))}});
     }
 }
 
@@ -398,7 +406,8 @@ Vec3 closestOnTriangle(Vec3 p, Vec3 a, Vec3 b, Vec3 c)
 bool insideTriangle(Vec3 p, const WorldTriangle& t)
 {
     constexpr float kEdgeTolerance = -1e-5f;
-    return dot(cross(t.b - t.a, p - t.a), t.n) >= kEdgeTolerance && dot(cross(t.c - t.b, p - t.b), t.n) >= kEdgeTolerance &&
+    return dot(cross(t.b - t.a, p - t.a), t.n) >= kEdgeTolerance &&
+           dot(cross(t.c - t.b, p - t.b), t.n) >= kEdgeTolerance &&
            dot(cross(t.a - t.c, p - t.c), t.n) >= kEdgeTolerance;
 }
 
@@ -508,6 +517,51 @@ void sourceVertices(const KVE_OBJECT& object, Kind kind, Vec3 lo, Vec3 hi, std::
 // lying beyond the face on the far side of the shape.
 constexpr float kDeepestVertex = 0.5f;
 
+// A box against triangles: for each triangle, the box face turned most against it clipped
+// by the triangle's edges, so that a box reaching over the edge of a sheet is held where
+// the sheet ends and not only at its corners that lie over the sheet.
+int boxFaceContacts(const KVE_OBJECT& box, const std::vector<WorldTriangle>& triangles, ManifoldPoint* out,
+                    Vec3* normals)
+{
+    const ShapeFrame frame = nodeFrame(*bodyOf(box)->root, box);
+    const Vec3 centre = vec3(box.v4fPosition);
+    int count = 0;
+    for (size_t t = 0; t < triangles.size() && count < 64; ++t) {
+        const WorldTriangle& tri = triangles[t];
+        if (dot(centre - tri.a, tri.n) <= 0.0f)
+            continue; // the box's centre is behind this face
+        int axis = 0;
+        for (int j = 1; j < 3; ++j)
+            if (std::fabs(dot(frame.axis[j], tri.n)) > std::fabs(dot(frame.axis[axis], tri.n)))
+                axis = j;
+        const float side = dot(frame.axis[axis], tri.n) > 0.0f ? -1.0f : 1.0f;
+        const Vec3 faceCentre = frame.centre + frame.axis[axis] * (side * frame.half[axis]);
+        const Vec3 eu = frame.axis[(axis + 1) % 3] * frame.half[(axis + 1) % 3];
+        const Vec3 ev = frame.axis[(axis + 2) % 3] * frame.half[(axis + 2) % 3];
+        ClipVertex polygon[16] = {
+            {faceCentre + eu + ev, 0}, {faceCentre - eu + ev, 1}, {faceCentre - eu - ev, 2}, {faceCentre + eu - ev, 3}};
+        ClipVertex clipped[16];
+        int corners = 4;
+        const Vec3 starts[3] = {tri.a, tri.b, tri.c};
+        for (uint32_t e = 0; e < 3 && corners > 0; ++e) {
+            corners = clipPolygon(polygon, corners, tri.side[e], dot(tri.side[e], starts[e]), e, clipped);
+            std::copy(clipped, clipped + corners, polygon);
+        }
+        for (int i = 0; i < corners && count < 64; ++i) {
+            const float depth = dot(polygon[i].p - tri.a, tri.n);
+            if (depth > kContactMargin || depth < -kDeepestVertex || dot(centre - tri.a, tri.n) <= depth)
+                continue;
+            ManifoldPoint& point = out[count];
+            point = {};
+            point.point = polygon[i].p - tri.n * (0.5f * depth);
+            point.separation = depth;
+            point.feature = static_cast<uint32_t>(t) << 5 | (polygon[i].id & 31u);
+            normals[count++] = tri.n;
+        }
+    }
+    return count;
+}
+
 // Vertices of `source` within the margin of faces of `target` (projected inside the
 // face); each vertex takes the face it is least deep behind. Normal from target to source.
 int vertexFaceContacts(const KVE_OBJECT& source, Kind sourceKind, const KVE_OBJECT& target, Vec3& normal,
@@ -524,12 +578,15 @@ int vertexFaceContacts(const KVE_OBJECT& source, Kind sourceKind, const KVE_OBJE
     });
     if (s.triangles.empty())
         return 0;
-    sourceVertices(source, sourceKind, loT, hiT, s.sources);
     const Vec3 sourceCentre = vec3(source.v4fPosition);
     ManifoldPoint candidates[64];
     Vec3 candidateNormals[64];
     int count = 0;
-    for (size_t i = 0; i < s.sources.size() && count < 64; ++i) {
+    if (sourceKind == Kind::Box)
+        count = boxFaceContacts(source, s.triangles, candidates, candidateNormals);
+    else
+        sourceVertices(source, sourceKind, loT, hiT, s.sources);
+    for (size_t i = 0; sourceKind != Kind::Box && i < s.sources.size() && count < 64; ++i) {
         const Vec3 p = s.sources[i];
         float best = -INFINITY;
         const WorldTriangle* face = nullptr;
@@ -671,7 +728,8 @@ int reducePoints(ManifoldPoint* points, int count, Vec3 normal)
         if (used[i])
             continue;
         const Vec3 q = points[i].point;
-        const float outside = -std::min({winding * area(p0, p1, q), winding * area(p1, p2, q), winding * area(p2, p0, q)});
+        const float outside =
+            -std::min({winding * area(p0, p1, q), winding * area(p1, p2, q), winding * area(p2, p0, q)});
         if (outside > score) {
             score = outside;
             best = i;

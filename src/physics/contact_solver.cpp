@@ -217,7 +217,7 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
         const float turn = (a.inverseInertia.c[0].x + a.inverseInertia.c[1].y + a.inverseInertia.c[2].z +
                             b.inverseInertia.c[0].x + b.inverseInertia.c[1].y + b.inverseInertia.c[2].z) /
                            3.0f;
-        c.rollingMass = c.count == 1 && turn > 0.0f ? 1.0f / turn : 0.0f;
+        c.rollingMass = c.rolls && c.count == 1 && turn > 0.0f ? 1.0f / turn : 0.0f;
         c.rollingLever = c.count == 1 ? std::max(length(c.points[0].rA), length(c.points[0].rB)) : 0.0f;
         c.rollingImpulse = {};
         c.twistRadius = 0.0f;

@@ -366,6 +366,7 @@ void buildConstraints(IterativeState& state, StepScratch& s)
         tangentsOf(c.normal, c.tangent);
         c.friction = contact.a->Body.friction * contact.b->Body.friction;
         c.restitution = contact.a->Body.restitution * contact.b->Body.restitution;
+        c.rolls = bodyOf(*contact.a)->type == KVE_BODY_SPHERE || bodyOf(*contact.b)->type == KVE_BODY_SPHERE;
         c.count = contact.manifold.count;
         c.manifold = &contact.manifold;
         const Vec3 ca = vec3(contact.a->v4fPosition), cb = vec3(contact.b->v4fPosition);
@@ -477,8 +478,7 @@ void solveContacts(World& w)
     const SolverSettings settings{h, w.velocityIterations, w.positionIterations, w.wideContacts};
     std::vector<JointRow>& joints = prepareJointRows(w, state, settings);
     prepareContacts(state.constraints, state.solverBodies);
-    state.wideBatches =
-        solveContactConstraints(state.constraints, joints, state.solverBodies, state.colours, settings);
+    state.wideBatches = solveContactConstraints(state.constraints, joints, state.solverBodies, state.colours, settings);
     storeJointRows(joints, settings);
     for (size_t i = 0; i < state.dynamicSolved; ++i) {
         KVE_OBJECT* object = state.solved[i];

@@ -165,8 +165,11 @@ struct ContactConstraint {
     Vec3 twistA, twistB;
     float twistMass = 0, twistRadius = 0;
     float frictionImpulse[3] = {0, 0, 0};
-    // Rolling resistance of a one-point contact (a ball): an angular impulse against the
-    // relative turning, within a share of mu times the normal impulse times the lever.
+    // Rolling resistance of a one-point contact with a ball (`rolls`): an angular impulse
+    // against the relative turning, within a share of mu times the normal impulse times
+    // the lever. Boxes touching at a corner get none: they have no rolling to stop, and
+    // it would keep a resting pile creeping.
+    bool rolls = false;
     float rollingMass = 0, rollingLever = 0;
     Vec3 rollingImpulse;
     int count = 0;

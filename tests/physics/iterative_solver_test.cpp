@@ -276,6 +276,20 @@ TEST_F(IterativeSolver, ContactsInLanesGiveTheSameResultsBitForBit)
     EXPECT_GT(spread, 6.0f);
 }
 
+// A cube reaching over the edge of a sheet with its centre over the sheet rests on the
+// sheet's edge: it neither tips off nor slides, and falls asleep. Past the edge it tips.
+TEST_F(IterativeSolver, CubeOverTheEdgeOfASheetRestsOnTheEdgeUntilItsCentreIsPast)
+{
+    place(30, 0, 2.0f, 0, KVE_BODY_MESH, 0.0f); // a 2 x 2 sheet at height 2
+    KVE_OBJECT* resting = cubeAt(0.7f, 2.5f, 0.0f);
+    KVE_OBJECT* tipping = cubeAt(-1.3f, 2.5f, 0.5f); // centre 0.3 past the far edge
+    run(3.0f);
+    EXPECT_NEAR(resting->v4fPosition.x, 0.7f, 0.02f);
+    EXPECT_NEAR(resting->v4fPosition.y, 2.5f, 0.02f);
+    EXPECT_EQ(KVE_IsObjectSleeping(resting->number), 1);
+    EXPECT_LT(tipping->v4fPosition.y, 1.0f) << "fell to the ground";
+}
+
 // ---- sleeping -----------------------------------------------------------------------
 
 TEST_F(IterativeSolver, HeavyBallDroppedOnASleepingPileWakesAndMovesIt)
