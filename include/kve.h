@@ -1846,7 +1846,7 @@ int KVE_GetPhysicsTreeSize(void);              /**< object entries in the world 
  * sleep until something touches, moves or changes them. */
 /** @{ */
 #define KVE_SOLVER_PAIRWISE 0  /**< each pair pushed apart and given its impulse as it is found (the default) */
-#define KVE_SOLVER_ITERATIVE 1 /**< contact manifolds solved together by sequential impulses, with sleeping */
+#define KVE_SOLVER_ITERATIVE 1 /**< contact manifolds and joints solved together by sequential impulses, with sleeping */
 
 /** Chooses how the step resolves contacts for the whole world; switching wakes every body.
  * @param solver KVE_SOLVER_PAIRWISE or KVE_SOLVER_ITERATIVE
@@ -1890,7 +1890,8 @@ int KVE_SetCollisionSound(int sound, int firstMaterial, int secondMaterial);
 
 /** Ties a point of one object to a point of another with a spring whose rest length is the
  * points' distance now; a joint under the number is freed first, and a released object
- * frees its joints.
+ * frees its joints. Between two moving objects the iterative solver takes the spring
+ * into its solve, with the contacts, so that it stays stable however stiff it is.
  * @param id wanted number (0..65535) or -1 for automatic
  * @param objectA the first object
  * @param ax anchor x in A's own axes
