@@ -488,18 +488,10 @@ bool meshSphere(const KVE_OBJECT& mesh, const KVE_OBJECT& sphere, Manifold& out)
     return true;
 }
 
-// Corners of a box shape, or the vertices of a mesh's leaves near [lo, hi], in world
-// coordinates.
-void sourceVertices(const KVE_OBJECT& object, Kind kind, Vec3 lo, Vec3 hi, std::vector<Vec3>& out)
+// The vertices of a mesh's leaves near [lo, hi], in world coordinates.
+void meshVertices(const KVE_OBJECT& object, Vec3 lo, Vec3 hi, std::vector<Vec3>& out)
 {
     out.clear();
-    if (kind == Kind::Box) {
-        const ShapeFrame box = nodeFrame(*bodyOf(object)->root, object);
-        for (int i = 0; i < 8; ++i)
-            out.push_back(box.toWorld({i & 1 ? box.half[0] : -box.half[0], i & 2 ? box.half[1] : -box.half[1],
-                                       i & 4 ? box.half[2] : -box.half[2]}));
-        return;
-    }
     leavesNear(*bodyOf(object)->root, object, lo, hi, [&](const BodyGeometry& geometry) {
         for (const KVE_Vector& v : geometry.vertices) {
             KVE_Vector w = v;
@@ -562,31 +554,15 @@ int boxFaceContacts(const KVE_OBJECT& box, const std::vector<WorldTriangle>& tri
     return count;
 }
 
-// Vertices of `source` within the margin of faces of `target` (projected inside the
-// face); each vertex takes the face it is least deep behind. Normal from target to source.
-int vertexFaceContacts(const KVE_OBJECT& source, Kind sourceKind, const KVE_OBJECT& target, Vec3& normal,
-                       ManifoldPoint* points)
+// A mesh's vertices against the triangles in `s`: each vertex within the margin of a face
+// it lies in front of (projected inside it) takes the face it is least deep behind.
+int meshVertexContacts(const KVE_OBJECT& mesh, Vec3 lo, Vec3 hi, Scratch& s, ManifoldPoint* candidates,
+                       Vec3* candidateNormals)
 {
-    Vec3 loS, hiS, loT, hiT;
-    if (!shapeBounds(source, loS, hiS) || !shapeBounds(target, loT, hiT))
-        return 0;
-    Scratch& s = scratch();
-    s.triangles.clear();
-    leavesNear(*bodyOf(target)->root, target, loS, hiS, [&](const BodyGeometry& geometry) {
-        const std::vector<WorldTriangle>& leaf = leafTriangles(geometry, target);
-        s.triangles.insert(s.triangles.end(), leaf.begin(), leaf.end());
-    });
-    if (s.triangles.empty())
-        return 0;
-    const Vec3 sourceCentre = vec3(source.v4fPosition);
-    ManifoldPoint candidates[64];
-    Vec3 candidateNormals[64];
+    meshVertices(mesh, lo, hi, s.sources);
+    const Vec3 sourceCentre = vec3(mesh.v4fPosition);
     int count = 0;
-    if (sourceKind == Kind::Box)
-        count = boxFaceContacts(source, s.triangles, candidates, candidateNormals);
-    else
-        sourceVertices(source, sourceKind, loT, hiT, s.sources);
-    for (size_t i = 0; sourceKind != Kind::Box && i < s.sources.size() && count < 64; ++i) {
+    for (size_t i = 0; i < s.sources.size() && count < 64; ++i) {
         const Vec3 p = s.sources[i];
         float best = -INFINITY;
         const WorldTriangle* face = nullptr;
@@ -608,6 +584,29 @@ int vertexFaceContacts(const KVE_OBJECT& source, Kind sourceKind, const KVE_OBJE
         point.feature = static_cast<uint32_t>(i);
         candidateNormals[count++] = face->n;
     }
+    return count;
+}
+
+// `source` against the faces of `target`: a box by its faces clipped to each triangle, a
+// mesh by its vertices. Normal from target to source.
+int vertexFaceContacts(const KVE_OBJECT& source, Kind sourceKind, const KVE_OBJECT& target, Vec3& normal,
+                       ManifoldPoint* points)
+{
+    Vec3 loS, hiS, loT, hiT;
+    if (!shapeBounds(source, loS, hiS) || !shapeBounds(target, loT, hiT))
+        return 0;
+    Scratch& s = scratch();
+    s.triangles.clear();
+    leavesNear(*bodyOf(target)->root, target, loS, hiS, [&](const BodyGeometry& geometry) {
+        const std::vector<WorldTriangle>& leaf = leafTriangles(geometry, target);
+        s.triangles.insert(s.triangles.end(), leaf.begin(), leaf.end());
+    });
+    if (s.triangles.empty())
+        return 0;
+    ManifoldPoint candidates[64];
+    Vec3 candidateNormals[64];
+    const int count = sourceKind == Kind::Box ? boxFaceContacts(source, s.triangles, candidates, candidateNormals)
+                                              : meshVertexContacts(source, loT, hiT, s, candidates, candidateNormals);
     if (count == 0)
         return 0;
     // One normal for the manifold: the deepest point's face; points on faces turned away
