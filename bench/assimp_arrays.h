@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+#include <assimp/Importer.hpp>
 #include <assimp/scene.h>
+#include <benchmark/benchmark.h>
 
 #include "geometry/mesh.h"
 
@@ -39,6 +41,27 @@ inline void assimpToArrays(const aiScene& scene, std::vector<geometry::MeshVerte
             for (unsigned k = 0; k < mesh.mFaces[f].mNumIndices && k < 3; ++k)
                 indices.push_back(first + static_cast<int32_t>(mesh.mFaces[f].mIndices[k]));
     }
+}
+
+// The timed loop of an Assimp import: the file read and turned into the arrays each time.
+// Returns the triangles of the last import; 0 (and the run skipped) when Assimp fails.
+inline size_t timeAssimpImport(benchmark::State& state, const char* file)
+{
+    size_t triangles = 0;
+    for (auto _ : state) {
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(file, 0);
+        if (!scene || scene->mNumMeshes == 0) {
+            state.SkipWithError("Assimp could not read the file");
+            return 0;
+        }
+        std::vector<geometry::MeshVertex> vertices;
+        std::vector<int32_t> indices;
+        assimpToArrays(*scene, vertices, indices);
+        triangles = indices.size() / 3;
+        benchmark::DoNotOptimize(vertices.data());
+    }
+    return triangles;
 }
 
 } // namespace kve::bench

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <benchmark/benchmark.h>
+
 #include "kve.h"
 
 // False (with a message on stderr) when no window or OpenGL 3.3 surface could be made.
@@ -17,4 +19,21 @@ inline bool openBenchScreen(const char* title, int width, int height)
     KVE_SetSwapInterval(0);
     KVE_ShowLogo(0);
     return true;
+}
+
+// The main of a rendering benchmark: the screen opened, `prepare` run (the scene loaded),
+// the benchmarks, `report` after them, the engine shut down.
+template <class Prepare, class Report>
+int screenBenchmarkMain(int argc, char** argv, const char* title, int width, int height, const Prepare& prepare,
+                        const Report& report)
+{
+    benchmark::Initialize(&argc, argv);
+    if (!openBenchScreen(title, width, height))
+        return 1;
+    prepare();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    report();
+    KVE_Shutdown();
+    return 0;
 }

@@ -127,12 +127,5 @@ BENCHMARK(cullingFrames)->Iterations(15)->UseRealTime()->Unit(benchmark::kMillis
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (!openBenchScreen("Korvane Engine culling benchmark", kWidth, kHeight))
-        return 1;
-    loadScene();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    KVE_Shutdown();
-    return 0;
+    return screenBenchmarkMain(argc, argv, "Korvane Engine culling benchmark", kWidth, kHeight, loadScene, [] {});
 }

@@ -151,13 +151,11 @@ BENCHMARK(drawCost)->Iterations(8)->UseRealTime()->Unit(benchmark::kMillisecond)
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (!openBenchScreen("Korvane Engine draw cost benchmark", kWidth, kHeight))
-        return 1;
-    countGLCalls();
-    loadScene();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    KVE_Shutdown();
-    return 0;
+    return screenBenchmarkMain(
+        argc, argv, "Korvane Engine draw cost benchmark", kWidth, kHeight,
+        [] {
+            countGLCalls();
+            loadScene();
+        },
+        [] {});
 }

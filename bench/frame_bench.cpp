@@ -131,9 +131,9 @@ void renderFrame(benchmark::State& state)
             rollBalls(balls, ++frame);
         drawFrame();
     }
-    keepPassTimes("balls " + std::to_string(state.range(0)) + ", bomb " + std::to_string(state.range(1)) +
-                  ", moving " + std::to_string(state.range(2)) + ", shadows " + std::to_string(state.range(3)) +
-                  ", reuse " + std::to_string(state.range(4)));
+    keepPassTimes("balls " + std::to_string(state.range(0)) + ", bomb " + std::to_string(state.range(1)) + ", moving " +
+                  std::to_string(state.range(2)) + ", shadows " + std::to_string(state.range(3)) + ", reuse " +
+                  std::to_string(state.range(4)));
     KVE_SetRenderPassTiming(0);
     KVE_SetShadowMapReuse(1);
     KVE_SetShadows(1);
@@ -161,13 +161,6 @@ BENCHMARK(renderFrame)
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (!openBenchScreen("Korvane Engine frame benchmark", kWidth, kHeight))
-        return 1;
-    loadScene();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    printPassTables();
-    KVE_Shutdown();
-    return 0;
+    return screenBenchmarkMain(argc, argv, "Korvane Engine frame benchmark", kWidth, kHeight, loadScene,
+                               printPassTables);
 }

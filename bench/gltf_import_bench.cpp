@@ -47,21 +47,7 @@ BENCHMARK(BM_Korvane)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 #ifdef KVE_BENCH_HAVE_ASSIMP
 void BM_Assimp(benchmark::State& state)
 {
-    size_t triangles = 0;
-    for (auto _ : state) {
-        Assimp::Importer importer;
-        const aiScene* scene = importer.ReadFile(kFile, 0);
-        if (!scene || scene->mNumMeshes == 0) {
-            state.SkipWithError("Assimp could not read the file");
-            return;
-        }
-        std::vector<MeshVertex> vertices;
-        std::vector<int32_t> indices;
-        kve::bench::assimpToArrays(*scene, vertices, indices);
-        triangles = indices.size() / 3;
-        benchmark::DoNotOptimize(vertices.data());
-    }
-    state.counters["triangles"] = static_cast<double>(triangles);
+    state.counters["triangles"] = static_cast<double>(kve::bench::timeAssimpImport(state, kFile));
 }
 BENCHMARK(BM_Assimp)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 #endif

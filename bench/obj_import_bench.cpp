@@ -71,9 +71,9 @@ const std::string& benchFile()
 void reportTriangles(benchmark::State& state, size_t triangles)
 {
     state.counters["triangles"] = static_cast<double>(triangles);
-    state.counters["MB/s"] = benchmark::Counter(static_cast<double>(std::filesystem::file_size(benchFile())),
-                                                benchmark::Counter::kIsIterationInvariantRate,
-                                                benchmark::Counter::kIs1000);
+    state.counters["MB/s"] =
+        benchmark::Counter(static_cast<double>(std::filesystem::file_size(benchFile())),
+                           benchmark::Counter::kIsIterationInvariantRate, benchmark::Counter::kIs1000);
 }
 
 void BM_Korvane(benchmark::State& state)
@@ -94,8 +94,7 @@ void BM_Korvane(benchmark::State& state)
 BENCHMARK(BM_Korvane)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 #ifdef KVE_BENCH_HAVE_TINYOBJLOADER
-template <class Source>
-void copyTo(float* target, const Source* source, int count, int index)
+template <class Source> void copyTo(float* target, const Source* source, int count, int index)
 {
     if (index >= 0)
         for (int k = 0; k < count; ++k)
@@ -138,21 +137,7 @@ BENCHMARK(BM_TinyObjLoader)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 #ifdef KVE_BENCH_HAVE_ASSIMP
 void BM_Assimp(benchmark::State& state)
 {
-    size_t triangles = 0;
-    for (auto _ : state) {
-        Assimp::Importer importer;
-        const aiScene* scene = importer.ReadFile(benchFile(), 0);
-        if (!scene) {
-            state.SkipWithError("Assimp could not read the file");
-            return;
-        }
-        std::vector<MeshVertex> vertices;
-        std::vector<int32_t> indices;
-        kve::bench::assimpToArrays(*scene, vertices, indices);
-        triangles = indices.size() / 3;
-        benchmark::DoNotOptimize(vertices.data());
-    }
-    reportTriangles(state, triangles);
+    reportTriangles(state, kve::bench::timeAssimpImport(state, benchFile().c_str()));
 }
 BENCHMARK(BM_Assimp)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 #endif

@@ -170,27 +170,38 @@ int clipPolygon(const ClipVertex* in, int count, Vec3 n, float offset, uint32_t 
     return written;
 }
 
+// The face of a box turned most against n (the one a push along n presses on) as the
+// first four corners of `polygon`, named 0 to 3; returns which face: axis * 2, plus 1 on
+// the axis's positive side.
+uint32_t faceAgainst(const ShapeFrame& box, Vec3 n, ClipVertex (&polygon)[16])
+{
+    int axis = 0;
+    float most = -1.0f;
+    for (int j = 0; j < 3; ++j) {
+        const float alignment = std::fabs(dot(box.axis[j], n));
+        if (alignment > most) {
+            most = alignment;
+            axis = j;
+        }
+    }
+    const float side = dot(box.axis[axis], n) > 0.0f ? -1.0f : 1.0f;
+    const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+    const Vec3 centre = box.centre + box.axis[axis] * (side * box.half[axis]);
+    const Vec3 eu = box.axis[u] * box.half[u], ev = box.axis[v] * box.half[v];
+    polygon[0] = {centre + eu + ev, 0};
+    polygon[1] = {centre - eu + ev, 1};
+    polygon[2] = {centre - eu - ev, 2};
+    polygon[3] = {centre + eu - ev, 3};
+    return static_cast<uint32_t>(axis * 2 + (side > 0 ? 1 : 0));
+}
+
 // Face contact: the face of `incident` most opposed to n clipped by the side planes of
 // the reference face of `reference` (axis `axis`, normal n pointing to the incident box).
 int clipFaces(const ShapeFrame& reference, int axis, Vec3 n, const ShapeFrame& incident, uint32_t featureBase,
               ManifoldPoint* points)
 {
-    int incidentAxis = 0;
-    float most = -1.0f;
-    for (int j = 0; j < 3; ++j) {
-        const float alignment = std::fabs(dot(incident.axis[j], n));
-        if (alignment > most) {
-            most = alignment;
-            incidentAxis = j;
-        }
-    }
-    const float incidentSide = dot(incident.axis[incidentAxis], n) > 0.0f ? -1.0f : 1.0f;
-    const int u = (incidentAxis + 1) % 3, v = (incidentAxis + 2) % 3;
-    const Vec3 faceCentre =
-        incident.centre + incident.axis[incidentAxis] * (incidentSide * incident.half[incidentAxis]);
-    const Vec3 eu = incident.axis[u] * incident.half[u], ev = incident.axis[v] * incident.half[v];
-    ClipVertex polygon[16] = {
-        {faceCentre + eu + ev, 0}, {faceCentre - eu + ev, 1}, {faceCentre - eu - ev, 2}, {faceCentre + eu - ev, 3}};
+    ClipVertex polygon[16];
+    const uint32_t incidentFace = faceAgainst(incident, n, polygon);
     ClipVertex scratch[16];
     int count = 4;
     const int side[2] = {(axis + 1) % 3, (axis + 2) % 3};
@@ -205,7 +216,7 @@ int clipFaces(const ShapeFrame& reference, int axis, Vec3 n, const ShapeFrame& i
                 return 0;
         }
     const float faceOffset = dot(n, reference.centre) + reference.half[axis];
-    const uint32_t faces = featureBase | static_cast<uint32_t>(incidentAxis * 2 + (incidentSide > 0 ? 1 : 0)) << 6;
+    const uint32_t faces = featureBase | incidentFace << 6;
     int written = 0;
     ManifoldPoint candidates[16];
     for (int i = 0; i < count; ++i) {
@@ -522,16 +533,8 @@ int boxFaceContacts(const KVE_OBJECT& box, const std::vector<WorldTriangle>& tri
         const WorldTriangle& tri = triangles[t];
         if (dot(centre - tri.a, tri.n) <= 0.0f)
             continue; // the box's centre is behind this face
-        int axis = 0;
-        for (int j = 1; j < 3; ++j)
-            if (std::fabs(dot(frame.axis[j], tri.n)) > std::fabs(dot(frame.axis[axis], tri.n)))
-                axis = j;
-        const float side = dot(frame.axis[axis], tri.n) > 0.0f ? -1.0f : 1.0f;
-        const Vec3 faceCentre = frame.centre + frame.axis[axis] * (side * frame.half[axis]);
-        const Vec3 eu = frame.axis[(axis + 1) % 3] * frame.half[(axis + 1) % 3];
-        const Vec3 ev = frame.axis[(axis + 2) % 3] * frame.half[(axis + 2) % 3];
-        ClipVertex polygon[16] = {
-            {faceCentre + eu + ev, 0}, {faceCentre - eu + ev, 1}, {faceCentre - eu - ev, 2}, {faceCentre + eu - ev, 3}};
+        ClipVertex polygon[16];
+        faceAgainst(frame, tri.n, polygon);
         ClipVertex clipped[16];
         int corners = 4;
         const Vec3 starts[3] = {tri.a, tri.b, tri.c};
