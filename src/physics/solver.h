@@ -124,13 +124,14 @@ bool shapeBounds(const KVE_OBJECT& object, Vec3& lo, Vec3& hi);
 // Keeps the four points of `points` that best span the contact (the deepest first).
 int reducePoints(ManifoldPoint* points, int count, Vec3 normal);
 
-// One body as the solve sees it: velocities, the velocity change its accelerations give
-// over the step, inverse mass and world inverse inertia, and how far the sub-steps have
-// moved and turned it (radians about each axis).
+// One body as the solve sees it: velocities, how far the sub-steps have moved and turned
+// it (radians about each axis), the velocity change its accelerations give over the step,
+// inverse mass and world inverse inertia. The first four lie together, 12 floats in a
+// row, so that the lanes load them four at a time.
 struct SolverBody {
     Vec3 v, w;
-    Vec3 pushed, spun;
     Vec3 moved, turned;
+    Vec3 pushed, spun;
     float inverseMass = 0.0f;
     Mat3 inverseInertia{};
     bool fixed = false; // a static object: impulses do not move it

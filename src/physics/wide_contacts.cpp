@@ -1,6 +1,7 @@
 #include "physics/wide_contacts.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace kve::physics {
 namespace {
@@ -152,65 +153,104 @@ const ContactConstraint& emptyConstraint()
     }();
     return empty;
 }
-const SolverBody& stillBody()
+// The body of an empty lane: read, never written (empty lanes are not stored).
+SolverBody& stillBody()
 {
-    static const SolverBody still;
+    static SolverBody still;
     return still;
 }
+
+// A solver body's first twelve floats (v, w, moved, turned) lie in a row: four bodies'
+// are loaded as three blocks of four floats each and transposed into lanes, and stored
+// back the same way, instead of one float at a time.
+static_assert(offsetof(SolverBody, v) == 0 && offsetof(SolverBody, w) == 3 * sizeof(float) &&
+              offsetof(SolverBody, moved) == 6 * sizeof(float) && offsetof(SolverBody, turned) == 9 * sizeof(float));
+
+// Floats 4k..4k+3 of four bodies: out[j] holds float 4k+j of body l in lane l.
+void loadBlock(const SolverBody* const (&body)[4], int k, Wide (&out)[4])
+{
+    __m128 r0 = _mm_loadu_ps(&body[0]->v.x + 4 * k), r1 = _mm_loadu_ps(&body[1]->v.x + 4 * k),
+           r2 = _mm_loadu_ps(&body[2]->v.x + 4 * k), r3 = _mm_loadu_ps(&body[3]->v.x + 4 * k);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    out[0].m = r0, out[1].m = r1, out[2].m = r2, out[3].m = r3;
+}
+// The reverse of loadBlock, for the lanes whose body may move.
+void storeBlock(const Wide (&in)[4], int k, SolverBody* const (&body)[4], const bool (&fixed)[4], int lanes)
+{
+    __m128 r0 = in[0].m, r1 = in[1].m, r2 = in[2].m, r3 = in[3].m;
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    const __m128 rows[4] = {r0, r1, r2, r3};
+    for (int lane = 0; lane < lanes; ++lane)
+        if (!fixed[lane])
+            _mm_storeu_ps(&body[lane]->v.x + 4 * k, rows[lane]);
+}
+
+// One side of four lanes: its bodies and velocities, and moved.x and .y, which share the
+// second block with w.y and w.z and go back unchanged.
+struct WideSide {
+    SolverBody* body[4];
+    WideVec3 v, w;
+    Wide movedX, movedY;
+
+    void load(std::vector<SolverBody>& bodies, const int (&index)[4], int lanes)
+    {
+        for (int lane = 0; lane < 4; ++lane)
+            body[lane] = lane < lanes ? &bodies[static_cast<size_t>(index[lane])] : &stillBody();
+        Wide first[4], second[4];
+        loadBlock(body, 0, first);
+        loadBlock(body, 1, second);
+        v = {first[0], first[1], first[2]};
+        w = {first[3], second[0], second[1]};
+        movedX = second[2];
+        movedY = second[3];
+    }
+    void store(const bool (&fixed)[4], int lanes) const
+    {
+        storeBlock({v.x, v.y, v.z, w.x}, 0, body, fixed, lanes);
+        storeBlock({w.y, w.z, movedX, movedY}, 1, body, fixed, lanes);
+    }
+    // moved and turned, the second from the third block.
+    void motion(WideVec3& moved, WideVec3& turned) const
+    {
+        Wide third[4];
+        loadBlock(body, 2, third);
+        moved = {movedX, movedY, third[0]};
+        turned = {third[1], third[2], third[3]};
+    }
+};
 
 // The four lanes' velocities while a pass works on a batch, as PairMotion does for one.
 struct WideMotion {
     const WideContact& c;
-    std::vector<SolverBody>& bodies;
-    const SolverBody* a[4];
-    const SolverBody* b[4];
-    WideVec3 va, wa, vb, wb;
+    WideSide a, b;
 
-    WideMotion(const WideContact& contact, std::vector<SolverBody>& all) : c(contact), bodies(all)
+    WideMotion(const WideContact& contact, std::vector<SolverBody>& bodies) : c(contact)
     {
-        for (int lane = 0; lane < 4; ++lane) {
-            const bool used = lane < c.lanes;
-            a[lane] = used ? &bodies[static_cast<size_t>(c.bodyA[lane])] : &stillBody();
-            b[lane] = used ? &bodies[static_cast<size_t>(c.bodyB[lane])] : &stillBody();
-        }
-        va = gatherVec3(a, [](const SolverBody& s) { return s.v; });
-        wa = gatherVec3(a, [](const SolverBody& s) { return s.w; });
-        vb = gatherVec3(b, [](const SolverBody& s) { return s.v; });
-        wb = gatherVec3(b, [](const SolverBody& s) { return s.w; });
+        a.load(bodies, c.bodyA, c.lanes);
+        b.load(bodies, c.bodyB, c.lanes);
     }
     void store() const
     {
-        for (int lane = 0; lane < c.lanes; ++lane) {
-            if (!c.fixedA[lane]) {
-                SolverBody& body = bodies[static_cast<size_t>(c.bodyA[lane])];
-                scatter(va, lane, body.v);
-                scatter(wa, lane, body.w);
-            }
-            if (!c.fixedB[lane]) {
-                SolverBody& body = bodies[static_cast<size_t>(c.bodyB[lane])];
-                scatter(vb, lane, body.v);
-                scatter(wb, lane, body.w);
-            }
-        }
+        a.store(c.fixedA, c.lanes);
+        b.store(c.fixedB, c.lanes);
     }
     Wide speed(const WideRow& row) const
     {
-        return dot(vb - va, row.direction) + dot(wb, row.leverB) - dot(wa, row.leverA);
+        return dot(b.v - a.v, row.direction) + dot(b.w, row.leverB) - dot(a.w, row.leverA);
     }
     Wide moved(const WideRow& row) const
     {
-        const WideVec3 movedA = gatherVec3(a, [](const SolverBody& s) { return s.moved; });
-        const WideVec3 movedB = gatherVec3(b, [](const SolverBody& s) { return s.moved; });
-        const WideVec3 turnedA = gatherVec3(a, [](const SolverBody& s) { return s.turned; });
-        const WideVec3 turnedB = gatherVec3(b, [](const SolverBody& s) { return s.turned; });
+        WideVec3 movedA, movedB, turnedA, turnedB;
+        a.motion(movedA, turnedA);
+        b.motion(movedB, turnedB);
         return dot(movedB - movedA, row.direction) + dot(turnedB, row.leverB) - dot(turnedA, row.leverA);
     }
     void apply(const WideRow& row, Wide impulse)
     {
-        va = va - row.direction * (impulse * c.inverseMassA);
-        wa = wa - row.turnA * impulse;
-        vb = vb + row.direction * (impulse * c.inverseMassB);
-        wb = wb + row.turnB * impulse;
+        a.v = a.v - row.direction * (impulse * c.inverseMassA);
+        a.w = a.w - row.turnA * impulse;
+        b.v = b.v + row.direction * (impulse * c.inverseMassB);
+        b.w = b.w + row.turnB * impulse;
     }
 };
 
@@ -341,13 +381,13 @@ void WideContacts::solve(size_t colour, std::vector<SolverBody>& bodies, float h
         c.frictionImpulse[1] = t1;
 
         const Mask rolling = c.rollingMass > zero;
-        const WideVec3 turning = m.wb - m.wa;
+        const WideVec3 turning = m.b.w - m.a.w;
         WideVec3 rolled = c.rollingImpulse - turning * c.rollingMass;
         const Wide rollingLimit = splat(kRollingShare) * limit * c.rollingLever;
         rolled = select(dot(rolled, rolled) > rollingLimit * rollingLimit, normalizedOf(rolled) * rollingLimit, rolled);
         const WideVec3 applied = rolled - c.rollingImpulse;
-        m.wa = select(rolling, m.wa - transform(c.inertiaA, applied), m.wa);
-        m.wb = select(rolling, m.wb + transform(c.inertiaB, applied), m.wb);
+        m.a.w = select(rolling, m.a.w - transform(c.inertiaA, applied), m.a.w);
+        m.b.w = select(rolling, m.b.w + transform(c.inertiaB, applied), m.b.w);
         c.rollingImpulse = select(rolling, rolled, c.rollingImpulse);
         m.store();
     }
