@@ -16,9 +16,6 @@
 namespace kve::physics {
 namespace {
 
-// Approach speeds below this do not bounce, so that resting contacts stay at rest.
-constexpr float kRestitutionThreshold = 1.0f;
-
 ConstraintRow makeRow(const SolverBody& a, const SolverBody& b, Vec3 rA, Vec3 rB, Vec3 d)
 {
     ConstraintRow row;
@@ -192,11 +189,12 @@ void eachConstraint(std::vector<ContactConstraint>& constraints, std::vector<Sol
     }
 }
 
-} // namespace
-
-void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies)
+// Rows, friction patch, rolling resistance and approach speeds of constraints [from, to).
+void prepareContacts(std::vector<ContactConstraint>& constraints, size_t from, size_t to,
+                     const std::vector<SolverBody>& bodies)
 {
-    for (ContactConstraint& c : constraints) {
+    for (size_t k = from; k < to; ++k) {
+        ContactConstraint& c = constraints[k];
         const SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
         const SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
         Vec3 centreA, centreB;
@@ -235,6 +233,8 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vec
     }
 }
 
+} // namespace
+
 size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<JointRow>& joints,
                                std::vector<SolverBody>& bodies, const ContactColours& colours,
                                const SolverSettings& settings)
@@ -247,7 +247,10 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
     if (settings.wide) {
         wide.build(constraints, bodies, colours.starts, colours.lastShared);
         batches = &wide;
-    }
+        for (size_t colour = 0; colour + 1 < colours.starts.size(); ++colour)
+            prepareContacts(constraints, wide.scalarStart(colour), colours.starts[colour + 1], bodies);
+    } else
+        prepareContacts(constraints, 0, constraints.size(), bodies);
     for (SolverBody& body : bodies)
         body.moved = body.turned = {};
     for (int step = 0; step < subSteps; ++step) {
@@ -283,15 +286,15 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
                 });
         }
     }
+    eachConstraint(
+        constraints, bodies, colours, batches, [&](size_t colour) { wide.restitute(colour, bodies); },
+        [](ContactConstraint& c, PairMotion& m) {
+            if (c.restitution != 0.0f)
+                applyRestitution(c, m);
+        });
     if (batches)
         wide.storeBack(constraints);
     const size_t batchCount = batches ? wide.batchCount() : 0;
-    for (ContactConstraint& c : constraints)
-        if (c.restitution != 0.0f) {
-            PairMotion m(c, bodies);
-            applyRestitution(c, m);
-            m.store();
-        }
     for (ContactConstraint& c : constraints) {
         std::copy(c.frictionImpulse, c.frictionImpulse + 3, c.manifold->frictionImpulse);
         for (int i = 0; i < c.count; ++i)

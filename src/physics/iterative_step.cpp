@@ -351,7 +351,7 @@ void buildConstraints(IterativeState& state, StepScratch& s)
                      [](const ContactSlot& x, const ContactSlot& y) { return x.order < y.order; });
     state.colours.starts.clear();
     // Last step's records are overwritten field by field (every field the solve reads is
-    // set here or in prepareContacts): clearing them first would cost as much as the rest.
+    // set here or in the solver's preparation): clearing them first would cost as much as the rest.
     state.constraints.resize(s.slots.size());
     for (size_t k = 0; k < s.slots.size(); ++k) {
         const ContactSlot& slot = s.slots[k];
@@ -477,7 +477,6 @@ void solveContacts(World& w)
     buildConstraints(state, s);
     const SolverSettings settings{h, w.velocityIterations, w.positionIterations, w.wideContacts};
     std::vector<JointRow>& joints = prepareJointRows(w, state, settings);
-    prepareContacts(state.constraints, state.solverBodies);
     state.wideBatches = solveContactConstraints(state.constraints, joints, state.solverBodies, state.colours, settings);
     storeJointRows(joints, settings);
     for (size_t i = 0; i < state.dynamicSolved; ++i) {

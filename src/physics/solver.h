@@ -156,8 +156,11 @@ struct SolverPoint {
     float approach = 0;       // normal approach speed before the solve
 };
 
+// The points come last, so that a one-point contact keeps to the record's first cache lines.
 struct ContactConstraint {
     int bodyA = 0, bodyB = 0;
+    int count = 0;
+    Manifold* manifold = nullptr; // where the accumulated impulses go back to
     Vec3 normal, tangent[2];
     float friction = 0, restitution = 0;
     // Patch friction: at the centre of the points along both tangents, and the twist
@@ -173,9 +176,7 @@ struct ContactConstraint {
     bool rolls = false;
     float rollingMass = 0, rollingLever = 0;
     Vec3 rollingImpulse;
-    int count = 0;
     SolverPoint points[kMaxManifoldPoints];
-    Manifold* manifold = nullptr; // where the accumulated impulses go back to
 };
 
 // Overlap left alone (keeps resting contacts touching), the share of the remaining overlap
@@ -183,6 +184,8 @@ struct ContactConstraint {
 inline constexpr float kLinearSlop = 0.005f;
 inline constexpr float kCorrectionRate = 0.2f;
 inline constexpr float kMaxCorrectionSpeed = 3.0f;
+// Approach speeds below this do not bounce, so that resting contacts stay at rest.
+inline constexpr float kRestitutionThreshold = 1.0f;
 // Rolling resistance as a share of sliding friction: a ball rolling on level ground slows
 // by about 0.12 mu g / r radians per second each second.
 inline constexpr float kRollingShare = 0.05f;
@@ -202,13 +205,13 @@ struct SolverSettings {
     bool wide = true;           // one-point contacts four at a time (same results)
 };
 
-// Sequential impulses in sub-steps: the constraints from the manifolds (warm started with
-// their stored impulses), one pass with the overlap correction per sub-step, the bodies
-// moved, then relaxing passes without it; restitution at the end; impulses stored back.
+// Sequential impulses in sub-steps: the constraints prepared from the manifolds (warm
+// started with their stored impulses), one pass with the overlap correction per
+// sub-step, the bodies moved, then relaxing passes without it; restitution at the end;
+// impulses stored back.
 // The joints' rows are warm started, solved and relaxed before the contacts in each pass.
 // Returns how many batches of four one-point contacts went through the SSE lanes.
 struct JointRow;
-void prepareContacts(std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies);
 size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std::vector<JointRow>& joints,
                                std::vector<SolverBody>& bodies, const ContactColours& colours,
                                const SolverSettings& settings);

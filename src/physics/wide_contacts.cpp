@@ -44,6 +44,19 @@ Mask operator>(Wide a, Wide b)
 {
     return {_mm_cmpgt_ps(a.m, b.m)};
 }
+// Unordered comparisons, true for NaN as the scalar negations are.
+Mask notLessOrEqual(Wide a, Wide b)
+{
+    return {_mm_cmpnle_ps(a.m, b.m)};
+}
+Mask operator!=(Wide a, Wide b)
+{
+    return {_mm_cmpneq_ps(a.m, b.m)};
+}
+Mask and_(Mask a, Mask b)
+{
+    return {_mm_and_ps(a.m, b.m)};
+}
 // mask ? a : b, lane by lane.
 Wide select(Mask mask, Wide a, Wide b)
 {
@@ -83,6 +96,10 @@ Wide dot(WideVec3 a, WideVec3 b)
 {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
+WideVec3 cross(WideVec3 a, WideVec3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 // Columns times v, as Mat3::operator*.
 WideVec3 transform(const WideVec3 (&columns)[3], WideVec3 v)
 {
@@ -96,11 +113,6 @@ WideVec3 normalizedOf(WideVec3 a)
 }
 
 // ---- packing lanes ---------------------------------------------------------------------
-
-Wide lanes(const float (&f)[4])
-{
-    return {_mm_loadu_ps(f)};
-}
 
 // Builds a wide value from one float of each lane's source.
 template <class Source, class Field> Wide gather(const Source* const (&from)[4], const Field& field)
@@ -128,18 +140,6 @@ float laneOf(Wide v, int lane)
     alignas(16) float f[4];
     _mm_store_ps(f, v.m);
     return f[lane];
-}
-
-WideRow packRow(const ConstraintRow* const (&rows)[4])
-{
-    WideRow row;
-    row.direction = gatherVec3(rows, [](const ConstraintRow& r) { return r.direction; });
-    row.leverA = gatherVec3(rows, [](const ConstraintRow& r) { return r.leverA; });
-    row.leverB = gatherVec3(rows, [](const ConstraintRow& r) { return r.leverB; });
-    row.turnA = gatherVec3(rows, [](const ConstraintRow& r) { return r.turnA; });
-    row.turnB = gatherVec3(rows, [](const ConstraintRow& r) { return r.turnB; });
-    row.mass = gather(rows, [](const ConstraintRow& r) { return r.mass; });
-    return row;
 }
 
 // An empty lane: zero rows and impulses against a still body, so every impulse it finds
@@ -254,6 +254,70 @@ struct WideMotion {
     }
 };
 
+// As makeRow in contact_solver.cpp.
+WideRow makeRow(Wide inverseMassA, Wide inverseMassB, const WideVec3 (&inertiaA)[3], const WideVec3 (&inertiaB)[3],
+                WideVec3 rA, WideVec3 rB, WideVec3 d)
+{
+    WideRow row;
+    row.direction = d;
+    row.leverA = cross(rA, d);
+    row.leverB = cross(rB, d);
+    row.turnA = transform(inertiaA, row.leverA);
+    row.turnB = transform(inertiaB, row.leverB);
+    const Wide k = inverseMassA + inverseMassB + dot(row.leverA, row.turnA) + dot(row.leverB, row.turnB);
+    row.mass = select(k > splat(0.0f), splat(1.0f) / k, splat(0.0f));
+    return row;
+}
+
+// A batch's rows, rolling resistance and approach speeds, as prepareContacts makes them
+// for a one-point contact, from the lanes' constraints and bodies.
+void prepare(WideContact& batch, const ContactConstraint* const (&lane)[4], const SolverBody* const (&a)[4],
+             const SolverBody* const (&b)[4])
+{
+    const Wide zero = splat(0.0f);
+    batch.inverseMassA = gather(a, [](const SolverBody& s) { return s.inverseMass; });
+    batch.inverseMassB = gather(b, [](const SolverBody& s) { return s.inverseMass; });
+    for (int k = 0; k < 3; ++k) {
+        batch.inertiaA[k] = gatherVec3(a, [k](const SolverBody& s) { return s.inverseInertia.c[k]; });
+        batch.inertiaB[k] = gatherVec3(b, [k](const SolverBody& s) { return s.inverseInertia.c[k]; });
+    }
+    const WideVec3 normal = gatherVec3(lane, [](const ContactConstraint& c) { return c.normal; });
+    const WideVec3 rA = gatherVec3(lane, [](const ContactConstraint& c) { return c.points[0].rA; });
+    const WideVec3 rB = gatherVec3(lane, [](const ContactConstraint& c) { return c.points[0].rB; });
+    // The patch's centre: the mean of one point.
+    const WideVec3 origin{zero, zero, zero};
+    const WideVec3 centreA = origin + rA * splat(1.0f), centreB = origin + rB * splat(1.0f);
+    for (int t = 0; t < 2; ++t)
+        batch.frictionRow[t] =
+            makeRow(batch.inverseMassA, batch.inverseMassB, batch.inertiaA, batch.inertiaB, centreA, centreB,
+                    gatherVec3(lane, [t](const ContactConstraint& c) { return c.tangent[t]; }));
+    batch.normalRow = makeRow(batch.inverseMassA, batch.inverseMassB, batch.inertiaA, batch.inertiaB, rA, rB, normal);
+
+    const WideVec3(&iA)[3] = batch.inertiaA;
+    const WideVec3(&iB)[3] = batch.inertiaB;
+    const Wide turn = (iA[0].x + iA[1].y + iA[2].z + iB[0].x + iB[1].y + iB[2].z) / splat(3.0f);
+    const Wide rolls = gather(lane, [](const ContactConstraint& c) { return c.rolls ? 1.0f : 0.0f; });
+    batch.rollingMass = select(and_(rolls > zero, turn > zero), splat(1.0f) / turn, zero);
+    batch.rollingLever = maxOf(sqrtOf(dot(rA, rA)), sqrtOf(dot(rB, rB)));
+    batch.rollingImpulse = origin;
+
+    const WideVec3 va = gatherVec3(a, [](const SolverBody& s) { return s.v; });
+    const WideVec3 wa = gatherVec3(a, [](const SolverBody& s) { return s.w; });
+    const WideVec3 vb = gatherVec3(b, [](const SolverBody& s) { return s.v; });
+    const WideVec3 wb = gatherVec3(b, [](const SolverBody& s) { return s.w; });
+    const WideRow& row = batch.normalRow;
+    batch.approach = -(dot(vb - va, row.direction) + dot(wb, row.leverB) - dot(wa, row.leverA));
+    batch.largestImpulse = zero;
+
+    batch.normalImpulse = gather(lane, [](const ContactConstraint& c) { return c.points[0].normalImpulse; });
+    batch.frictionImpulse[0] = gather(lane, [](const ContactConstraint& c) { return c.frictionImpulse[0]; });
+    batch.frictionImpulse[1] = gather(lane, [](const ContactConstraint& c) { return c.frictionImpulse[1]; });
+    batch.friction = gather(lane, [](const ContactConstraint& c) { return c.friction; });
+    batch.restitution = gather(lane, [](const ContactConstraint& c) { return c.restitution; });
+    batch.separation =
+        gather(lane, [](const ContactConstraint& c) { return c.manifold ? c.manifold->points[0].separation : 0.0f; });
+}
+
 } // namespace
 
 void WideContacts::build(const std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies,
@@ -290,42 +354,7 @@ void WideContacts::build(const std::vector<ContactConstraint>& constraints, cons
                 batch.constraint[l] = at++;
                 batch.lanes = l + 1;
             }
-            const ConstraintRow* normalRows[4];
-            const ConstraintRow* frictionRows[2][4];
-            float separation[4], normalImpulse[4], largest[4], friction[4], fi0[4], fi1[4], rollingMass[4],
-                rollingLever[4];
-            for (int l = 0; l < 4; ++l) {
-                const ContactConstraint& c = *lane[l];
-                normalRows[l] = &c.points[0].row;
-                frictionRows[0][l] = &c.frictionRow[0];
-                frictionRows[1][l] = &c.frictionRow[1];
-                separation[l] = c.points[0].separation;
-                normalImpulse[l] = c.points[0].normalImpulse;
-                largest[l] = c.points[0].largestImpulse;
-                friction[l] = c.friction;
-                fi0[l] = c.frictionImpulse[0];
-                fi1[l] = c.frictionImpulse[1];
-                rollingMass[l] = c.rollingMass;
-                rollingLever[l] = c.rollingLever;
-            }
-            batch.normalRow = packRow(normalRows);
-            batch.frictionRow[0] = packRow(frictionRows[0]);
-            batch.frictionRow[1] = packRow(frictionRows[1]);
-            batch.separation = lanes(separation);
-            batch.normalImpulse = lanes(normalImpulse);
-            batch.largestImpulse = lanes(largest);
-            batch.friction = lanes(friction);
-            batch.frictionImpulse[0] = lanes(fi0);
-            batch.frictionImpulse[1] = lanes(fi1);
-            batch.rollingMass = lanes(rollingMass);
-            batch.rollingLever = lanes(rollingLever);
-            batch.rollingImpulse = gatherVec3(lane, [](const ContactConstraint& c) { return c.rollingImpulse; });
-            batch.inverseMassA = gather(a, [](const SolverBody& s) { return s.inverseMass; });
-            batch.inverseMassB = gather(b, [](const SolverBody& s) { return s.inverseMass; });
-            for (int k = 0; k < 3; ++k) {
-                batch.inertiaA[k] = gatherVec3(a, [k](const SolverBody& s) { return s.inverseInertia.c[k]; });
-                batch.inertiaB[k] = gatherVec3(b, [k](const SolverBody& s) { return s.inverseInertia.c[k]; });
-            }
+            prepare(batch, lane, a, b);
         }
         scalarStarts_.push_back(at);
     }
@@ -393,6 +422,30 @@ void WideContacts::solve(size_t colour, std::vector<SolverBody>& bodies, float h
     }
 }
 
+// As applyRestitution of a one-point contact whose restitution is not zero.
+void WideContacts::restitute(size_t colour, std::vector<SolverBody>& bodies)
+{
+    for (size_t i = batchStarts_[colour]; i < batchStarts_[colour + 1]; ++i) {
+        WideContact& c = batches_[i];
+        const Mask bounces =
+            and_(and_(c.restitution != splat(0.0f), notLessOrEqual(c.approach, splat(kRestitutionThreshold))),
+                 c.largestImpulse != splat(0.0f));
+        if (_mm_movemask_ps(bounces.m) == 0)
+            continue;
+        WideMotion m(c, bodies);
+        const WideSide a = m.a, b = m.b;
+        const Wide vn = m.speed(c.normalRow);
+        const Wide total = maxOf(c.normalImpulse + c.normalRow.mass * (c.restitution * c.approach - vn), splat(0.0f));
+        m.apply(c.normalRow, total - c.normalImpulse);
+        c.normalImpulse = select(bounces, total, c.normalImpulse);
+        m.a.v = select(bounces, m.a.v, a.v);
+        m.a.w = select(bounces, m.a.w, a.w);
+        m.b.v = select(bounces, m.b.v, b.v);
+        m.b.w = select(bounces, m.b.w, b.w);
+        m.store();
+    }
+}
+
 void WideContacts::storeBack(std::vector<ContactConstraint>& constraints) const
 {
     for (const WideContact& c : batches_)
@@ -400,8 +453,10 @@ void WideContacts::storeBack(std::vector<ContactConstraint>& constraints) const
             ContactConstraint& out = constraints[c.constraint[lane]];
             out.points[0].normalImpulse = laneOf(c.normalImpulse, lane);
             out.points[0].largestImpulse = laneOf(c.largestImpulse, lane);
+            out.points[0].approach = laneOf(c.approach, lane);
             out.frictionImpulse[0] = laneOf(c.frictionImpulse[0], lane);
             out.frictionImpulse[1] = laneOf(c.frictionImpulse[1], lane);
+            out.frictionImpulse[2] = 0.0f; // one point has no twist
             scatter(c.rollingImpulse, lane, out.rollingImpulse);
         }
 }

@@ -38,9 +38,11 @@ struct WideContact {
     WideVec3 rollingImpulse;
     Wide inverseMassA, inverseMassB;
     WideVec3 inertiaA[3], inertiaB[3]; // world inverse inertias by column
+    Wide restitution, approach;        // read only by the bounce at the end
 };
 
-// Batches of the one-point contacts at the front of each colour's range.
+// Batches of the one-point contacts at the front of each colour's range. They are
+// prepared in the lanes: the scalar records of batched contacts get only their results.
 class WideContacts {
 public:
     // `colourStarts` holds where each colour's constraints begin, and their end last;
@@ -51,7 +53,9 @@ public:
     size_t scalarStart(size_t colour) const { return scalarStarts_[colour]; }
     void warmStart(size_t colour, std::vector<SolverBody>& bodies);
     void solve(size_t colour, std::vector<SolverBody>& bodies, float h, bool correct);
-    // Impulses back into the constraints (restitution and the manifolds read them there).
+    void restitute(size_t colour, std::vector<SolverBody>& bodies);
+    // Impulses and approach speeds back into the constraints (the manifolds and the
+    // contact reports read them there).
     void storeBack(std::vector<ContactConstraint>& constraints) const;
     size_t batchCount() const { return batches_.size(); }
 
