@@ -260,14 +260,14 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
         }
         warmStartJointRows(joints, bodies);
         eachConstraint(
-            constraints, bodies, colours, batches, [&](size_t colour) { wide.warmStart(colour, bodies); },
+            constraints, bodies, colours, batches, [&](size_t colour) { wide.warmStart(colour); },
             [](ContactConstraint& c, PairMotion& m) { warmStart(c, m); });
         // Every other sub-step runs the points backwards, so that their order leaves no
         // lean in what the passes have not converged.
         const bool backwards = (step & 1) != 0;
         solveJointRows(joints, bodies, backwards);
         eachConstraint(
-            constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, bodies, h, true); },
+            constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, h, true); },
             [&](ContactConstraint& c, PairMotion& m) {
                 solveNormals(c, m, h, backwards, true);
                 solveFriction(c, m);
@@ -279,7 +279,7 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
         for (int pass = 0; pass < settings.positionIterations; ++pass) {
             solveJointRows(joints, bodies, !backwards);
             eachConstraint(
-                constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, bodies, h, false); },
+                constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, h, false); },
                 [&](ContactConstraint& c, PairMotion& m) {
                     solveNormals(c, m, h, !backwards, false);
                     solveFriction(c, m);
@@ -287,7 +287,7 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
         }
     }
     eachConstraint(
-        constraints, bodies, colours, batches, [&](size_t colour) { wide.restitute(colour, bodies); },
+        constraints, bodies, colours, batches, [&](size_t colour) { wide.restitute(colour); },
         [](ContactConstraint& c, PairMotion& m) {
             if (c.restitution != 0.0f)
                 applyRestitution(c, m);

@@ -313,12 +313,25 @@ void gatherSolverBodies(IterativeState& state, float h)
     state.dynamicSolved = state.solverBodies.size();
 }
 
+constexpr uint32_t kColours = 64;
+
+// Within a colour: one-point contacts with a static first body, with a static second,
+// between two moving ones, then the rest, so that the lanes' batches are alike. The
+// contacts of a colour share no moving body, so their order does not change the solve;
+// the last colour may share bodies and keeps its pair order.
+uint32_t orderInColour(const ContactSlot& slot, uint32_t colour, size_t dynamicSolved)
+{
+    if (slot.contact->manifold.count != 1)
+        return 3;
+    if (colour == kColours - 1)
+        return 0;
+    return static_cast<size_t>(slot.a) >= dynamicSolved ? 0 : static_cast<size_t>(slot.b) >= dynamicSolved ? 1 : 2;
+}
+
 // Colours in pair order, greedily: the lowest colour that neither moving body has taken
 // yet (static bodies take none: impulses never move them); a contact finding every
 // colour taken goes into the last, which may share bodies. Then the constraints in colour
 // order, each colour's one-point contacts first.
-constexpr uint32_t kColours = 64;
-
 void buildConstraints(IterativeState& state, StepScratch& s)
 {
     s.slots.clear();
@@ -345,7 +358,7 @@ void buildConstraints(IterativeState& state, StepScratch& s)
         for (int body : {slot.a, slot.b})
             if (moving(body))
                 s.colourMasks[static_cast<size_t>(body)] |= uint64_t{1} << colour;
-        slot.order = colour * 2 + (slot.contact->manifold.count == 1 ? 0 : 1);
+        slot.order = colour * 4 + orderInColour(slot, colour, state.dynamicSolved);
     }
     std::stable_sort(s.slots.begin(), s.slots.end(),
                      [](const ContactSlot& x, const ContactSlot& y) { return x.order < y.order; });
@@ -355,7 +368,7 @@ void buildConstraints(IterativeState& state, StepScratch& s)
     state.constraints.resize(s.slots.size());
     for (size_t k = 0; k < s.slots.size(); ++k) {
         const ContactSlot& slot = s.slots[k];
-        const uint32_t colour = slot.order / 2;
+        const uint32_t colour = slot.order / 4;
         while (state.colours.starts.size() <= colour)
             state.colours.starts.push_back(k);
         Contact& contact = *slot.contact;

@@ -1,7 +1,11 @@
 #include "physics/wide_contacts.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <type_traits>
 
 namespace kve::physics {
 namespace {
@@ -153,11 +157,27 @@ const ContactConstraint& emptyConstraint()
     }();
     return empty;
 }
-// The body of an empty lane: read, never written (empty lanes are not stored).
-SolverBody& stillBody()
+// The body of an empty lane: read, never written.
+const SolverBody& emptyLaneBody()
 {
-    static SolverBody still;
-    return still;
+    static const SolverBody empty;
+    return empty;
+}
+// Where the velocities of a static body's lane and of an empty lane are written: nothing
+// reads it.
+SolverBody& sink()
+{
+    static thread_local SolverBody sink;
+    return sink;
+}
+
+// A static body at rest: its velocities are zero to the bit and stay so through the
+// solve (every impulse it takes is multiplied by its zero inverse mass and inertia).
+bool atRest(const SolverBody& body)
+{
+    const float values[] = {body.v.x, body.v.y, body.v.z, body.w.x, body.w.y, body.w.z};
+    return body.fixed &&
+           std::all_of(std::begin(values), std::end(values), [](float f) { return std::bit_cast<uint32_t>(f) == 0u; });
 }
 
 // A solver body's first twelve floats (v, w, moved, turned) lie in a row: four bodies'
@@ -174,28 +194,25 @@ void loadBlock(const SolverBody* const (&body)[4], int k, Wide (&out)[4])
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
     out[0].m = r0, out[1].m = r1, out[2].m = r2, out[3].m = r3;
 }
-// The reverse of loadBlock, for the lanes whose body may move.
-void storeBlock(const Wide (&in)[4], int k, SolverBody* const (&body)[4], const bool (&fixed)[4], int lanes)
+// The reverse of loadBlock.
+void storeBlock(const Wide (&in)[4], int k, SolverBody* const (&body)[4])
 {
     __m128 r0 = in[0].m, r1 = in[1].m, r2 = in[2].m, r3 = in[3].m;
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-    const __m128 rows[4] = {r0, r1, r2, r3};
-    for (int lane = 0; lane < lanes; ++lane)
-        if (!fixed[lane])
-            _mm_storeu_ps(&body[lane]->v.x + 4 * k, rows[lane]);
+    _mm_storeu_ps(&body[0]->v.x + 4 * k, r0);
+    _mm_storeu_ps(&body[1]->v.x + 4 * k, r1);
+    _mm_storeu_ps(&body[2]->v.x + 4 * k, r2);
+    _mm_storeu_ps(&body[3]->v.x + 4 * k, r3);
 }
 
-// One side of four lanes: its bodies and velocities, and moved.x and .y, which share the
-// second block with w.y and w.z and go back unchanged.
+// One side of four lanes: its velocities, and moved.x and .y, which share the second
+// block with w.y and w.z and go back unchanged.
 struct WideSide {
-    SolverBody* body[4];
     WideVec3 v, w;
     Wide movedX, movedY;
 
-    void load(std::vector<SolverBody>& bodies, const int (&index)[4], int lanes)
+    void load(const SolverBody* const (&body)[4])
     {
-        for (int lane = 0; lane < 4; ++lane)
-            body[lane] = lane < lanes ? &bodies[static_cast<size_t>(index[lane])] : &stillBody();
         Wide first[4], second[4];
         loadBlock(body, 0, first);
         loadBlock(body, 1, second);
@@ -204,13 +221,13 @@ struct WideSide {
         movedX = second[2];
         movedY = second[3];
     }
-    void store(const bool (&fixed)[4], int lanes) const
+    void store(SolverBody* const (&body)[4]) const
     {
-        storeBlock({v.x, v.y, v.z, w.x}, 0, body, fixed, lanes);
-        storeBlock({w.y, w.z, movedX, movedY}, 1, body, fixed, lanes);
+        storeBlock({v.x, v.y, v.z, w.x}, 0, body);
+        storeBlock({w.y, w.z, movedX, movedY}, 1, body);
     }
-    // moved and turned, the second from the third block.
-    void motion(WideVec3& moved, WideVec3& turned) const
+    // moved and turned, the rest of them from the third block.
+    void motion(const SolverBody* const (&body)[4], WideVec3& moved, WideVec3& turned) const
     {
         Wide third[4];
         loadBlock(body, 2, third);
@@ -220,19 +237,25 @@ struct WideSide {
 };
 
 // The four lanes' velocities while a pass works on a batch, as PairMotion does for one.
-struct WideMotion {
+// A side still in every lane (`still`) is all zeros and stays so: it is neither loaded,
+// moved nor stored, and every sum keeps its zero terms, so the results are the same.
+template <StillSide still> struct WideMotion {
     const WideContact& c;
-    WideSide a, b;
+    WideSide a{}, b{};
 
-    WideMotion(const WideContact& contact, std::vector<SolverBody>& bodies) : c(contact)
+    explicit WideMotion(const WideContact& contact) : c(contact)
     {
-        a.load(bodies, c.bodyA, c.lanes);
-        b.load(bodies, c.bodyB, c.lanes);
+        if constexpr (still != StillSide::A)
+            a.load(c.readA);
+        if constexpr (still != StillSide::B)
+            b.load(c.readB);
     }
     void store() const
     {
-        a.store(c.fixedA, c.lanes);
-        b.store(c.fixedB, c.lanes);
+        if constexpr (still != StillSide::A)
+            a.store(c.writeA);
+        if constexpr (still != StillSide::B)
+            b.store(c.writeB);
     }
     Wide speed(const WideRow& row) const
     {
@@ -240,19 +263,53 @@ struct WideMotion {
     }
     Wide moved(const WideRow& row) const
     {
-        WideVec3 movedA, movedB, turnedA, turnedB;
-        a.motion(movedA, turnedA);
-        b.motion(movedB, turnedB);
+        WideVec3 movedA{}, movedB{}, turnedA{}, turnedB{};
+        if constexpr (still != StillSide::A)
+            a.motion(c.readA, movedA, turnedA);
+        if constexpr (still != StillSide::B)
+            b.motion(c.readB, movedB, turnedB);
         return dot(movedB - movedA, row.direction) + dot(turnedB, row.leverB) - dot(turnedA, row.leverA);
     }
     void apply(const WideRow& row, Wide impulse)
     {
-        a.v = a.v - row.direction * (impulse * c.inverseMassA);
-        a.w = a.w - row.turnA * impulse;
-        b.v = b.v + row.direction * (impulse * c.inverseMassB);
-        b.w = b.w + row.turnB * impulse;
+        if constexpr (still != StillSide::A) {
+            a.v = a.v - row.direction * (impulse * c.inverseMassA);
+            a.w = a.w - row.turnA * impulse;
+        }
+        if constexpr (still != StillSide::B) {
+            b.v = b.v + row.direction * (impulse * c.inverseMassB);
+            b.w = b.w + row.turnB * impulse;
+        }
+    }
+    // An angular impulse against the relative turning, in the lanes of `mask`.
+    void turn(Mask mask, WideVec3 impulse)
+    {
+        if constexpr (still != StillSide::A)
+            a.w = select(mask, a.w - transform(c.inertiaA, impulse), a.w);
+        if constexpr (still != StillSide::B)
+            b.w = select(mask, b.w + transform(c.inertiaB, impulse), b.w);
     }
 };
+
+// Runs kernel(batch, still) on batches [from, to) with the batch's still side as a
+// compile-time constant.
+template <class Kernel> void eachBatch(std::vector<WideContact>& batches, size_t from, size_t to, const Kernel& kernel)
+{
+    for (size_t i = from; i < to; ++i) {
+        WideContact& c = batches[i];
+        switch (c.still) {
+        case StillSide::A:
+            kernel(c, std::integral_constant<StillSide, StillSide::A>{});
+            break;
+        case StillSide::B:
+            kernel(c, std::integral_constant<StillSide, StillSide::B>{});
+            break;
+        case StillSide::None:
+            kernel(c, std::integral_constant<StillSide, StillSide::None>{});
+            break;
+        }
+    }
+}
 
 // As makeRow in contact_solver.cpp.
 WideRow makeRow(Wide inverseMassA, Wide inverseMassB, const WideVec3 (&inertiaA)[3], const WideVec3 (&inertiaB)[3],
@@ -320,9 +377,14 @@ void prepare(WideContact& batch, const ContactConstraint* const (&lane)[4], cons
 
 } // namespace
 
-void WideContacts::build(const std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies,
+void WideContacts::build(const std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
                          const std::vector<size_t>& colourStarts, bool lastColourShared)
 {
+    const auto stillSide = [&](const ContactConstraint& c) {
+        return atRest(bodies[static_cast<size_t>(c.bodyA)])   ? StillSide::A
+               : atRest(bodies[static_cast<size_t>(c.bodyB)]) ? StillSide::B
+                                                              : StillSide::None;
+    };
     size_t used = 0; // batches_ keeps last step's records: each is overwritten whole below
     batchStarts_.clear();
     scalarStarts_.clear();
@@ -337,24 +399,23 @@ void WideContacts::build(const std::vector<ContactConstraint>& constraints, cons
                 batches_.emplace_back();
             WideContact& batch = batches_[used++];
             batch.lanes = 0;
+            batch.still = stillSide(constraints[at]);
             const ContactConstraint* lane[4];
-            const SolverBody* a[4];
-            const SolverBody* b[4];
             for (int l = 0; l < 4; ++l) {
-                const bool used = at < end && constraints[at].count == 1;
-                lane[l] = used ? &constraints[at] : &emptyConstraint();
-                a[l] = used ? &bodies[static_cast<size_t>(lane[l]->bodyA)] : &stillBody();
-                b[l] = used ? &bodies[static_cast<size_t>(lane[l]->bodyB)] : &stillBody();
-                if (!used)
+                const bool taken = at < end && constraints[at].count == 1 && stillSide(constraints[at]) == batch.still;
+                lane[l] = taken ? &constraints[at] : &emptyConstraint();
+                SolverBody* a = taken ? &bodies[static_cast<size_t>(lane[l]->bodyA)] : nullptr;
+                SolverBody* b = taken ? &bodies[static_cast<size_t>(lane[l]->bodyB)] : nullptr;
+                batch.readA[l] = a ? a : &emptyLaneBody();
+                batch.readB[l] = b ? b : &emptyLaneBody();
+                batch.writeA[l] = a && !a->fixed ? a : &sink();
+                batch.writeB[l] = b && !b->fixed ? b : &sink();
+                if (!taken)
                     continue;
-                batch.bodyA[l] = lane[l]->bodyA;
-                batch.bodyB[l] = lane[l]->bodyB;
-                batch.fixedA[l] = a[l]->fixed;
-                batch.fixedB[l] = b[l]->fixed;
                 batch.constraint[l] = at++;
                 batch.lanes = l + 1;
             }
-            prepare(batch, lane, a, b);
+            prepare(batch, lane, batch.readA, batch.readB);
         }
         scalarStarts_.push_back(at);
     }
@@ -363,25 +424,23 @@ void WideContacts::build(const std::vector<ContactConstraint>& constraints, cons
 }
 
 // As the scalar warm start of a one-point contact (no twist: one point has none).
-void WideContacts::warmStart(size_t colour, std::vector<SolverBody>& bodies)
+void WideContacts::warmStart(size_t colour)
 {
-    for (size_t i = batchStarts_[colour]; i < batchStarts_[colour + 1]; ++i) {
-        WideContact& c = batches_[i];
-        WideMotion m(c, bodies);
+    eachBatch(batches_, batchStarts_[colour], batchStarts_[colour + 1], [](WideContact& c, auto still) {
+        WideMotion<still()> m(c);
         m.apply(c.normalRow, c.normalImpulse);
         m.apply(c.frictionRow[0], c.frictionImpulse[0]);
         m.apply(c.frictionRow[1], c.frictionImpulse[1]);
         m.store();
-    }
+    });
 }
 
 // As the scalar solveNormals and solveFriction of a one-point contact.
-void WideContacts::solve(size_t colour, std::vector<SolverBody>& bodies, float h, bool correct)
+void WideContacts::solve(size_t colour, float h, bool correct)
 {
     const Wide zero = splat(0.0f), step = splat(h), slop = splat(kLinearSlop);
-    for (size_t i = batchStarts_[colour]; i < batchStarts_[colour + 1]; ++i) {
-        WideContact& c = batches_[i];
-        WideMotion m(c, bodies);
+    eachBatch(batches_, batchStarts_[colour], batchStarts_[colour + 1], [&](WideContact& c, auto still) {
+        WideMotion<still()> m(c);
 
         const Wide separation = c.separation + m.moved(c.normalRow);
         Wide target = zero;
@@ -414,25 +473,22 @@ void WideContacts::solve(size_t colour, std::vector<SolverBody>& bodies, float h
         WideVec3 rolled = c.rollingImpulse - turning * c.rollingMass;
         const Wide rollingLimit = splat(kRollingShare) * limit * c.rollingLever;
         rolled = select(dot(rolled, rolled) > rollingLimit * rollingLimit, normalizedOf(rolled) * rollingLimit, rolled);
-        const WideVec3 applied = rolled - c.rollingImpulse;
-        m.a.w = select(rolling, m.a.w - transform(c.inertiaA, applied), m.a.w);
-        m.b.w = select(rolling, m.b.w + transform(c.inertiaB, applied), m.b.w);
+        m.turn(rolling, rolled - c.rollingImpulse);
         c.rollingImpulse = select(rolling, rolled, c.rollingImpulse);
         m.store();
-    }
+    });
 }
 
 // As applyRestitution of a one-point contact whose restitution is not zero.
-void WideContacts::restitute(size_t colour, std::vector<SolverBody>& bodies)
+void WideContacts::restitute(size_t colour)
 {
-    for (size_t i = batchStarts_[colour]; i < batchStarts_[colour + 1]; ++i) {
-        WideContact& c = batches_[i];
+    eachBatch(batches_, batchStarts_[colour], batchStarts_[colour + 1], [](WideContact& c, auto still) {
         const Mask bounces =
             and_(and_(c.restitution != splat(0.0f), notLessOrEqual(c.approach, splat(kRestitutionThreshold))),
                  c.largestImpulse != splat(0.0f));
         if (_mm_movemask_ps(bounces.m) == 0)
-            continue;
-        WideMotion m(c, bodies);
+            return;
+        WideMotion<still()> m(c);
         const WideSide a = m.a, b = m.b;
         const Wide vn = m.speed(c.normalRow);
         const Wide total = maxOf(c.normalImpulse + c.normalRow.mass * (c.restitution * c.approach - vn), splat(0.0f));
@@ -443,7 +499,7 @@ void WideContacts::restitute(size_t colour, std::vector<SolverBody>& bodies)
         m.b.v = select(bounces, m.b.v, b.v);
         m.b.w = select(bounces, m.b.w, b.w);
         m.store();
-    }
+    });
 }
 
 void WideContacts::storeBack(std::vector<ContactConstraint>& constraints) const

@@ -8,6 +8,7 @@
 #include <xmmintrin.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "physics/solver.h"
@@ -25,11 +26,19 @@ struct WideRow {
     Wide mass;
 };
 
+// The side of a batch that is, in every lane, a static body at rest.
+enum class StillSide : uint8_t { None, A, B };
+
 // Four one-point contacts of one colour, their prepared rows and impulses by lane.
 struct WideContact {
     int lanes = 0;
-    int bodyA[4] = {}, bodyB[4] = {};
-    bool fixedA[4] = {}, fixedB[4] = {};
+    StillSide still = StillSide::None;
+    // The lanes' bodies, and where their velocities go: a static body's and an empty
+    // lane's to a sink that nothing reads.
+    const SolverBody* readA[4] = {};
+    const SolverBody* readB[4] = {};
+    SolverBody* writeA[4] = {};
+    SolverBody* writeB[4] = {};
     size_t constraint[4] = {}; // where the results go back to
     WideRow normalRow, frictionRow[2];
     Wide separation, normalImpulse, largestImpulse;
@@ -47,13 +56,14 @@ class WideContacts {
 public:
     // `colourStarts` holds where each colour's constraints begin, and their end last;
     // within a colour the one-point contacts come first.
-    void build(const std::vector<ContactConstraint>& constraints, const std::vector<SolverBody>& bodies,
+    void build(const std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
                const std::vector<size_t>& colourStarts, bool lastColourShared);
     // The first constraint of a colour that the batches leave to the scalar solver.
     size_t scalarStart(size_t colour) const { return scalarStarts_[colour]; }
-    void warmStart(size_t colour, std::vector<SolverBody>& bodies);
-    void solve(size_t colour, std::vector<SolverBody>& bodies, float h, bool correct);
-    void restitute(size_t colour, std::vector<SolverBody>& bodies);
+    // The passes over a colour's batches; the bodies are those given to build.
+    void warmStart(size_t colour);
+    void solve(size_t colour, float h, bool correct);
+    void restitute(size_t colour);
     // Impulses and approach speeds back into the constraints (the manifolds and the
     // contact reports read them there).
     void storeBack(std::vector<ContactConstraint>& constraints) const;

@@ -225,8 +225,9 @@ TEST_F(IterativeSolver, BallRollsWithoutSlippingAndComesToRest)
 }
 
 // One-point contacts solved four at a time in SSE lanes against the same contacts one by
-// one: balls in rows touching each other on the ground, a heavy ball thrown into them, a
-// tower of cubes (four-point contacts, always one by one) with a ball on top, all awake.
+// one: balls in rows touching each other on the ground, a heavy ball thrown into them
+// towards static balls, a tower of cubes (four-point contacts, always one by one) with a
+// ball on top, all awake.
 // Every float of every body must come out the same.
 TEST_F(IterativeSolver, ContactsInLanesGiveTheSameResultsBitForBit)
 {
@@ -251,6 +252,9 @@ TEST_F(IterativeSolver, ContactsInLanesGiveTheSameResultsBitForBit)
         for (KVE_OBJECT* c : tower(3, 6.0f))
             objects.push_back(c);
         objects.push_back(place(anyMesh(), 6.1f, 3.5f, 0, 8, 1.0f));
+        // Static balls made after the others, so the static side is the second of the pair.
+        for (float z : {-3.0f, -0.5f, 2.0f})
+            objects.push_back(place(anyMesh(), 3.2f, 0.5f, z, 8, 0.0f));
         batches = 0;
         std::vector<float> values;
         for (int i = 0; i < 120; ++i) {
