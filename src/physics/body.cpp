@@ -11,8 +11,8 @@
 
 #include "core/log.h"
 #include "core/physics_lock.h"
-#include "core/resource_sources.h"
 #include "core/registry_kinds.h"
+#include "core/resource_sources.h"
 #include "defs/definition_node.h"
 #include "geometry/mesh.h"
 #include "physics/physics.h"
@@ -229,7 +229,9 @@ LastRemoval lastRemoval;
 
 bool BodyGeometry::indicesValid() const
 {
-    return isValidIndexList(edges, vertices.size()) && isValidIndexList(faces, vertices.size());
+    if (validState_ < 0)
+        validState_ = isValidIndexList(edges, vertices.size()) && isValidIndexList(faces, vertices.size()) ? 1 : 0;
+    return validState_ == 1;
 }
 
 void TreeNode::split(int axis)
@@ -403,8 +405,7 @@ void objectScaled(KVE_OBJECT& object)
 World& world()
 {
     static World state;
-    [[maybe_unused]] static const bool following =
-        (scene::setObjectObservers({objectReleased, objectScaled}), true);
+    [[maybe_unused]] static const bool following = (scene::setObjectObservers({objectReleased, objectScaled}), true);
     return state;
 }
 

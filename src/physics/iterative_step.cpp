@@ -4,7 +4,9 @@
 // the integration of the solved motion. Also the public switches of the solver.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <mutex>
+#include <numeric>
 #include <unordered_set>
 
 #include "core/log.h"
@@ -50,27 +52,36 @@ bool pointBounds(const KVE_OBJECT& object, Vec3& lo, Vec3& hi)
     return std::isfinite(lo.x + lo.y + lo.z + hi.x + hi.y + hi.z);
 }
 
-// Inverse inertia in world axes: R I^-1 R^T with the object's rotation.
-Mat3 worldInverseInertia(const KVE_OBJECT& object)
+float component(Vec3 v, int k)
 {
-    KVE_Matrix inverse;
-    KVE_CopyInvertMatrix(&inverse, &object.Body.inertia);
-    Mat3 local;
-    for (int i = 0; i < 3; ++i)
-        local.c[i] = vec3(inverse.c[i]);
-    for (int i = 0; i < 3; ++i)
-        if (!std::isfinite(local.c[i].x + local.c[i].y + local.c[i].z))
-            return {};
+    return k == 0 ? v.x : k == 1 ? v.y : v.z;
+}
+
+// Inverse inertia in world axes: R I^-1 R^T with the object's rotation (none when the
+// inertia does not invert). I^-1 is kept in the body's record while its inertia stays.
+Mat3 worldInverseInertia(const KVE_OBJECT& object, BodyState& body)
+{
+    if (!body.inverseKnown || std::memcmp(&body.inertia, &object.Body.inertia, sizeof(KVE_Matrix)) != 0) {
+        KVE_Matrix inverse;
+        KVE_CopyInvertMatrix(&inverse, &object.Body.inertia);
+        body.inertia = object.Body.inertia;
+        body.inverseKnown = true;
+        body.inverts = true;
+        for (int i = 0; i < 3; ++i) {
+            body.localInverse.c[i] = vec3(inverse.c[i]);
+            body.inverts = body.inverts && std::isfinite(inverse.c[i].x + inverse.c[i].y + inverse.c[i].z);
+        }
+    }
+    if (!body.inverts)
+        return {};
     Mat3 r;
     for (int i = 0; i < 3; ++i)
         r.c[i] = normalized(vec3(object.rigidMatrix.c[i]));
     Mat3 out;
     // (R L R^T) e_k = R L (row k of R)
     for (int k = 0; k < 3; ++k) {
-        const Vec3 row{r.c[0].x * (k == 0) + r.c[0].y * (k == 1) + r.c[0].z * (k == 2),
-                       r.c[1].x * (k == 0) + r.c[1].y * (k == 1) + r.c[1].z * (k == 2),
-                       r.c[2].x * (k == 0) + r.c[2].y * (k == 1) + r.c[2].z * (k == 2)};
-        out.c[k] = r * (local * row);
+        const Vec3 row{component(r.c[0], k), component(r.c[1], k), component(r.c[2], k)};
+        out.c[k] = r * (body.localInverse * row);
     }
     return out;
 }
@@ -158,7 +169,8 @@ struct StepScratch {
     std::vector<BoxPair> candidates;
     std::vector<Contact> contacts, sorted;
     std::vector<std::pair<uint64_t, uint32_t>> order; // contacts by pair key
-    std::vector<ContactSlot> slots;
+    std::vector<ContactSlot> slots, sortedSlots;
+    std::vector<uint32_t> orderStarts; // per order value, where its slots begin
     std::vector<uint64_t> colourMasks; // per moving solver body, the colours it took
     struct Report {
         KVE_OBJECT* a;
@@ -305,7 +317,7 @@ void gatherSolverBodies(IterativeState& state, float h)
         const bool solid = object->Body.body && bodyOf(*object)->type != KVE_BODY_POINT;
         solver.inverseMass = solid ? 1.0f / motion.mass : 0.0f;
         if (solid)
-            solver.inverseInertia = worldInverseInertia(*object);
+            solver.inverseInertia = worldInverseInertia(*object, body);
         state.solverBodies.push_back(solver);
         state.solved.push_back(object);
         state.solvedStates.push_back(&body);
@@ -360,8 +372,15 @@ void buildConstraints(IterativeState& state, StepScratch& s)
                 s.colourMasks[static_cast<size_t>(body)] |= uint64_t{1} << colour;
         slot.order = colour * 4 + orderInColour(slot, colour, state.dynamicSolved);
     }
-    std::stable_sort(s.slots.begin(), s.slots.end(),
-                     [](const ContactSlot& x, const ContactSlot& y) { return x.order < y.order; });
+    // Stable by order, counting the few order values.
+    s.orderStarts.assign(kColours * 4 + 1, 0);
+    for (const ContactSlot& slot : s.slots)
+        ++s.orderStarts[slot.order + 1];
+    std::partial_sum(s.orderStarts.begin(), s.orderStarts.end(), s.orderStarts.begin());
+    s.sortedSlots.resize(s.slots.size());
+    for (const ContactSlot& slot : s.slots)
+        s.sortedSlots[s.orderStarts[slot.order]++] = slot;
+    s.slots.swap(s.sortedSlots);
     state.colours.starts.clear();
     // Last step's records are overwritten field by field (every field the solve reads is
     // set here or in the solver's preparation): clearing them first would cost as much as the rest.

@@ -32,7 +32,9 @@ struct BodyGeometry {
     bool closed() const;
 
 private:
-    mutable int8_t closedState_ = -1; // unknown until closed() is first asked
+    // A geometry does not change once built: both answers are found when first asked.
+    mutable int8_t closedState_ = -1;
+    mutable int8_t validState_ = -1;
 };
 
 // A node of a body tree or of the world tree. A node has two children or none; children
@@ -53,8 +55,8 @@ struct TreeNode {
 
 struct BodyRecord : KVE_BODY {
     int type = 0;
-    float radius = 0.0f;             // sphere bodies, already scaled
-    std::unique_ptr<TreeNode> root;  // null for point bodies
+    float radius = 0.0f;            // sphere bodies, already scaled
+    std::unique_ptr<TreeNode> root; // null for point bodies
 };
 
 core::Registry<BodyRecord>& bodies();
@@ -152,8 +154,8 @@ struct World {
     int solver = KVE_SOLVER_PAIRWISE;
     int velocityIterations = 4;
     int positionIterations = 1;
-    bool sleeping = true;                     // iterative solver only
-    bool wideContacts = true;                 // iterative solver: one-point contacts in SSE lanes
+    bool sleeping = true;                      // iterative solver only
+    bool wideContacts = true;                  // iterative solver: one-point contacts in SSE lanes
     std::shared_ptr<IterativeState> iterative; // null until the iterative solver first runs
 };
 World& world();

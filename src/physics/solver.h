@@ -238,6 +238,10 @@ struct BodyState {
     KVE_Quaternion rotation;
     float mass = 0.0f;
     const void* body = nullptr;
+    // The inverse of the inertia last seen, and whether it inverts.
+    KVE_Matrix inertia{};
+    Mat3 localInverse{};
+    bool inverseKnown = false, inverts = false;
 };
 
 // A pair's contact, kept from step to step for warm starting; `a` has the lower number.
