@@ -213,8 +213,7 @@ const std::vector<KVE_Vector>& transformedVertices(const BodyGeometry& geometry,
 
 // Descent shared by the tests against one shape: stop where the box misses, OR over both
 // children, the leaf test at a leaf with geometry.
-template <class Overlaps, class Leaf>
-bool descend(const TreeNode& node, const Overlaps& overlaps, const Leaf& leaf)
+template <class Overlaps, class Leaf> bool descend(const TreeNode& node, const Overlaps& overlaps, const Leaf& leaf)
 {
     if (!overlaps(node))
         return false;
@@ -308,7 +307,8 @@ bool meshSphereLeaf(KVE_OBJECT& mesh, const BodyGeometry& geometry, KVE_OBJECT& 
             update(distance, unit(normal));
     }
     for (size_t e = 0; e + 1 < geometry.edges.size(); e += 2) {
-        const KVE_Vector &a = v[static_cast<size_t>(geometry.edges[e])], &b = v[static_cast<size_t>(geometry.edges[e + 1])];
+        const KVE_Vector &a = v[static_cast<size_t>(geometry.edges[e])],
+                         &b = v[static_cast<size_t>(geometry.edges[e + 1])];
         const KVE_Vector ab = sub(b, a);
         const float lengthSquared = dot(ab, ab);
         if (lengthSquared == 0.0f)
@@ -372,8 +372,8 @@ bool meshPointLeaf(KVE_OBJECT& mesh, const BodyGeometry& geometry, KVE_OBJECT& p
     // Normals go to world space through the inverse transpose of the mesh's matrix (its
     // rotation with the reciprocal scale), so that scaled meshes keep them perpendicular.
     const KVE_Vector& s = mesh.scale;
-    KVE_Vector worldNormal{s.x != 0 ? normal.x / s.x : 0, s.y != 0 ? normal.y / s.y : 0,
-                           s.z != 0 ? normal.z / s.z : 0, 0};
+    KVE_Vector worldNormal{s.x != 0 ? normal.x / s.x : 0, s.y != 0 ? normal.y / s.y : 0, s.z != 0 ? normal.z / s.z : 0,
+                           0};
     KVE_Vector at = point.v4fPosition;
     KVE_AddScaledVector(&at, &point.Body.displacement, best - 1.5f);
     setContact(at, unit(transformed(worldNormal, mesh.rigidMatrix)));
@@ -396,8 +396,7 @@ int meshPoint(KVE_OBJECT& mesh, KVE_OBJECT& point)
     KVE_Vector origin = position;
     KVE_AddScaledVector(&origin, &direction, -1.5f);
     return descend(
-               *bodyOf(mesh)->root,
-               [&](const TreeNode& node) { return sweepOverlapsBox(origin, direction, node); },
+               *bodyOf(mesh)->root, [&](const TreeNode& node) { return sweepOverlapsBox(origin, direction, node); },
                [&](const BodyGeometry& geometry) { return meshPointLeaf(mesh, geometry, point, origin, direction); })
                ? 1
                : 0;
@@ -522,8 +521,8 @@ bool meshMeshLeaf(KVE_OBJECT& a, const BodyGeometry& ga, KVE_OBJECT& b, const Bo
     edgesThroughFaces(ga, transformedVertices(ga, aInB, 1), gb, b, crossings);
     if (crossings.count == 0)
         return false;
-    Separation separation = leastSeparation(worldLeaf(ga, a, 0), worldLeaf(gb, b, 1),
-                                            sub(b.Body.displacement, a.Body.displacement));
+    Separation separation =
+        leastSeparation(worldLeaf(ga, a, 0), worldLeaf(gb, b, 1), sub(b.Body.displacement, a.Body.displacement));
     if (!(separation.depth < INFINITY)) // no usable face: a touch without depth
         separation = {{0, 1, 0, 0}, 0.0f};
     KVE_Vector& n = separation.normal;
@@ -593,9 +592,10 @@ int test(KVE_OBJECT& first, KVE_OBJECT& second)
                : two == Shape::Sphere ? sphereSphere(first, second)
                                       : meshSphere(second, first);
     default:
-        return two == Shape::Point    ? meshPoint(first, second)
-               : two == Shape::Sphere ? meshSphere(first, second)
-                                      : (meshMeshNodes(first, *bodyOf(first)->root, second, *bodyOf(second)->root) ? 1 : 0);
+        return two == Shape::Point ? meshPoint(first, second)
+               : two == Shape::Sphere
+                   ? meshSphere(first, second)
+                   : (meshMeshNodes(first, *bodyOf(first)->root, second, *bodyOf(second)->root) ? 1 : 0);
     }
 }
 
@@ -661,12 +661,14 @@ void reportContact(KVE_OBJECT& first, KVE_OBJECT& second)
     // while its number still names it.
     const int firstNumber = first.number, secondNumber = second.number;
     const auto alive = [](const KVE_OBJECT& object, int number) { return scene::findObject(number) == &object; };
+    bool called = false;
     if (const KVE_COLLISION_CALLBACK callback = first.Body.collisionCallback) {
         const int result = callback(firstNumber, secondNumber);
+        called = true;
         if (alive(first, firstNumber))
             first.Body.callbackResult = result;
     }
-    if (alive(second, secondNumber) && second.Body.collisionCallback) {
+    if ((!called || alive(second, secondNumber)) && second.Body.collisionCallback) {
         const int result = second.Body.collisionCallback(secondNumber, firstNumber);
         if (alive(second, secondNumber))
             second.Body.callbackResult = result;
@@ -707,9 +709,8 @@ void respond(KVE_OBJECT& objectA, KVE_OBJECT& objectB, bool aMoves)
     impulseAlong(sides, n, (1.0f + e) * vn);
 
     const float budget = mu * vn;
-    const KVE_Vector g =
-        sub(add(tangential(bodyA.v4fMovement, n), tangential(cross(bodyA.angularVelocity, rA), n)),
-            add(tangential(bodyB.v4fMovement, n), tangential(cross(bodyB.angularVelocity, rB), n)));
+    const KVE_Vector g = sub(add(tangential(bodyA.v4fMovement, n), tangential(cross(bodyA.angularVelocity, rA), n)),
+                             add(tangential(bodyB.v4fMovement, n), tangential(cross(bodyB.angularVelocity, rB), n)));
     const float h = length(g);
     if (h > 0.0f)
         impulseAlong(sides, scaled(g, 1.0f / h), std::clamp(budget, 0.0f, h));
@@ -759,7 +760,8 @@ bool BodyGeometry::closed() const
         std::sort(sides.begin(), sides.end());
         bool closed = !sides.empty();
         for (size_t i = 0; i < sides.size() && closed; i += 2)
-            closed = i + 1 < sides.size() && sides[i] == sides[i + 1] && (i + 2 >= sides.size() || sides[i + 2] != sides[i]);
+            closed =
+                i + 1 < sides.size() && sides[i] == sides[i + 1] && (i + 2 >= sides.size() || sides[i + 2] != sides[i]);
         closedState_ = closed ? 1 : 0;
     }
     return closedState_ == 1;

@@ -432,8 +432,11 @@ void reportContacts(World& w, IterativeState& state, StepScratch& s)
         s.reports.push_back({a, b, a->number, b->number, vector(c.manifold->points[fastest].point, 1.0f),
                              vector(c.normal, 0.0f), c.points[fastest].approach});
     }
+    // Until a callback runs, nothing can have been released.
+    const uint64_t callbacksBefore = w.callbackCalls;
     for (const StepScratch::Report& r : s.reports) {
-        if (scene::findObject(r.numberA) != r.a || scene::findObject(r.numberB) != r.b)
+        if (w.callbackCalls != callbacksBefore &&
+            (scene::findObject(r.numberA) != r.a || scene::findObject(r.numberB) != r.b))
             continue;
         w.contactPoint = r.point;
         w.contactNormal = r.normal;
