@@ -149,34 +149,35 @@ struct ConstraintRow {
 
 struct SolverPoint {
     Vec3 rA, rB;
-    ConstraintRow row;
     float separation = 0; // at the start of the step
     float normalImpulse = 0;
     float largestImpulse = 0; // over the step: whether the point pushed at all
     float approach = 0;       // normal approach speed before the solve
+    ConstraintRow row;
 };
 
-// The points come last, so that a one-point contact keeps to the record's first cache lines.
+// What the lanes read and write of a one-point contact lies together at the front, up
+// to its first point's impulses; what only the one-by-one solve uses comes last.
 struct ContactConstraint {
     int bodyA = 0, bodyB = 0;
     int count = 0;
     Manifold* manifold = nullptr; // where the accumulated impulses go back to
     Vec3 normal, tangent[2];
     float friction = 0, restitution = 0;
-    // Patch friction: at the centre of the points along both tangents, and the twist
-    // about the normal, which the points' spread (twistRadius) limits.
-    ConstraintRow frictionRow[2];
-    Vec3 twistA, twistB;
-    float twistMass = 0, twistRadius = 0;
-    float frictionImpulse[3] = {0, 0, 0};
     // Rolling resistance of a one-point contact with a ball (`rolls`): an angular impulse
     // against the relative turning, within a share of mu times the normal impulse times
     // the lever. Boxes touching at a corner get none: they have no rolling to stop, and
     // it would keep a resting pile creeping.
     bool rolls = false;
-    float rollingMass = 0, rollingLever = 0;
+    float frictionImpulse[3] = {0, 0, 0}; // along the tangents, and the twist
     Vec3 rollingImpulse;
     SolverPoint points[kMaxManifoldPoints];
+    // Patch friction: at the centre of the points along both tangents, and the twist
+    // about the normal, which the points' spread (twistRadius) limits.
+    ConstraintRow frictionRow[2];
+    Vec3 twistA, twistB;
+    float twistMass = 0, twistRadius = 0;
+    float rollingMass = 0, rollingLever = 0;
 };
 
 // Overlap left alone (keeps resting contacts touching), the share of the remaining overlap
