@@ -38,9 +38,21 @@ float sphereRadius(const KVE_OBJECT& object)
     return std::fabs(bodyOf(object)->radius * object.Body.sizeFactor);
 }
 
+// The rotation's unit axes of an object: the same for every node of its tree.
+struct ObjectAxes {
+    Vec3 axis[3];
+};
+ObjectAxes axesOf(const KVE_OBJECT& object)
+{
+    ObjectAxes axes;
+    for (int i = 0; i < 3; ++i)
+        axes.axis[i] = normalized(vec3(object.rigidMatrix.c[i]));
+    return axes;
+}
+
 // A tree node's box as the object carries it: centre through the world matrix, the
 // rotation's axes, half-sizes scaled by the object's scale.
-ShapeFrame nodeFrame(const TreeNode& node, const KVE_OBJECT& object)
+ShapeFrame nodeFrame(const TreeNode& node, const KVE_OBJECT& object, const ObjectAxes& axes)
 {
     ShapeFrame frame;
     KVE_Vector centre = node.centre;
@@ -50,10 +62,14 @@ ShapeFrame nodeFrame(const TreeNode& node, const KVE_OBJECT& object)
     const float scale[3] = {object.scale.x, object.scale.y, object.scale.z};
     const float half[3] = {node.halfSize.x, node.halfSize.y, node.halfSize.z};
     for (int i = 0; i < 3; ++i) {
-        frame.axis[i] = normalized(vec3(object.rigidMatrix.c[i]));
+        frame.axis[i] = axes.axis[i];
         frame.half[i] = std::fabs(half[i] * scale[i]);
     }
     return frame;
+}
+ShapeFrame nodeFrame(const TreeNode& node, const KVE_OBJECT& object)
+{
+    return nodeFrame(node, object, axesOf(object));
 }
 
 Vec3 frameExtent(const ShapeFrame& frame)
@@ -371,19 +387,25 @@ void worldTriangles(const BodyGeometry& geometry, const KVE_OBJECT& object, std:
     }
 }
 
-// Visits the leaves of the object's tree whose world box meets [lo, hi].
 template <class Visit>
-void leavesNear(const TreeNode& node, const KVE_OBJECT& object, Vec3 lo, Vec3 hi, const Visit& visit)
+void leavesNear(const TreeNode& node, const KVE_OBJECT& object, const ObjectAxes& axes, Vec3 lo, Vec3 hi,
+                const Visit& visit)
 {
-    const ShapeFrame frame = nodeFrame(node, object);
+    const ShapeFrame frame = nodeFrame(node, object, axes);
     const Vec3 e = frameExtent(frame);
     if (!boundsOverlap(frame.centre - e, frame.centre + e, lo, hi))
         return;
     if (!node.isLeaf()) {
-        leavesNear(*node.first, object, lo, hi, visit);
-        leavesNear(*node.second, object, lo, hi, visit);
+        leavesNear(*node.first, object, axes, lo, hi, visit);
+        leavesNear(*node.second, object, axes, lo, hi, visit);
     } else if (node.geometry && node.geometry->indicesValid())
         visit(*node.geometry);
+}
+// Visits the leaves of the object's tree whose world box meets [lo, hi].
+template <class Visit>
+void leavesNear(const TreeNode& root, const KVE_OBJECT& object, Vec3 lo, Vec3 hi, const Visit& visit)
+{
+    leavesNear(root, object, axesOf(object), lo, hi, visit);
 }
 
 // Ericson's closest point of a triangle to p.

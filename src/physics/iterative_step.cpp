@@ -13,6 +13,7 @@
 #include "core/physics_lock.h"
 #include "physics/band_sweep.h"
 #include "physics/joint_rows.h"
+#include "physics/key_sort.h"
 #include "physics/solver.h"
 #include "scene/object.h"
 
@@ -168,7 +169,7 @@ struct StepScratch {
     BandSweep sweep;
     std::vector<BoxPair> candidates;
     std::vector<Contact> contacts, sorted;
-    std::vector<std::pair<uint64_t, uint32_t>> order; // contacts by pair key
+    std::vector<std::pair<uint64_t, uint32_t>> order, orderScratch; // contacts by pair key
     std::vector<ContactSlot> slots, sortedSlots;
     std::vector<uint32_t> orderStarts; // per order value, where its slots begin
     std::vector<uint64_t> colourMasks; // per moving solver body, the colours it took
@@ -261,7 +262,7 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
     s.order.clear();
     for (uint32_t i = 0; i < s.contacts.size(); ++i)
         s.order.push_back({s.contacts[i].key, i});
-    std::sort(s.order.begin(), s.order.end());
+    sortByKey(s.order, s.orderScratch);
     s.sorted.clear();
     auto old = state.contacts.cbegin();
     for (size_t k = 0; k < s.order.size(); ++k) {
