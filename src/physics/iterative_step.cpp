@@ -459,22 +459,35 @@ void wakeJointPartners(World& w, IterativeState& state)
     }
 }
 
+// Whether last step's records still match the dynamic set one for one: no set has
+// changed since, and every object of it was and still is dynamic.
+bool sameDynamicSet(const World& w, const IterativeState& state)
+{
+    return state.setChanges == w.setChanges && state.dynamic.size() == w.dynamicSet.size() &&
+           std::all_of(state.dynamic.begin(), state.dynamic.end(),
+                       [](const auto& entry) { return isDynamic(*entry.first); });
+}
+
 // Records for the objects of the dynamic set; sleepers changed through the API wake.
 void followDynamicSet(World& w, IterativeState& state)
 {
     const uint64_t step = ++state.stepCount;
-    state.dynamic.clear();
-    for (KVE_OBJECT* object : w.dynamicSet) {
-        if (!isDynamic(*object))
-            continue;
-        BodyState& body = state.bodies[object];
-        state.dynamic.push_back({object, &body});
-        body.seen = step;
-        if (body.sleeping && (!w.sleeping || changedSinceSnapshot(body, *object)))
-            wakeIsland(state, body);
+    if (!sameDynamicSet(w, state)) {
+        state.dynamic.clear();
+        for (KVE_OBJECT* object : w.dynamicSet)
+            if (isDynamic(*object))
+                state.dynamic.push_back({object, &state.bodies[object]});
+        for (auto [object, body] : state.dynamic)
+            body->seen = step;
+        for (auto at = state.bodies.begin(); at != state.bodies.end();)
+            at = at->second.seen == step ? std::next(at) : state.bodies.erase(at);
+        state.setChanges = w.setChanges;
     }
-    for (auto at = state.bodies.begin(); at != state.bodies.end();)
-        at = at->second.seen == step ? std::next(at) : state.bodies.erase(at);
+    for (auto [object, body] : state.dynamic) {
+        body->seen = step;
+        if (body->sleeping && (!w.sleeping || changedSinceSnapshot(*body, *object)))
+            wakeIsland(state, *body);
+    }
 }
 
 // Turns q by the small rotation vector `turn` (radians): q' = q + (turn, 0) q / 2, renormalised.
@@ -544,12 +557,19 @@ void integrateSolved(World& w)
         object->Body.angularAcceleration = {0, 0, 0, 0};
     }
     IterativeState* state = w.iterative.get();
+    // While the sets stay as the step found them, its records follow the dynamic set in
+    // order; otherwise each object's is looked up.
+    const bool followed = state && state->setChanges == w.setChanges;
+    size_t next = 0;
     for (KVE_OBJECT* object : w.dynamicSet) {
         KVE_OBJECT_BODY& motion = object->Body;
         if (!motion.body && motion.mass == 0.0f)
             continue;
         const BodyState* body = nullptr;
-        if (state) {
+        if (followed) {
+            if (next < state->dynamic.size() && state->dynamic[next].first == object)
+                body = state->dynamic[next++].second;
+        } else if (state) {
             const auto found = state->bodies.find(object);
             body = found != state->bodies.end() ? &found->second : nullptr;
         }

@@ -267,6 +267,7 @@ struct IterativeState {
     ContactColours colours;
     size_t wideBatches = 0;                                  // the last step's batches of four one-point contacts
     std::vector<std::pair<KVE_OBJECT*, BodyState*>> dynamic; // this step's dynamic objects
+    uint64_t setChanges = ~uint64_t{0};                      // the world's count when they were listed
     std::vector<KVE_OBJECT*> solved;                         // objects behind solverBodies: the dynamic ones first
     std::vector<BodyState*> solvedStates;                    // the records of the dynamic ones among them
     size_t dynamicSolved = 0;
