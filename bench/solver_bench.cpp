@@ -215,18 +215,21 @@ void registerScene(const std::string& name, const BoxScene& scene, std::initiali
 }
 
 // The ball layer of the physics benchmark, with the iterative solver (no sleeping, as in
-// Bullet there).
+// Bullet there); also with every contact solved one by one rather than in the lanes.
 void registerBalls(int count)
 {
     const Layout layout(count);
     const std::string name = "Balls" + std::to_string(count);
-    benchmark::RegisterBenchmark(("BM_KorvaneIterative/" + name).c_str(),
-                                 [layout](benchmark::State& s) {
-                                     runKorvane(s, layout, true, false, [] { useMode(Mode::Iterative); });
-                                     useMode(Mode::Pairwise);
-                                 })
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(timedSteps(count));
+    for (const bool lanes : {true, false})
+        benchmark::RegisterBenchmark(((lanes ? "BM_KorvaneIterative/" : "BM_KorvaneIterativeOneByOne/") + name).c_str(),
+                                     [layout, lanes](benchmark::State& s) {
+                                         kve::physics::world().wideContacts = lanes;
+                                         runKorvane(s, layout, true, false, [] { useMode(Mode::Iterative); });
+                                         useMode(Mode::Pairwise);
+                                         kve::physics::world().wideContacts = true;
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(timedSteps(count));
 #ifdef KVE_BENCH_HAVE_BULLET
     benchmark::RegisterBenchmark(("BM_Bullet/" + name).c_str(), [layout](benchmark::State& s) { runBullet(s, layout); })
         ->Unit(benchmark::kMillisecond)
