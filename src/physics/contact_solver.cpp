@@ -83,30 +83,33 @@ struct PairMotion {
     }
 };
 
-KVE_INLINE void warmStart(const ContactConstraint& c, PairMotion& m)
+KVE_INLINE void warmStart(const ContactConstraint& c, const ContactRows& r, PairMotion& m)
 {
     for (int i = 0; i < c.count; ++i)
-        m.apply(c.points[i].row, c.points[i].normalImpulse);
-    m.apply(c.frictionRow[0], c.frictionImpulse[0]);
-    m.apply(c.frictionRow[1], c.frictionImpulse[1]);
-    if (c.twistMass > 0.0f)
-        m.turn(c.twistA, c.twistB, c.frictionImpulse[2]);
+        m.apply(r.normal[i], c.points[i].normalImpulse);
+    m.apply(r.friction[0], c.frictionImpulse[0]);
+    m.apply(r.friction[1], c.frictionImpulse[1]);
+    if (r.twistMass > 0.0f)
+        m.turn(r.twistA, r.twistB, c.frictionImpulse[2]);
 }
 
 // Normal impulses against the current separation: a gap may close within the sub-step,
 // an overlap (with `correct`) is pushed apart.
-KVE_INLINE void solveNormals(ContactConstraint& c, PairMotion& m, float h, bool backwards, bool correct)
+KVE_INLINE void solveNormals(ContactConstraint& c, const ContactRows& r, PairMotion& m, float h, bool backwards,
+                             bool correct)
 {
     for (int n = 0; n < c.count; ++n) {
-        SolverPoint& p = c.points[backwards ? c.count - 1 - n : n];
-        const float separation = p.separation + m.moved(p.row);
+        const int i = backwards ? c.count - 1 - n : n;
+        SolverPoint& p = c.points[i];
+        const ConstraintRow& row = r.normal[i];
+        const float separation = p.separation + m.moved(row);
         float target = 0.0f;
         if (separation > 0.0f)
             target = -separation / h;
         else if (correct && separation < -kLinearSlop)
             target = std::min(kCorrectionRate * (-separation - kLinearSlop) / h, kMaxCorrectionSpeed);
-        const float total = std::max(p.normalImpulse + p.row.mass * (target - m.speed(p.row)), 0.0f);
-        m.apply(p.row, total - p.normalImpulse);
+        const float total = std::max(p.normalImpulse + row.mass * (target - m.speed(row)), 0.0f);
+        m.apply(row, total - p.normalImpulse);
         p.normalImpulse = total;
         p.largestImpulse = std::max(p.largestImpulse, total);
     }
@@ -114,28 +117,28 @@ KVE_INLINE void solveNormals(ContactConstraint& c, PairMotion& m, float h, bool 
 
 // Friction of the whole patch: a tangential impulse at its centre kept within the
 // friction cone of the patch's normal impulse, and a twist within that times its spread.
-KVE_INLINE void solveFriction(ContactConstraint& c, PairMotion& m)
+KVE_INLINE void solveFriction(ContactConstraint& c, const ContactRows& r, PairMotion& m)
 {
     float normal = 0.0f;
     for (int i = 0; i < c.count; ++i)
         normal += c.points[i].normalImpulse;
     const float limit = c.friction * normal;
-    float t0 = c.frictionImpulse[0] - c.frictionRow[0].mass * m.speed(c.frictionRow[0]);
-    float t1 = c.frictionImpulse[1] - c.frictionRow[1].mass * m.speed(c.frictionRow[1]);
+    float t0 = c.frictionImpulse[0] - r.friction[0].mass * m.speed(r.friction[0]);
+    float t1 = c.frictionImpulse[1] - r.friction[1].mass * m.speed(r.friction[1]);
     const float squared = t0 * t0 + t1 * t1;
     if (squared > limit * limit) {
         const float scale = limit / std::sqrt(squared);
         t0 *= scale;
         t1 *= scale;
     }
-    m.apply(c.frictionRow[0], t0 - c.frictionImpulse[0]);
-    m.apply(c.frictionRow[1], t1 - c.frictionImpulse[1]);
+    m.apply(r.friction[0], t0 - c.frictionImpulse[0]);
+    m.apply(r.friction[1], t1 - c.frictionImpulse[1]);
     c.frictionImpulse[0] = t0;
     c.frictionImpulse[1] = t1;
-    if (c.rollingMass > 0.0f) {
+    if (r.rollingMass > 0.0f) {
         const Vec3 turning = m.wb - m.wa;
-        Vec3 total = c.rollingImpulse - turning * c.rollingMass;
-        const float rollingLimit = kRollingShare * limit * c.rollingLever;
+        Vec3 total = c.rollingImpulse - turning * r.rollingMass;
+        const float rollingLimit = kRollingShare * limit * r.rollingLever;
         if (dot(total, total) > rollingLimit * rollingLimit)
             total = normalized(total) * rollingLimit;
         const Vec3 applied = total - c.rollingImpulse;
@@ -143,25 +146,25 @@ KVE_INLINE void solveFriction(ContactConstraint& c, PairMotion& m)
         m.wb += m.b.inverseInertia * applied;
         c.rollingImpulse = total;
     }
-    if (c.twistMass > 0.0f) {
+    if (r.twistMass > 0.0f) {
         const float spin = dot(m.wb - m.wa, c.normal);
-        const float twistLimit = limit * c.twistRadius;
-        const float total = std::clamp(c.frictionImpulse[2] - c.twistMass * spin, -twistLimit, twistLimit);
-        m.turn(c.twistA, c.twistB, total - c.frictionImpulse[2]);
+        const float twistLimit = limit * r.twistRadius;
+        const float total = std::clamp(c.frictionImpulse[2] - r.twistMass * spin, -twistLimit, twistLimit);
+        m.turn(r.twistA, r.twistB, total - c.frictionImpulse[2]);
         c.frictionImpulse[2] = total;
     }
 }
 
 // Points that approached fast and were pushed get the bounce e times that approach.
-KVE_INLINE void applyRestitution(ContactConstraint& c, PairMotion& m)
+KVE_INLINE void applyRestitution(ContactConstraint& c, const ContactRows& r, PairMotion& m)
 {
     for (int i = 0; i < c.count; ++i) {
         SolverPoint& p = c.points[i];
         if (p.approach <= kRestitutionThreshold || p.largestImpulse == 0.0f)
             continue;
-        const float vn = m.speed(p.row);
-        const float total = std::max(p.normalImpulse + p.row.mass * (c.restitution * p.approach - vn), 0.0f);
-        m.apply(p.row, total - p.normalImpulse);
+        const float vn = m.speed(r.normal[i]);
+        const float total = std::max(p.normalImpulse + r.normal[i].mass * (c.restitution * p.approach - vn), 0.0f);
+        m.apply(r.normal[i], total - p.normalImpulse);
         p.normalImpulse = total;
     }
 }
@@ -170,8 +173,9 @@ KVE_INLINE void applyRestitution(ContactConstraint& c, PairMotion& m)
 // contacts in lanes (`wide`), then the rest one by one with its pair's velocities in
 // locals (`one`). Without batches every constraint goes one by one, in the same order.
 template <class Wide, class One>
-void eachConstraint(std::vector<ContactConstraint>& constraints, std::vector<SolverBody>& bodies,
-                    const ContactColours& colours, const WideContacts* batches, const Wide& wide, const One& one)
+void eachConstraint(std::vector<ContactConstraint>& constraints, const std::vector<ContactRows>& rows,
+                    std::vector<SolverBody>& bodies, const ContactColours& colours, const WideContacts* batches,
+                    const Wide& wide, const One& one)
 {
     const size_t count = colours.starts.empty() ? 0 : colours.starts.size() - 1;
     for (size_t colour = 0; colour < count; ++colour) {
@@ -183,18 +187,19 @@ void eachConstraint(std::vector<ContactConstraint>& constraints, std::vector<Sol
         for (size_t i = from; i < colours.starts[colour + 1]; ++i) {
             ContactConstraint& c = constraints[i];
             PairMotion m(c, bodies);
-            one(c, m);
+            one(c, rows[i], m);
             m.store();
         }
     }
 }
 
 // Rows, friction patch, rolling resistance and approach speeds of constraints [from, to).
-void prepareContacts(std::vector<ContactConstraint>& constraints, size_t from, size_t to,
-                     const std::vector<SolverBody>& bodies)
+void prepareContacts(std::vector<ContactConstraint>& constraints, std::vector<ContactRows>& rows, size_t from,
+                     size_t to, const std::vector<SolverBody>& bodies)
 {
     for (size_t k = from; k < to; ++k) {
         ContactConstraint& c = constraints[k];
+        ContactRows& r = rows[k];
         const SolverBody& a = bodies[static_cast<size_t>(c.bodyA)];
         const SolverBody& b = bodies[static_cast<size_t>(c.bodyB)];
         Vec3 centreA, centreB;
@@ -202,32 +207,32 @@ void prepareContacts(std::vector<ContactConstraint>& constraints, size_t from, s
             centreA += c.points[i].rA * (1.0f / static_cast<float>(c.count));
             centreB += c.points[i].rB * (1.0f / static_cast<float>(c.count));
         }
-        c.frictionRow[0] = makeRow(a, b, centreA, centreB, c.tangent[0]);
-        c.frictionRow[1] = makeRow(a, b, centreA, centreB, c.tangent[1]);
-        c.twistA = a.inverseInertia * c.normal;
-        c.twistB = b.inverseInertia * c.normal;
-        const float twist = dot(c.normal, c.twistA) + dot(c.normal, c.twistB);
-        c.twistMass = c.count > 1 && twist > 0.0f ? 1.0f / twist : 0.0f;
+        r.friction[0] = makeRow(a, b, centreA, centreB, c.tangent[0]);
+        r.friction[1] = makeRow(a, b, centreA, centreB, c.tangent[1]);
+        r.twistA = a.inverseInertia * c.normal;
+        r.twistB = b.inverseInertia * c.normal;
+        const float twist = dot(c.normal, r.twistA) + dot(c.normal, r.twistB);
+        r.twistMass = c.count > 1 && twist > 0.0f ? 1.0f / twist : 0.0f;
         // A twist impulse warm started from a wider patch has nothing left to hold.
-        if (c.twistMass == 0.0f)
+        if (r.twistMass == 0.0f)
             c.frictionImpulse[2] = 0.0f;
         // A ball's turning resisted about every axis: the mean of the inverse inertias.
         const float turn = (a.inverseInertia.c[0].x + a.inverseInertia.c[1].y + a.inverseInertia.c[2].z +
                             b.inverseInertia.c[0].x + b.inverseInertia.c[1].y + b.inverseInertia.c[2].z) /
                            3.0f;
-        c.rollingMass = c.rolls && c.count == 1 && turn > 0.0f ? 1.0f / turn : 0.0f;
-        c.rollingLever = c.count == 1 ? std::max(length(c.points[0].rA), length(c.points[0].rB)) : 0.0f;
+        r.rollingMass = c.rolls && c.count == 1 && turn > 0.0f ? 1.0f / turn : 0.0f;
+        r.rollingLever = c.count == 1 ? std::max(length(c.points[0].rA), length(c.points[0].rB)) : 0.0f;
         c.rollingImpulse = {};
-        c.twistRadius = 0.0f;
+        r.twistRadius = 0.0f;
         for (int i = 0; i < c.count; ++i) {
             const Vec3 off = c.points[i].rA - centreA;
-            c.twistRadius += length(off - c.normal * dot(off, c.normal)) / static_cast<float>(c.count);
+            r.twistRadius += length(off - c.normal * dot(off, c.normal)) / static_cast<float>(c.count);
         }
         for (int i = 0; i < c.count; ++i) {
             SolverPoint& p = c.points[i];
             p.separation = c.manifold->points[i].separation;
-            p.row = makeRow(a, b, p.rA, p.rB, c.normal);
-            p.approach = -relativeSpeed(p.row, a.v, a.w, b.v, b.w);
+            r.normal[i] = makeRow(a, b, p.rA, p.rB, c.normal);
+            p.approach = -relativeSpeed(r.normal[i], a.v, a.w, b.v, b.w);
             p.largestImpulse = 0.0f;
         }
     }
@@ -243,14 +248,16 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
     const float h = settings.timeStep / static_cast<float>(subSteps);
     const float share = 1.0f / static_cast<float>(subSteps);
     static thread_local WideContacts wide;
+    static thread_local std::vector<ContactRows> rows; // of the contacts solved one by one
+    rows.resize(constraints.size());
     const WideContacts* batches = nullptr;
     if (settings.wide) {
         wide.build(constraints, bodies, colours.starts, colours.lastShared);
         batches = &wide;
         for (size_t colour = 0; colour + 1 < colours.starts.size(); ++colour)
-            prepareContacts(constraints, wide.scalarStart(colour), colours.starts[colour + 1], bodies);
+            prepareContacts(constraints, rows, wide.scalarStart(colour), colours.starts[colour + 1], bodies);
     } else
-        prepareContacts(constraints, 0, constraints.size(), bodies);
+        prepareContacts(constraints, rows, 0, constraints.size(), bodies);
     for (SolverBody& body : bodies)
         body.moved = body.turned = {};
     for (int step = 0; step < subSteps; ++step) {
@@ -260,17 +267,17 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
         }
         warmStartJointRows(joints, bodies);
         eachConstraint(
-            constraints, bodies, colours, batches, [&](size_t colour) { wide.warmStart(colour); },
-            [](ContactConstraint& c, PairMotion& m) { warmStart(c, m); });
+            constraints, rows, bodies, colours, batches, [&](size_t colour) { wide.warmStart(colour); },
+            [](ContactConstraint& c, const ContactRows& r, PairMotion& m) { warmStart(c, r, m); });
         // Every other sub-step runs the points backwards, so that their order leaves no
         // lean in what the passes have not converged.
         const bool backwards = (step & 1) != 0;
         solveJointRows(joints, bodies, backwards);
         eachConstraint(
-            constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, h, true); },
-            [&](ContactConstraint& c, PairMotion& m) {
-                solveNormals(c, m, h, backwards, true);
-                solveFriction(c, m);
+            constraints, rows, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, h, true); },
+            [&](ContactConstraint& c, const ContactRows& r, PairMotion& m) {
+                solveNormals(c, r, m, h, backwards, true);
+                solveFriction(c, r, m);
             });
         for (SolverBody& body : bodies) {
             body.moved += body.v * h;
@@ -279,18 +286,18 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
         for (int pass = 0; pass < settings.positionIterations; ++pass) {
             solveJointRows(joints, bodies, !backwards);
             eachConstraint(
-                constraints, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, h, false); },
-                [&](ContactConstraint& c, PairMotion& m) {
-                    solveNormals(c, m, h, !backwards, false);
-                    solveFriction(c, m);
+                constraints, rows, bodies, colours, batches, [&](size_t colour) { wide.solve(colour, h, false); },
+                [&](ContactConstraint& c, const ContactRows& r, PairMotion& m) {
+                    solveNormals(c, r, m, h, !backwards, false);
+                    solveFriction(c, r, m);
                 });
         }
     }
     eachConstraint(
-        constraints, bodies, colours, batches, [&](size_t colour) { wide.restitute(colour); },
-        [](ContactConstraint& c, PairMotion& m) {
+        constraints, rows, bodies, colours, batches, [&](size_t colour) { wide.restitute(colour); },
+        [](ContactConstraint& c, const ContactRows& r, PairMotion& m) {
             if (c.restitution != 0.0f)
-                applyRestitution(c, m);
+                applyRestitution(c, r, m);
         });
     if (batches)
         wide.storeBack(constraints);

@@ -153,11 +153,11 @@ struct SolverPoint {
     float normalImpulse = 0;
     float largestImpulse = 0; // over the step: whether the point pushed at all
     float approach = 0;       // normal approach speed before the solve
-    ConstraintRow row;
 };
 
-// What the lanes read and write of a one-point contact lies together at the front, up
-// to its first point's impulses; what only the one-by-one solve uses comes last.
+// A contact as the solve takes it. What the lanes read and write of a one-point contact
+// lies together at the front; the rows that only the one-by-one solve uses are kept
+// apart (ContactRows), so that these records lie close together.
 struct ContactConstraint {
     int bodyA = 0, bodyB = 0;
     int count = 0;
@@ -172,9 +172,15 @@ struct ContactConstraint {
     float frictionImpulse[3] = {0, 0, 0}; // along the tangents, and the twist
     Vec3 rollingImpulse;
     SolverPoint points[kMaxManifoldPoints];
-    // Patch friction: at the centre of the points along both tangents, and the twist
-    // about the normal, which the points' spread (twistRadius) limits.
-    ConstraintRow frictionRow[2];
+};
+
+// A contact's prepared rows for the one-by-one solve: each point's normal, the patch's
+// friction at the centre of its points along both tangents, and the twist about the
+// normal, which the points' spread (twistRadius) limits; rolling resistance's mass and
+// lever.
+struct ContactRows {
+    ConstraintRow normal[kMaxManifoldPoints];
+    ConstraintRow friction[2];
     Vec3 twistA, twistB;
     float twistMass = 0, twistRadius = 0;
     float rollingMass = 0, rollingLever = 0;
