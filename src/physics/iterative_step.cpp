@@ -231,13 +231,17 @@ void findContacts(World& w, IterativeState& state, StepScratch& s)
             }
             KVE_OBJECT* a = one.object->number < two.object->number ? one.object : two.object;
             KVE_OBJECT* b = a == one.object ? two.object : one.object;
-            Contact contact{pairKey(a, b), a, b, {}};
+            Contact& contact = s.contacts.emplace_back(); // made in place, dropped if apart
+            contact.key = pairKey(a, b);
+            contact.a = a;
+            contact.b = b;
             contact.step = step;
             contact.entryA = a == one.object ? candidate.first : candidate.second;
             contact.entryB = a == one.object ? candidate.second : candidate.first;
-            if (!collideShapes(*a, *b, contact.manifold))
+            if (!collideShapes(*a, *b, contact.manifold)) {
+                s.contacts.pop_back();
                 continue;
-            s.contacts.push_back(contact);
+            }
             for (Entry* e : {&one, &two})
                 if (e->state && e->state->sleeping) {
                     wakeIsland(state, *e->state);

@@ -468,13 +468,20 @@ void WideContacts::solve(size_t colour, float h, bool correct)
         c.frictionImpulse[0] = t0;
         c.frictionImpulse[1] = t1;
 
+        // Lanes without rolling resistance, and rolling within its limit, keep what they
+        // have: the selects would give it back unchanged, so batches where no lane needs
+        // them skip their arithmetic.
         const Mask rolling = c.rollingMass > zero;
-        const WideVec3 turning = m.b.w - m.a.w;
-        WideVec3 rolled = c.rollingImpulse - turning * c.rollingMass;
-        const Wide rollingLimit = splat(kRollingShare) * limit * c.rollingLever;
-        rolled = select(dot(rolled, rolled) > rollingLimit * rollingLimit, normalizedOf(rolled) * rollingLimit, rolled);
-        m.turn(rolling, rolled - c.rollingImpulse);
-        c.rollingImpulse = select(rolling, rolled, c.rollingImpulse);
+        if (_mm_movemask_ps(rolling.m) != 0) {
+            const WideVec3 turning = m.b.w - m.a.w;
+            WideVec3 rolled = c.rollingImpulse - turning * c.rollingMass;
+            const Wide rollingLimit = splat(kRollingShare) * limit * c.rollingLever;
+            const Mask over = dot(rolled, rolled) > rollingLimit * rollingLimit;
+            if (_mm_movemask_ps(over.m) != 0)
+                rolled = select(over, normalizedOf(rolled) * rollingLimit, rolled);
+            m.turn(rolling, rolled - c.rollingImpulse);
+            c.rollingImpulse = select(rolling, rolled, c.rollingImpulse);
+        }
         m.store();
     });
 }
