@@ -600,13 +600,16 @@ void wakeForChange(KVE_OBJECT& object, bool released)
     const auto found = state.bodies.find(&object);
     if (found != state.bodies.end())
         wakeIsland(state, found->second);
-    for (const Contact& contact : state.contacts) {
-        if (contact.a != &object && contact.b != &object)
-            continue;
-        const auto other = state.bodies.find(contact.a == &object ? contact.b : contact.a);
-        if (other != state.bodies.end())
-            wakeIsland(state, other->second);
-    }
+    // Only sleepers wake, and every sleeper is in a sleeping island: with none, the
+    // contacts need no scan (a change through the API is often made to many bodies).
+    if (!state.sleepingIslands.empty())
+        for (const Contact& contact : state.contacts) {
+            if (contact.a != &object && contact.b != &object)
+                continue;
+            const auto other = state.bodies.find(contact.a == &object ? contact.b : contact.a);
+            if (other != state.bodies.end())
+                wakeIsland(state, other->second);
+        }
     if (!released)
         return;
     std::erase_if(state.contacts, [&](const Contact& c) { return c.a == &object || c.b == &object; });
