@@ -2,13 +2,15 @@
 // with the incident face clipped against the reference face's side planes (up to four
 // points) or the closest points of two edges (one point); spheres against spheres, boxes
 // and triangle meshes (one point); triangle meshes against anything with faces by the
-// vertices of each that lie within the margin of a face of the other.
+// vertices of each that lie within the margin of a face of the other, or, for small
+// closed shapes, where two of their edges cross (one point).
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <iterator>
 
+#include "physics/edge_contacts.h"
 #include "physics/solver.h"
 
 namespace kve::physics {
@@ -650,9 +652,60 @@ int vertexFaceContacts(const KVE_OBJECT& source, Kind sourceKind, const KVE_OBJE
     return kept;
 }
 
+// Small closed shapes as their world vertices and edges, for the edge crossing test: a
+// box by its corners, a mesh of one closed leaf of at most kEdgeShapeVertices vertices by
+// its edges (or its triangles' sides when it lists none). False for anything else.
+constexpr size_t kEdgeShapeVertices = 64;
+
+bool edgeShape(const KVE_OBJECT& object, Kind kind, EdgeShape& out)
+{
+    out.vertices.clear();
+    out.edges.clear();
+    const TreeNode& root = *bodyOf(object)->root;
+    if (kind == Kind::Box) {
+        const ShapeFrame frame = nodeFrame(root, object);
+        for (int i = 0; i < 8; ++i) {
+            Vec3 corner = frame.centre;
+            for (int k = 0; k < 3; ++k)
+                corner += frame.axis[k] * (i >> k & 1 ? frame.half[k] : -frame.half[k]);
+            out.vertices.push_back(corner);
+        }
+        for (int i = 0; i < 8; ++i)
+            for (int k = 0; k < 3; ++k)
+                if (!(i >> k & 1))
+                    out.edges.push_back(
+                        {out.vertices[static_cast<size_t>(i)], out.vertices[static_cast<size_t>(i | 1 << k)]});
+        out.centre = frame.centre;
+        return true;
+    }
+    const BodyGeometry* geometry = root.isLeaf() ? root.geometry.get() : nullptr;
+    if (kind != Kind::Mesh || !geometry || !geometry->closed() || !geometry->indicesValid() ||
+        geometry->vertices.empty() || geometry->vertices.size() > kEdgeShapeVertices)
+        return false;
+    out.centre = {};
+    for (const KVE_Vector& v : geometry->vertices) {
+        KVE_Vector w = v;
+        w.w = 1.0f;
+        out.vertices.push_back(vec3(*KVE_TransformVector(&w, &object.fullMatrix)));
+        out.centre += out.vertices.back() * (1.0f / static_cast<float>(geometry->vertices.size()));
+    }
+    const auto vertex = [&](int32_t index) { return out.vertices[static_cast<size_t>(index)]; };
+    if (!geometry->edges.empty())
+        for (size_t e = 0; e + 1 < geometry->edges.size(); e += 2)
+            out.edges.push_back({vertex(geometry->edges[e]), vertex(geometry->edges[e + 1])});
+    else
+        for (size_t f = 0; f + 2 < geometry->faces.size(); f += 3)
+            for (size_t k = 0; k < 3; ++k)
+                // Each side once: from the lower index (a closed surface has both directions).
+                if (geometry->faces[f + k] < geometry->faces[f + (k + 1) % 3])
+                    out.edges.push_back({vertex(geometry->faces[f + k]), vertex(geometry->faces[f + (k + 1) % 3])});
+    return true;
+}
+
 // A mesh pair (or a box and a mesh): the vertices of each against the faces of the other,
-// the side with the deeper contact wins. An open sheet (the ground) has only a front: its
-// vertices are not tested against a closed shape's faces.
+// the side with the deeper contact wins; small closed shapes whose vertices touch no face
+// may still meet edge on edge. An open sheet (the ground) has only a front: its vertices
+// are not tested against a closed shape's faces.
 bool meshMesh(const KVE_OBJECT& a, Kind kindA, const KVE_OBJECT& b, Kind kindB, Manifold& out)
 {
     const auto closed = [](const KVE_OBJECT& object, Kind kind) {
@@ -672,8 +725,14 @@ bool meshMesh(const KVE_OBJECT& a, Kind kindA, const KVE_OBJECT& b, Kind kindB, 
             least = std::min(least, m.points[i].separation);
         return least;
     };
-    if (fromA.count == 0 && fromB.count == 0)
-        return false;
+    if (fromA.count == 0 && fromB.count == 0) {
+        static thread_local EdgeShape shapeA, shapeB;
+        if (!edgeShape(a, kindA, shapeA) || !edgeShape(b, kindB, shapeB) ||
+            !edgeCrossing(shapeA, shapeB, kContactMargin, kDeepestVertex, out.normal, out.points[0]))
+            return false;
+        out.count = 1;
+        return true;
+    }
     if (fromB.count == 0 || (fromA.count > 0 && deepest(fromA) <= deepest(fromB))) {
         out = fromA;
         out.normal = -normalA; // b's face normal points to a

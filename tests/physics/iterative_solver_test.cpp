@@ -282,6 +282,33 @@ TEST_F(IterativeSolver, ContactsInLanesGiveTheSameResultsBitForBit)
     EXPECT_GT(spread, 6.0f);
 }
 
+// Two roofs (triangular prisms, closed meshes) crossed ridge on ridge: the upper one,
+// upside down and turned a quarter, touches the lower only where the ridges cross, with no
+// vertex of either on a face of the other. It stops there instead of sinking through the
+// lower ridge until its ridge's ends reach the ground half a unit lower.
+TEST_F(IterativeSolver, RoofsCrossedRidgeOnRidgeMeetWhereTheEdgesCross)
+{
+    // Base 2 long (x) and 1 wide at y = 0, ridge along x at y = 0.5; outward triangles.
+    const int roof = makeMesh(
+        31, {{-1, 0, -0.5f, 1}, {1, 0, -0.5f, 1}, {-1, 0, 0.5f, 1}, {1, 0, 0.5f, 1}, {-1, 0.5f, 0, 1}, {1, 0.5f, 0, 1}},
+        {0, 1, 2, 1, 3, 2, 0, 4, 1, 1, 4, 5, 2, 3, 4, 3, 5, 4, 0, 2, 4, 1, 5, 3});
+    // The same turned by (x, y, z) -> (z, 0.5 - y, x): ridge down at y = 0, along z.
+    const int upended = makeMesh(32,
+                                 {{-0.5f, 0.5f, -1, 1},
+                                  {-0.5f, 0.5f, 1, 1},
+                                  {0.5f, 0.5f, -1, 1},
+                                  {0.5f, 0.5f, 1, 1},
+                                  {0, 0, -1, 1},
+                                  {0, 0, 1, 1}},
+                                 {0, 1, 2, 1, 3, 2, 0, 4, 1, 1, 4, 5, 2, 3, 4, 3, 5, 4, 0, 2, 4, 1, 5, 3});
+    place(roof, 0, 0, 0, KVE_BODY_MESH, 0.0f);
+    KVE_OBJECT* top = place(upended, 0, 0.55f, 0, KVE_BODY_MESH, 1.0f);
+    float lowest = top->v4fPosition.y;
+    run(0.5f, [&] { lowest = std::min(lowest, top->v4fPosition.y); });
+    EXPECT_GT(lowest, 0.5f - 0.03f) << "the upper ridge stayed on the lower one";
+    EXPECT_NEAR(top->v4fPosition.y, 0.5f, 0.03f);
+}
+
 // A cube reaching over the edge of a sheet with its centre over the sheet rests on the
 // sheet's edge: it neither tips off nor slides, and falls asleep. Past the edge it tips.
 TEST_F(IterativeSolver, CubeOverTheEdgeOfASheetRestsOnTheEdgeUntilItsCentreIsPast)
