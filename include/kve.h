@@ -1903,7 +1903,7 @@ int KVE_SetCollisionSound(int sound, int firstMaterial, int secondMaterial);
  * @param bz anchor z in B's own axes
  * @param stiffness spring constant: force per unit of stretch
  * @return the record, owned by the joint registry; null, with no message, for a refused
- *         number or a missing object. */
+ *         number, a missing object, or a stiffness or anchor that is not finite. */
 KVE_JOINT* KVE_CreateJoint(int id, int objectA, float ax, float ay, float az, int objectB, float bx, float by,
                            float bz, float stiffness);
 int KVE_GetJointNumber(const KVE_JOINT* joint); /**< the joint's number; -1 for null */

@@ -184,12 +184,14 @@ using namespace kve::physics;
 
 extern "C" {
 
-KVE_JOINT* KVE_CreateJoint(int id, int objectA, float ax, float ay, float az, int objectB, float bx, float by,
-                           float bz, float stiffness)
+KVE_JOINT* KVE_CreateJoint(int id, int objectA, float ax, float ay, float az, int objectB, float bx, float by, float bz,
+                           float stiffness)
 {
     KVE_OBJECT* a = kve::scene::findObject(objectA);
     KVE_OBJECT* b = kve::scene::findObject(objectB);
-    if (!a || !b)
+    // A spring of no finite stiffness or anchor would make both objects' positions NaN,
+    // and every object they touch after them.
+    if (!a || !b || !std::isfinite(ax + ay + az + bx + by + bz + stiffness))
         return nullptr;
     world(); // the object observers, so that releasing an object frees its joints
     JointRecord* joint = joints().create(&id, "");

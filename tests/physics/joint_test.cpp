@@ -8,8 +8,8 @@
 
 namespace {
 
-using kve::test::expectNear3;
 using kve::physics::world;
+using kve::test::expectNear3;
 
 class TwoBodyJoints : public kve::test::PhysicsTest {
 protected:
@@ -78,6 +78,27 @@ INSTANTIATE_TEST_SUITE_P(Solvers, TwoBodyJointsInEitherSolver,
                          [](const ::testing::TestParamInfo<int>& info) {
                              return info.param == KVE_SOLVER_PAIRWISE ? "Pairwise" : "Iterative";
                          });
+
+// A spring of no finite stiffness, or tied to a point at no finite place, would make both
+// objects' positions NaN at the next step: such a joint is refused, and nothing moves.
+TEST_P(TwoBodyJointsInEitherSolver, JointOfNoFiniteStiffnessOrAnchorIsRefused)
+{
+    KVE_OBJECT* a = place(anyMesh(), 0, 0, 0, KVE_BODY_POINT, 1.0f);
+    KVE_OBJECT* b = place(anyMesh(), 2, 0, 0, KVE_BODY_POINT, 1.0f);
+    const float nan = std::nanf(""), infinity = INFINITY;
+    EXPECT_EQ(KVE_CreateJoint(-1, a->number, 0, 0, 0, b->number, 0, 0, 0, nan), nullptr);
+    EXPECT_EQ(KVE_CreateJoint(-1, a->number, 0, 0, 0, b->number, 0, 0, 0, infinity), nullptr);
+    EXPECT_EQ(KVE_CreateJoint(-1, a->number, infinity, 0, 0, b->number, 0, 0, 0, 10.0f), nullptr);
+    EXPECT_EQ(KVE_CreateJoint(-1, a->number, 0, 0, 0, b->number, 0, nan, 0, 10.0f), nullptr);
+    EXPECT_EQ(KVE_GetJointCount(), 0);
+    KVE_SetGravity(0, 0, 0);
+    for (int i = 0; i < 10; ++i)
+        kve::physics::step(1.0f / 60.0f);
+    expectNear3(a->v4fPosition, 0, 0, 0);
+    expectNear3(b->v4fPosition, 2, 0, 0);
+    EXPECT_NE(KVE_CreateJoint(-1, a->number, 0, 0, 0, b->number, 0, 0, 0, 10.0f), nullptr)
+        << "a finite one still is made";
+}
 
 // Two free objects of masses 1 and 3, one moving and one spinning, on a stretched joint
 // with off-centre anchors, in no gravity: the joint's forces are internal, so the total
@@ -222,8 +243,8 @@ protected:
         chain[0]->Body.friction = 0.7f;
         for (int i = 1; i <= kLinks; ++i) {
             chain.push_back(box(0.8f, 0.1f - 0.6f * static_cast<float>(i - 1), 0, 0.2f, kLink));
-            links.push_back(KVE_CreateJoint(-1, chain[static_cast<size_t>(i - 1)]->number, i == 1 ? 1.0f : 0.0f, -1,
-                                            0, chain.back()->number, 0, 1, 0, kStiffness));
+            links.push_back(KVE_CreateJoint(-1, chain[static_cast<size_t>(i - 1)]->number, i == 1 ? 1.0f : 0.0f, -1, 0,
+                                            chain.back()->number, 0, 1, 0, kStiffness));
         }
     }
 
@@ -293,8 +314,8 @@ TEST_F(JointRows, StiffChainAtRestStaysThroughStepsOfChangingLength)
     for (int s = 0; s < 90; ++s) {
         kve::physics::step(s % 3 == 0 ? kStep : s % 3 == 1 ? 2 * kStep : 0.5f * kStep);
         for (const KVE_OBJECT* link : chain)
-            fastest = std::max(fastest, std::hypot(link->Body.v4fMovement.x, link->Body.v4fMovement.y,
-                                                   link->Body.v4fMovement.z));
+            fastest = std::max(
+                fastest, std::hypot(link->Body.v4fMovement.x, link->Body.v4fMovement.y, link->Body.v4fMovement.z));
     }
     EXPECT_LT(fastest, 1e-3f);
     for (size_t i = 0; i < chain.size(); ++i)
