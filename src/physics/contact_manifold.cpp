@@ -665,10 +665,8 @@ bool edgeShape(const KVE_OBJECT& object, Kind kind, EdgeShape& out)
     if (kind == Kind::Box) {
         const ShapeFrame frame = nodeFrame(root, object);
         for (int i = 0; i < 8; ++i) {
-            Vec3 corner = frame.centre;
-            for (int k = 0; k < 3; ++k)
-                corner += frame.axis[k] * (i >> k & 1 ? frame.half[k] : -frame.half[k]);
-            out.vertices.push_back(corner);
+            const auto half = [&](int k) { return i >> k & 1 ? frame.half[k] : -frame.half[k]; };
+            out.vertices.push_back(frame.toWorld({half(0), half(1), half(2)}));
         }
         for (int i = 0; i < 8; ++i)
             for (int k = 0; k < 3; ++k)
@@ -727,7 +725,7 @@ bool meshMesh(const KVE_OBJECT& a, Kind kindA, const KVE_OBJECT& b, Kind kindB, 
     };
     if (fromA.count == 0 && fromB.count == 0) {
         static thread_local EdgeShape shapeA, shapeB;
-        if (!edgeShape(a, kindA, shapeA) || !edgeShape(b, kindB, shapeB) ||
+        if (!aClosed || !bClosed || !edgeShape(a, kindA, shapeA) || !edgeShape(b, kindB, shapeB) ||
             !edgeCrossing(shapeA, shapeB, kContactMargin, kDeepestVertex, out.normal, out.points[0]))
             return false;
         out.count = 1;

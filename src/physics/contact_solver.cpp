@@ -248,7 +248,7 @@ size_t solveContactConstraints(std::vector<ContactConstraint>& constraints, std:
     const float h = settings.timeStep / static_cast<float>(subSteps);
     const float share = 1.0f / static_cast<float>(subSteps);
     static thread_local WideContacts wide;
-    static thread_local std::vector<ContactRows> rows; // of the contacts solved one by one
+    static thread_local std::vector<ContactRows> rows; // by constraint, for those solved one by one
     rows.resize(constraints.size());
     const WideContacts* batches = nullptr;
     if (settings.wide) {

@@ -488,7 +488,6 @@ void followDynamicSet(World& w, IterativeState& state)
         state.setChanges = w.setChanges;
     }
     for (auto [object, body] : state.dynamic) {
-        body->seen = step;
         if (body->sleeping && (!w.sleeping || changedSinceSnapshot(*body, *object)))
             wakeIsland(state, *body);
     }

@@ -146,15 +146,11 @@ float laneOf(Wide v, int lane)
     return f[lane];
 }
 
-// An empty lane: zero rows and impulses against a still body, so every impulse it finds
-// is zero; its results are never stored.
+// An empty lane: no lever, normal or impulse against a still body, so its rows and every
+// impulse it finds are zero; its results are never stored.
 const ContactConstraint& emptyConstraint()
 {
-    static const ContactConstraint empty = [] {
-        ContactConstraint c;
-        c.count = 1;
-        return c;
-    }();
+    static const ContactConstraint empty;
     return empty;
 }
 // The body of an empty lane: read, never written.
@@ -358,12 +354,11 @@ void prepare(WideContact& batch, const ContactConstraint* const (&lane)[4], cons
     batch.rollingLever = maxOf(sqrtOf(dot(rA, rA)), sqrtOf(dot(rB, rB)));
     batch.rollingImpulse = origin;
 
-    const WideVec3 va = gatherVec3(a, [](const SolverBody& s) { return s.v; });
-    const WideVec3 wa = gatherVec3(a, [](const SolverBody& s) { return s.w; });
-    const WideVec3 vb = gatherVec3(b, [](const SolverBody& s) { return s.v; });
-    const WideVec3 wb = gatherVec3(b, [](const SolverBody& s) { return s.w; });
+    WideSide sideA, sideB;
+    sideA.load(a);
+    sideB.load(b);
     const WideRow& row = batch.normalRow;
-    batch.approach = -(dot(vb - va, row.direction) + dot(wb, row.leverB) - dot(wa, row.leverA));
+    batch.approach = -(dot(sideB.v - sideA.v, row.direction) + dot(sideB.w, row.leverB) - dot(sideA.w, row.leverA));
     batch.largestImpulse = zero;
 
     batch.normalImpulse = gather(lane, [](const ContactConstraint& c) { return c.points[0].normalImpulse; });
